@@ -1,0 +1,33 @@
+# Thin wrapper over the CMake presets.
+.PHONY: deps configure build test run asan tsan bench clean
+
+deps:
+	bash scripts/install-deps
+
+configure: deps
+	cmake --preset default
+
+build: configure
+	cmake --build --preset default
+
+test: build
+	ctest --preset default
+
+run: build
+	./build/app/frame-enhancer
+
+asan: deps
+	cmake --preset asan
+	cmake --build --preset asan
+	ctest --preset asan
+
+tsan: deps
+	cmake --preset tsan
+	cmake --build --preset tsan --target media_tests
+	ctest --preset tsan -L media
+
+bench: build
+	@ls build/bench/bench_* 2>/dev/null
+
+clean:
+	rm -rf build build-asan build-tsan

@@ -1,0 +1,30 @@
+# fe_add_test(<name> SOURCES <files...> LIBS <targets...>)
+# One GoogleTest program, its cases registered with CTest.
+function(fe_add_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${T_PROPERTIES})
+endfunction()
+
+# fe_add_test_main(<name> SOURCES <files...> LIBS <targets...>)
+# Like fe_add_test, for programs that bring their own main().
+function(fe_add_test_main name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${T_PROPERTIES})
+endfunction()
+
+# fe_add_bench(<name> SOURCES <files...> LIBS <targets...>)
+# One Google Benchmark program (built by CI, run by hand).
+function(fe_add_bench name)
+  cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${B_SOURCES})
+  target_link_libraries(${name} PRIVATE ${B_LIBS} benchmark::benchmark)
+  if(OpenCV_FOUND)
+    target_compile_definitions(${name} PRIVATE FE_HAVE_OPENCV=1)
+    target_include_directories(${name} PRIVATE ${OpenCV_INCLUDE_DIRS})
+    target_link_libraries(${name} PRIVATE ${OpenCV_LIBS})
+  endif()
+endfunction()

@@ -1,0 +1,5 @@
+// Public types and constants of the fft primitives, and their entries that are
+// not dispatched. The dispatched entries are declared from the dispatch list.
+#pragma once
+
+#include "primitives/core/vp_types.h"
