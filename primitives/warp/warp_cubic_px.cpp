@@ -1,0 +1,205 @@
+// px cubic row kernels and their pixel kernels: each destination pixel of the
+// spans is the separable four-point Lagrange cubic of the 4x4 source
+// neighbourhood around its inverse-mapped point, weights and sums in double.
+#include <cstring>
+
+#include "primitives/warp/warp_px.h"
+
+namespace {
+
+// The doubles nearest to the polynomial coefficients.
+constexpr double kMinusSixth = -1.0 / 6.0;
+constexpr double kSixth = 1.0 / 6.0;
+constexpr double kMinusThird = -1.0 / 3.0;
+constexpr double kHalf = 0.5;
+constexpr double kMinusHalf = -0.5;
+
+// Lagrange weights of the nodes -1, 0, 1, 2 at the float fraction f, every
+// operation in double, in this order.
+inline void cubicWeights(float fraction, double w[4]) {
+    const double f = fraction;
+    w[0] = ((kMinusSixth * f) * f) * f + (kHalf * f) * f;
+    w[0] = w[0] + kMinusThird * f;
+    w[1] = ((kHalf * f) * f) * f + 1.0;
+    w[1] = w[1] - f * f;
+    w[1] = w[1] + kMinusHalf * f;
+    w[2] = (kHalf * f) * f + ((kMinusHalf * f) * f) * f;
+    w[2] = w[2] + f;
+    w[3] = ((kSixth * f) * f) * f + kMinusSixth * f;
+}
+
+template <typename T>
+inline double sampleAt(const unsigned char* p) {
+    T v;
+    std::memcpy(&v, p, sizeof(T));
+    return static_cast<double>(v);
+}
+
+// Weighted 4x4 sum of one channel: rows first, each row left to right, then the
+// rows top to bottom.
+template <typename T>
+inline double cubicSum(const unsigned char* p, int srcStep, std::ptrdiff_t columnBytes, const double wx[4],
+                       const double wy[4]) {
+    double r[4];
+    for (int row = 0; row < 4; ++row) {
+        const unsigned char* q = p + static_cast<std::ptrdiff_t>(row) * srcStep;
+        r[row] = ((sampleAt<T>(q) * wx[0] + sampleAt<T>(q + columnBytes) * wx[1]) +
+                  sampleAt<T>(q + 2 * columnBytes) * wx[2]) +
+                 sampleAt<T>(q + 3 * columnBytes) * wx[3];
+    }
+    return ((r[0] * wy[0] + r[1] * wy[1]) + r[2] * wy[2]) + r[3] * wy[3];
+}
+
+template <typename T>
+inline void storeCubic(unsigned char* p, double v) {
+    T out;
+    if constexpr (sizeof(T) == 4) {
+        out = static_cast<T>(v);
+    } else {
+        constexpr double kMax = sizeof(T) == 1 ? 255.0 : 65535.0;
+        if (v > kMax)
+            out = static_cast<T>(kMax);
+        else if (!(v >= 0.0))  // negative or NaN
+            out = 0;
+        else
+            out = static_cast<T>(static_cast<int>(v + 0.5));  // round half up
+    }
+    std::memcpy(p, &out, sizeof(T));
+}
+
+// One interleaved pixel; Stride and Channels of 0 take the run-time values.
+template <typename T, int Stride, int Channels>
+inline void cubicPixel(const unsigned char* pNbhd, int srcStep, int channelStride, unsigned char* pDstPixel,
+                       int channels, float fx, float fy) {
+    const int stride = Stride ? Stride : channelStride;
+    const int count = Channels ? Channels : channels;
+    double wx[4], wy[4];
+    cubicWeights(fx, wx);
+    cubicWeights(fy, wy);
+    const std::ptrdiff_t columnBytes = static_cast<std::ptrdiff_t>(stride) * sizeof(T);
+    for (int k = 0; k < count; ++k) {
+        const double v = cubicSum<T>(pNbhd + k * sizeof(T), srcStep, columnBytes, wx, wy);
+        storeCubic<T>(pDstPixel + k * sizeof(T), v);
+    }
+}
+
+template <typename T>
+inline void cubicPlanarPixel(const void* const* pSrc, int srcStep, std::ptrdiff_t srcOffset, void* const* pDstRows,
+                             int dstX, int planes, float fx, float fy) {
+    double wx[4], wy[4];
+    cubicWeights(fx, wx);
+    cubicWeights(fy, wy);
+    for (int k = 0; k < planes; ++k) {
+        const unsigned char* p = static_cast<const unsigned char*>(pSrc[k]) + srcOffset;
+        const double v = cubicSum<T>(p, srcStep, sizeof(T), wx, wy);
+        storeCubic<T>(static_cast<unsigned char*>(pDstRows[k]) + static_cast<std::ptrdiff_t>(dstX) * sizeof(T), v);
+    }
+}
+
+// First neighbourhood column (or row) and the float fraction relative to the
+// column after it: the double sum v + 1e-7 truncated toward zero, minus one,
+// clamped so that the four columns stay inside the image.
+inline int cubicPlace(double v, int maxIndex, float& frac) {
+    const int n = WarpTruncToInt(v + 1e-7);
+    int first;
+    if (n >= maxIndex - 1)
+        first = maxIndex - 3;
+    else if (n <= 0)
+        first = 0;
+    else
+        first = n - 1;
+    frac = static_cast<float>((v + (-1.0)) - first);
+    return first;
+}
+
+template <typename T, int Stride, int Channels, int Planes>
+void warpCubicRows(const void* pSrc, void* pDst, int srcStep, int dstStep, int firstRow, int lastRow,
+                   const WarpRowSpan* pSpans, const WarpInverseCoeffs* pCoeffs, int srcMaxX, int srcMaxY) {
+    if (lastRow < firstRow) return;
+    const WarpInverseCoeffs c = *pCoeffs;
+    constexpr std::ptrdiff_t e = sizeof(T);
+    constexpr std::ptrdiff_t kPixelBytes = Stride * e;
+    void* dstPlaneRows[4] = {};
+    unsigned char* dstRow = nullptr;
+    if constexpr (Planes) {
+        for (int k = 0; k < Planes; ++k) dstPlaneRows[k] = static_cast<void* const*>(pDst)[k];
+    } else {
+        dstRow = static_cast<unsigned char*>(pDst);
+    }
+    double bx = firstRow * c.c1 + c.c2;
+    double by = firstRow * c.c4 + c.c5;
+    for (int i = 0; i <= lastRow - firstRow; ++i) {
+        const WarpRowSpan span = pSpans[i];
+        if (span.xEnd >= span.xBegin) {
+            double sx = span.xBegin * c.c0 + bx;
+            double sy = span.xBegin * c.c3 + by;
+            for (int x = span.xBegin; x <= span.xEnd; ++x) {
+                float fx, fy;
+                const int x0 = cubicPlace(sx, srcMaxX, fx);
+                const int y0 = cubicPlace(sy, srcMaxY, fy);
+                if constexpr (Planes) {
+                    cubicPlanarPixel<T>(static_cast<const void* const*>(pSrc), srcStep,
+                                        WarpOffset(y0, srcStep, x0, static_cast<int>(e)), dstPlaneRows, x, Planes,
+                                        fx, fy);
+                } else {
+                    const unsigned char* nbhd =
+                        static_cast<const unsigned char*>(pSrc) + WarpOffset(y0, srcStep, x0, kPixelBytes);
+                    cubicPixel<T, Stride, Channels>(nbhd, srcStep, Stride, dstRow + x * kPixelBytes, Channels, fx,
+                                                    fy);
+                }
+                sx += c.c0;
+                sy += c.c3;
+            }
+        }
+        bx += c.c1;
+        by += c.c4;
+        if constexpr (Planes) {
+            for (int k = 0; k < Planes; ++k) dstPlaneRows[k] = static_cast<unsigned char*>(dstPlaneRows[k]) + dstStep;
+        } else {
+            dstRow += dstStep;
+        }
+    }
+}
+
+}  // namespace
+
+void WarpCubicPixelKernel_8u_px(const Vp8u* pNbhd, int srcStep, int channelStride, Vp8u* pDstPixel, int channels,
+                                float fx, float fy) {
+    cubicPixel<Vp8u, 0, 0>(pNbhd, srcStep, channelStride, pDstPixel, channels, fx, fy);
+}
+
+void WarpCubicPixelKernel_32f_px(const Vp32f* pNbhd, int srcStep, int channelStride, Vp32f* pDstPixel, int channels,
+                                 float fx, float fy) {
+    cubicPixel<Vp32f, 0, 0>(reinterpret_cast<const unsigned char*>(pNbhd), srcStep, channelStride,
+                            reinterpret_cast<unsigned char*>(pDstPixel), channels, fx, fy);
+}
+
+void WarpCubicPixelKernel_16u_px(const Vp16u* pNbhd, int srcStep, int channelStride, Vp16u* pDstPixel, int channels,
+                                 float fx, float fy) {
+    cubicPixel<Vp16u, 0, 0>(reinterpret_cast<const unsigned char*>(pNbhd), srcStep, channelStride,
+                            reinterpret_cast<unsigned char*>(pDstPixel), channels, fx, fy);
+}
+
+void WarpCubicPlanarKernel_8u_px(const void* const* pSrc, int srcStep, std::ptrdiff_t srcOffset,
+                                 void* const* pDstRows, int dstX, int planes, float fx, float fy) {
+    cubicPlanarPixel<Vp8u>(pSrc, srcStep, srcOffset, pDstRows, dstX, planes, fx, fy);
+}
+
+void WarpCubicPlanarKernel_32f_px(const void* const* pSrc, int srcStep, std::ptrdiff_t srcOffset,
+                                  void* const* pDstRows, int dstX, int planes, float fx, float fy) {
+    cubicPlanarPixel<Vp32f>(pSrc, srcStep, srcOffset, pDstRows, dstX, planes, fx, fy);
+}
+
+void WarpCubicPlanarKernel_16u_px(const void* const* pSrc, int srcStep, std::ptrdiff_t srcOffset,
+                                  void* const* pDstRows, int dstX, int planes, float fx, float fy) {
+    cubicPlanarPixel<Vp16u>(pSrc, srcStep, srcOffset, pDstRows, dstX, planes, fx, fy);
+}
+
+#define VP_WARP_DEFINE_CUBIC_PX(depthName, T, layoutName, code, stride, channels, planes)                 \
+    void WarpCubic_##depthName##_##layoutName##_px(VP_WARP_ROW_KERNEL_PARAMS) {                           \
+        (void)pBuffer;                                                                                    \
+        warpCubicRows<T, stride, channels, planes>(pSrc, pDst, srcStep, dstStep, firstRow, lastRow, pSpans, \
+                                                   pCoeffs, srcMaxX, srcMaxY);                            \
+    }
+VP_WARP_FORMATS(VP_WARP_DEFINE_CUBIC_PX)
+#undef VP_WARP_DEFINE_CUBIC_PX
