@@ -13,4 +13,12 @@
 #pragma once
 
 #define VP_DISPATCH_ENTRIES(X) \
+    X(0, const VpLibraryVersion*, vpsGetLibVersion, (), ()) \
+    X(7, VpStatus, vpiCopyReplicateBorder_32s_C1R, (const Vp32s* pSrc, int srcStep, VpiSize srcRoiSize, Vp32s* pDst, int dstStep, VpiSize dstRoiSize, int topBorderHeight, int leftBorderWidth), (pSrc, srcStep, srcRoiSize, pDst, dstStep, dstRoiSize, topBorderHeight, leftBorderWidth)) \
+    X(8, VpStatus, vpiCopy_32f_C1R, (const Vp32f* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSize roiSize), (pSrc, srcStep, pDst, dstStep, roiSize)) \
+    X(9, VpStatus, vpiCopy_8u_C1R, (const Vp8u* pSrc, int srcStep, Vp8u* pDst, int dstStep, VpiSize roiSize), (pSrc, srcStep, pDst, dstStep, roiSize)) \
+    X(10, VpStatus, vpiCopy_8u_C3R, (const Vp8u* pSrc, int srcStep, Vp8u* pDst, int dstStep, VpiSize roiSize), (pSrc, srcStep, pDst, dstStep, roiSize)) \
+    X(25, void, vpiFree, (void* ptr), (ptr)) \
+    X(27, Vp8u*, vpiMalloc_8u_C1, (int widthBytes, int height, int* pStep), (widthBytes, height, pStep)) \
+    X(34, VpStatus, vpiSet_32f_C1R, (Vp32f value, Vp32f* pDst, int dstStep, VpiSize roiSize), (value, pDst, dstStep, roiSize)) \
     /* entries are added here, one line each, in slot order */

@@ -1,5 +1,7 @@
 #include "primitives/core/memory.h"
 
+#include "primitives/core/dispatch_variants.h"
+
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -13,9 +15,9 @@ constexpr std::int64_t kAlignment = 32;
 // Room for the saved heap pointer below the block plus the alignment slack.
 constexpr std::int64_t kOverhead = kAlignment + static_cast<std::int64_t>(sizeof(void*));
 
-void* alignedAlloc(int count, int elementSize) {
-    if (count <= 0) return nullptr;
-    const std::int64_t bytes = static_cast<std::int64_t>(count) * elementSize + kOverhead;
+void* alignedAllocBytes(std::int64_t payload) {
+    if (payload <= 0) return nullptr;
+    const std::int64_t bytes = payload + kOverhead;
     if (bytes > INT_MAX) return nullptr;
     void* base = heapAlloc(static_cast<std::size_t>(bytes));
     if (!base) return nullptr;
@@ -24,6 +26,11 @@ void* alignedAlloc(int count, int elementSize) {
     void** slot = reinterpret_cast<void**>(aligned) - 1;
     *slot = base;
     return reinterpret_cast<void*>(aligned);
+}
+
+void* alignedAlloc(int count, int elementSize) {
+    if (count <= 0) return nullptr;
+    return alignedAllocBytes(static_cast<std::int64_t>(count) * elementSize);
 }
 
 }  // namespace
@@ -41,3 +48,32 @@ void vpSetHeapHooks(VpHeapAlloc alloc, VpHeapRelease release) {
     heapAlloc = alloc ? alloc : &std::malloc;
     heapRelease = release ? release : &std::free;
 }
+
+Vp32f* vpsMalloc_32f_px(int len) { return vpsMalloc_32f(len); }
+Vp32f* vpsMalloc_32f_t7(int len) { return vpsMalloc_32f(len); }
+
+// The image allocator does not depend on the processor level: one routine
+// serves every column of its dispatch record.
+Vp8u* vpiMalloc_8u_C1_px(int widthBytes, int height, int* pStep) {
+    if (!pStep) return nullptr;
+    if (widthBytes <= 0 || height <= 0) {
+        *pStep = 0;
+        return nullptr;
+    }
+    const std::int64_t step = (static_cast<std::int64_t>(widthBytes) + 31) & ~static_cast<std::int64_t>(31);
+    if (step > INT_MAX) {
+        *pStep = 0;
+        return nullptr;
+    }
+    // The step is stored before the allocation and stays stored when it fails.
+    *pStep = static_cast<int>(step);
+    return static_cast<Vp8u*>(alignedAllocBytes(step * height));
+}
+Vp8u* vpiMalloc_8u_C1_a6(int widthBytes, int height, int* pStep) { return vpiMalloc_8u_C1_px(widthBytes, height, pStep); }
+Vp8u* vpiMalloc_8u_C1_w7(int widthBytes, int height, int* pStep) { return vpiMalloc_8u_C1_px(widthBytes, height, pStep); }
+Vp8u* vpiMalloc_8u_C1_t7(int widthBytes, int height, int* pStep) { return vpiMalloc_8u_C1_px(widthBytes, height, pStep); }
+
+void vpiFree_px(void* ptr) { vpsFree(ptr); }
+void vpiFree_a6(void* ptr) { vpsFree(ptr); }
+void vpiFree_w7(void* ptr) { vpsFree(ptr); }
+void vpiFree_t7(void* ptr) { vpsFree(ptr); }

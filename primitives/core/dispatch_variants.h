@@ -1,0 +1,28 @@
+// Declarations of the level variants of every dispatched entry, generated from
+// the dispatch list: name_px, name_a6, name_w7 and name_t7, each with the
+// entry's parameter list and result. Internal to the primitives: level files
+// include it to get their variants' declarations; callers use primitives.h.
+#pragma once
+
+#include "primitives/primitives.h"
+
+// The dispatch table's translation unit declares the levels that are not built
+// yet as weak references (see dispatch_table.cpp); everywhere else these are
+// ordinary declarations.
+#ifndef VP_A6_VARIANT_ATTRIBUTES
+#define VP_A6_VARIANT_ATTRIBUTES
+#endif
+#ifndef VP_W7_VARIANT_ATTRIBUTES
+#define VP_W7_VARIANT_ATTRIBUTES
+#endif
+#ifndef VP_T7_VARIANT_ATTRIBUTES
+#define VP_T7_VARIANT_ATTRIBUTES
+#endif
+
+#define VP_DECLARE_LEVEL_VARIANTS(slot, result, name, params, args) \
+    result name##_px params;                                        \
+    VP_A6_VARIANT_ATTRIBUTES result name##_a6 params;               \
+    VP_W7_VARIANT_ATTRIBUTES result name##_w7 params;               \
+    VP_T7_VARIANT_ATTRIBUTES result name##_t7 params;
+VP_DISPATCH_ENTRIES(VP_DECLARE_LEVEL_VARIANTS)
+#undef VP_DECLARE_LEVEL_VARIANTS
