@@ -21,4 +21,5 @@
     X(25, void, vpiFree, (void* ptr), (ptr)) \
     X(27, Vp8u*, vpiMalloc_8u_C1, (int widthBytes, int height, int* pStep), (widthBytes, height, pStep)) \
     X(34, VpStatus, vpiSet_32f_C1R, (Vp32f value, Vp32f* pDst, int dstStep, VpiSize roiSize), (value, pDst, dstStep, roiSize)) \
+    X(47, VpStatus, vpiWarpAffine_32f_C1R, (const Vp32f* pSrc, VpiSize srcSize, int srcStep, VpiRect srcRoi, Vp32f* pDst, int dstStep, VpiRect dstRoi, const double coeffs[2][3], int interpolation), (pSrc, srcSize, srcStep, srcRoi, pDst, dstStep, dstRoi, coeffs, interpolation)) \
     /* entries are added here, one line each, in slot order */
