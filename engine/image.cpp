@@ -1,0 +1,216 @@
+#include "engine/image.h"
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+void MemoryException::handle() { DoNothing(0); }
+
+int DoNothing(int) { return 0; }
+
+template <typename Pixel, int BytesPerPixel>
+void ImageRecord<Pixel, BytesPerPixel>::allocate(int w, int h)
+{
+    if (data != nullptr)
+        release();
+    width = w;
+    height = h;
+    data = nullptr;
+    step = 0;
+    if (static_cast<int64_t>(w) * h == 0)
+        return;
+    const int64_t rowBytes = static_cast<int64_t>(w) * BytesPerPixel;
+    // Negative sizes and rows the allocator cannot express are refused as a
+    // failed allocation.
+    if (w < 0 || h < 0 || rowBytes > INT_MAX)
+        throw MemoryException();
+    int s = 0;
+    Vp8u* rows = vpiMalloc_8u_C1(static_cast<int>(rowBytes), h, &s);
+    if (rows == nullptr)
+        throw MemoryException();
+    data = reinterpret_cast<Pixel*>(rows);
+    step = s;
+}
+
+template <typename Pixel, int BytesPerPixel>
+void ImageRecord<Pixel, BytesPerPixel>::release()
+{
+    if (data != nullptr)
+        vpiFree(data);
+    data = nullptr;
+    step = 0;
+    width = 0;
+    height = 0;
+}
+
+template struct ImageRecord<Vp8u, 1>;
+template struct ImageRecord<Vp32f, 4>;
+template struct ImageRecord<Vp32fc, 8>;
+template struct ImageRecord<Vp8u, 3>;
+
+ByteMap::ByteMap(int r, int c)
+{
+    if (allocate(r, c))
+        std::memset(data, 0, static_cast<std::size_t>(size));
+}
+
+bool ByteMap::allocate(int r, int c)
+{
+    if (r != rows || c != columns) {
+        std::free(data);
+        data = nullptr;
+        if (r != rows) {
+            std::free(rowPointers);
+            rowPointers = nullptr;
+        }
+    }
+    columns = c;
+    rows = r;
+    const int64_t bytes = static_cast<int64_t>(r) * c;
+    if (r <= 0 || c <= 0 || bytes > INT_MAX) {
+        size = 0;
+        std::free(data);
+        data = nullptr;
+        std::free(rowPointers);
+        rowPointers = nullptr;
+        return false;
+    }
+    size = static_cast<int32_t>(bytes);
+    if (data == nullptr) {
+        data = static_cast<uint8_t*>(std::malloc(static_cast<std::size_t>(size)));
+        if (data == nullptr)
+            return false;
+    }
+    if (rowPointers == nullptr) {
+        rowPointers = static_cast<uint8_t**>(std::malloc(sizeof(uint8_t*) * static_cast<std::size_t>(r)));
+        if (rowPointers == nullptr)
+            return false;
+    }
+    for (int i = 0; i < r; ++i)
+        rowPointers[i] = data + static_cast<std::ptrdiff_t>(i) * c;
+    return true;
+}
+
+void ByteMap::free()
+{
+    std::free(rowPointers);
+    rowPointers = nullptr;
+    std::free(data);
+    data = nullptr;
+}
+
+VpiSize MakeVpiSize(int width, int height) { return VpiSize{width, height}; }
+
+VpiRect MakeVpiRect(int x, int y, int width, int height) { return VpiRect{x, y, width, height}; }
+
+VpiRect MakeVpiRectAt(int x, int y, VpiSize size) { return VpiRect{x, y, size.width, size.height}; }
+
+void copyVpiRect(VpiRect* destination, const VpiRect* source) { *destination = *source; }
+
+int ceilLog2(int value)
+{
+    int n = 0;
+    while (n < 31 && (int64_t{1} << n) < value)
+        ++n;
+    return n;
+}
+
+void setImageValue(float value, Image32f* image)
+{
+    if (image->data != nullptr)
+        vpiSet_32f_C1R(value, image->data, image->step, image->size());
+}
+
+void copyBorder(const Image8u* source, Image8u* destination, int borderColumns, int borderRows)
+{
+    const int w = source->width < destination->width ? source->width : destination->width;
+    const int h = source->height < destination->height ? source->height : destination->height;
+    if (source->data == nullptr || destination->data == nullptr || w <= 0 || h <= 0)
+        return;
+    const int b = borderRows < 0 ? 0 : (borderRows > h ? h : borderRows);
+    const int a = borderColumns < 0 ? 0 : (borderColumns > w ? w : borderColumns);
+    for (int r = 0; r < b; ++r) {
+        std::memcpy(destination->row(r), source->row(r), static_cast<std::size_t>(w));
+        std::memcpy(destination->row(h - 1 - r), source->row(h - 1 - r), static_cast<std::size_t>(w));
+    }
+    for (int r = 0; r < h; ++r) {
+        const Vp8u* s = source->row(r);
+        Vp8u* d = destination->row(r);
+        for (int c = 0; c < a; ++c) {
+            d[c] = s[c];
+            d[w - 1 - c] = s[w - 1 - c];
+        }
+    }
+}
+
+void convertTo8u(const Image32f* source, Image8u* destination)
+{
+    if (!destination->sameSize(source->width, source->height))
+        destination->reallocate(source->width, source->height);
+    if (source->data != nullptr && destination->data != nullptr)
+        vpiConvert_32f8u_C1R(source->data, source->step, destination->data, destination->step,
+                             source->size(), vpRndNear);
+}
+
+void convertTo32f(const Image8u* source, Image32f* destination)
+{
+    if (!destination->sameSize(source->width, source->height))
+        destination->reallocate(source->width, source->height);
+    if (source->data != nullptr && destination->data != nullptr)
+        vpiConvert_8u32f_C1R(source->data, source->step, destination->data, destination->step,
+                             source->size());
+}
+
+void copyImage8u(const Image8u* source, Image8u* destination)
+{
+    if (source == destination)
+        return;
+    if (!destination->sameSize(source->width, source->height))
+        destination->reallocate(source->width, source->height);
+    if (source->data != nullptr && destination->data != nullptr)
+        vpiCopy_8u_C1R(source->data, source->step, destination->data, destination->step, source->size());
+}
+
+void copyImage8uC3(const Image8uC3* source, Image8uC3* destination)
+{
+    if (source == destination)
+        return;
+    if (!destination->sameSize(source->width, source->height))
+        destination->reallocate(source->width, source->height);
+    if (source->data != nullptr && destination->data != nullptr)
+        vpiCopy_8u_C3R(source->data, source->step, destination->data, destination->step, source->size());
+}
+
+void copyImage32f(const Image32f* source, Image32f* destination)
+{
+    if (source == destination)
+        return;
+    if (!destination->sameSize(source->width, source->height))
+        destination->reallocate(source->width, source->height);
+    if (source->data != nullptr && destination->data != nullptr)
+        vpiCopy_32f_C1R(source->data, source->step, destination->data, destination->step, source->size());
+}
+
+void copyToByteMap(const Image8u* source, ByteMap* destination)
+{
+    if (destination->columns != source->width || destination->rows != source->height ||
+        destination->data == nullptr || destination->rowPointers == nullptr) {
+        if (!destination->allocate(source->height, source->width))
+            return;
+    }
+    if (source->data == nullptr)
+        return;
+    for (int r = 0; r < source->height; ++r)
+        std::memcpy(destination->rowPointers[r], source->row(r), static_cast<std::size_t>(source->width));
+}
+
+void copyFromByteMap(const ByteMap* source, Image8u* destination)
+{
+    if (!destination->sameSize(source->columns, source->rows))
+        destination->reallocate(source->columns, source->rows);
+    if (source->data == nullptr || destination->data == nullptr)
+        return;
+    for (int r = 0; r < source->rows; ++r)
+        std::memcpy(destination->row(r), source->data + static_cast<std::ptrdiff_t>(r) * source->columns,
+                    static_cast<std::size_t>(source->columns));
+}
