@@ -1,0 +1,332 @@
+// Cubic resize row drivers, plain code. Each source row that a destination row
+// needs is resampled horizontally once into a ring of four float rows; each
+// destination row blends the four ring rows of source rows base-1 .. base+2.
+//
+// The cubic through samples a, b, c, d at -1, 0, 1, 2 is evaluated at t in
+// Newton's forward-difference form from -1:
+//   p = 1 + t, m = (p*t)*0.5, n = ((t-1)*m)*K with K the float nearest 1/3,
+//   value = ((a + n*D3) + m*D2) + p*D1.
+// px evaluates in double precision; a horizontal pass rounds its value to float
+// in the ring, a vertical pass rounds n to float before use.
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+
+#include "primitives/resize/resize_px.h"
+
+namespace {
+
+// One third as the float with bits 0x3EAAAAAB (0.3333333433), widened exactly.
+const double kThird = static_cast<double>(std::bit_cast<float>(std::uint32_t{0x3EAAAAABu}));
+
+struct CubicFactors {
+    double p;
+    double m;
+    double n;
+};
+
+inline CubicFactors horizontalFactors(double t) {
+    const double p = 1.0 + t;
+    const double m = (p * t) * 0.5;
+    const double n = ((t - 1.0) * m) * kThird;
+    return {p, m, n};
+}
+
+inline CubicFactors verticalFactors(double t) {
+    CubicFactors f = horizontalFactors(t);
+    f.n = static_cast<float>(f.n);
+    return f;
+}
+
+inline double cubicH(const CubicFactors& f, double a, double b, double c, double d) {
+    const double d1 = b - a;
+    const double d2 = (c - b) - d1;
+    const double d3 = ((b - (c + c)) + d) - d2;
+    return ((a + f.n * d3) + f.m * d2) + f.p * d1;
+}
+
+inline double cubicV(const CubicFactors& f, double a, double b, double c, double d) {
+    const double d1 = b - a;
+    const double d2 = (c - b) - d1;
+    const double d3 = (((d - c) - c) + b) - d2;
+    return ((a + f.n * d3) + f.m * d2) + f.p * d1;
+}
+
+// Conversion of a vertical result to 8u or 16u: truncate v + 1e-7 toward zero
+// and clamp to the element range.
+template <class T, int Max>
+inline T toInteger(double v) {
+    const double x = v + 1e-7;
+    if (!(x >= 0.0)) return 0;  // negative values (and a NaN that cannot arise from integer samples)
+    if (x >= static_cast<double>(Max)) return static_cast<T>(Max);
+    return static_cast<T>(static_cast<int>(x));
+}
+
+inline Vp8u convert(double v, Vp8u*) { return toInteger<Vp8u, 255>(v); }
+inline Vp16u convert(double v, Vp16u*) { return toInteger<Vp16u, 65535>(v); }
+inline Vp32f convert(double v, Vp32f*) { return static_cast<Vp32f>(v); }
+
+// ---- horizontal passes ------------------------------------------------------
+
+template <class T>
+void cubicH1(const T* srcRow, int width, const int* colOffsets, const float* colWeights, float* ringRow) {
+    for (int j = 0; j < width; ++j) {
+        const T* s = srcRow + colOffsets[j];
+        const CubicFactors f = horizontalFactors(colWeights[j]);
+        ringRow[j] = static_cast<float>(cubicH(f, s[-1], s[0], s[1], s[2]));
+    }
+}
+
+// K channels per pixel, samples `stride` elements apart.
+template <class T, int K>
+void cubicHK(const T* srcRow, int width, int stride, const int* colOffsets, const float* colWeights,
+             float* ringRow) {
+    for (int j = 0; j < width; ++j) {
+        const T* s = srcRow + colOffsets[j];
+        const CubicFactors f = horizontalFactors(colWeights[j]);
+        for (int k = 0; k < K; ++k) {
+            ringRow[K * j + k] =
+                static_cast<float>(cubicH(f, s[k - stride], s[k], s[k + stride], s[k + 2 * stride]));
+        }
+    }
+}
+
+// ---- vertical passes --------------------------------------------------------
+
+template <class T>
+void cubicVFull(T* dstRow, int count, float t, const float* r0, const float* r1, const float* r2,
+                const float* r3) {
+    const CubicFactors f = verticalFactors(t);
+    for (int v = 0; v < count; ++v) {
+        dstRow[v] = convert(cubicV(f, r0[v], r1[v], r2[v], r3[v]), static_cast<T*>(nullptr));
+    }
+}
+
+template <class T>
+void cubicVAC4(T* dstRow, int width, float t, const float* r0, const float* r1, const float* r2,
+               const float* r3) {
+    const CubicFactors f = verticalFactors(t);
+    for (int j = 0; j < width; ++j) {
+        for (int k = 0; k < 3; ++k) {
+            const int v = 3 * j + k;
+            dstRow[4 * j + k] = convert(cubicV(f, r0[v], r1[v], r2[v], r3[v]), static_cast<T*>(nullptr));
+        }
+    }
+}
+
+// ---- row driver -------------------------------------------------------------
+// Brings the ring to the window base-1 .. base+2 of each destination row. A ring
+// row keeps its source row while that row stays in the window; rows entering the
+// window are resampled into ring rows whose source row has left it. The offsets
+// are non-decreasing, so no source row is resampled twice.
+template <class T, class H, class V>
+int cubicRows(const T* src, T* dst, int srcStep, int dstStep, int dstHeight, const int* rowOffsets,
+              float* const ringRows[4], H horizontal, V vertical) {
+    int held[4];
+    bool valid[4] = {false, false, false, false};
+    const int base0 = rowOffsets[0];
+    for (int k = 0; k < 3; ++k) {
+        held[k] = base0 + (k - 1) * srcStep;
+        valid[k] = true;
+        horizontal(src + held[k], ringRows[k]);
+    }
+    held[3] = 0;
+    int prev = base0 - 1;
+    const float* window[4] = {ringRows[0], ringRows[1], ringRows[2], nullptr};
+    for (int i = 0; i < dstHeight; ++i) {
+        const int off = rowOffsets[i];
+        if (off > prev) {
+            bool taken[4] = {false, false, false, false};
+            const float* next[4] = {nullptr, nullptr, nullptr, nullptr};
+            for (int k = 0; k < 4; ++k) {
+                const int row = off + (k - 1) * srcStep;
+                for (int b = 0; b < 4; ++b) {
+                    if (valid[b] && !taken[b] && held[b] == row) {
+                        taken[b] = true;
+                        next[k] = ringRows[b];
+                        break;
+                    }
+                }
+            }
+            for (int k = 0; k < 4; ++k) {
+                if (next[k]) continue;
+                int b = 0;
+                while (taken[b]) ++b;
+                taken[b] = true;
+                held[b] = off + (k - 1) * srcStep;
+                valid[b] = true;
+                horizontal(src + held[b], ringRows[b]);
+                next[k] = ringRows[b];
+            }
+            for (int k = 0; k < 4; ++k) window[k] = next[k];
+            prev = off;
+        }
+        vertical(dst + static_cast<std::ptrdiff_t>(i) * dstStep, i, window);
+    }
+    return dstHeight;
+}
+
+template <class T, class HC3, class HC4, class VFull, class VAC4>
+int cubicC3C4(const void* pSrc, void* pDst, int srcStep, int dstStep, int dstWidth, int dstHeight,
+              const int* rowOffsets, const int* colOffsets, const float* rowWeights, const float* colWeights,
+              float* const ringRows[4], int nChannels, int layout, HC3 hc3, HC4 hc4, VFull vFull, VAC4 vAC4) {
+    auto horizontal = [&](const T* row, float* out) {
+        if (layout == 3) {
+            hc3(row, dstWidth, nChannels, colOffsets, colWeights, out);
+        } else {
+            hc4(row, dstWidth, colOffsets, colWeights, out);
+        }
+    };
+    auto vertical = [&](T* out, int i, const float* const w[4]) {
+        if (nChannels == layout) {
+            vFull(out, dstWidth * layout, rowWeights[i], w[0], w[1], w[2], w[3]);
+        } else {
+            vAC4(out, dstWidth, rowWeights[i], w[0], w[1], w[2], w[3]);
+        }
+    };
+    return cubicRows(static_cast<const T*>(pSrc), static_cast<T*>(pDst), srcStep, dstStep, dstHeight, rowOffsets,
+                     ringRows, horizontal, vertical);
+}
+
+template <class T, class HC1, class VFull>
+int cubicC1(const void* pSrc, void* pDst, int srcStep, int dstStep, int dstWidth, int dstHeight,
+            const int* rowOffsets, const int* colOffsets, const float* rowWeights, const float* colWeights,
+            float* const ringRows[4], HC1 hc1, VFull vFull) {
+    auto horizontal = [&](const T* row, float* out) { hc1(row, dstWidth, colOffsets, colWeights, out); };
+    auto vertical = [&](T* out, int i, const float* const w[4]) {
+        vFull(out, dstWidth, rowWeights[i], w[0], w[1], w[2], w[3]);
+    };
+    return cubicRows(static_cast<const T*>(pSrc), static_cast<T*>(pDst), srcStep, dstStep, dstHeight, rowOffsets,
+                     ringRows, horizontal, vertical);
+}
+
+}  // namespace
+
+// ---- named row passes -------------------------------------------------------
+
+void ResizeCubicH_8u_C1_px(const Vp8u* srcRow, int width, const int* colOffsets, const float* colWeights,
+                           float* ringRow) {
+    cubicH1(srcRow, width, colOffsets, colWeights, ringRow);
+}
+void ResizeCubicH_16u_C1_px(const Vp16u* srcRow, int width, const int* colOffsets, const float* colWeights,
+                            float* ringRow) {
+    cubicH1(srcRow, width, colOffsets, colWeights, ringRow);
+}
+void ResizeCubicH_32f_C1_px(const Vp32f* srcRow, int width, const int* colOffsets, const float* colWeights,
+                            float* ringRow) {
+    cubicH1(srcRow, width, colOffsets, colWeights, ringRow);
+}
+void ResizeCubicH_8u_C3_px(const Vp8u* srcRow, int width, int pixelStride, const int* colOffsets,
+                           const float* colWeights, float* ringRow) {
+    cubicHK<Vp8u, 3>(srcRow, width, pixelStride, colOffsets, colWeights, ringRow);
+}
+void ResizeCubicH_16u_C3_px(const Vp16u* srcRow, int width, int pixelStride, const int* colOffsets,
+                            const float* colWeights, float* ringRow) {
+    cubicHK<Vp16u, 3>(srcRow, width, pixelStride, colOffsets, colWeights, ringRow);
+}
+void ResizeCubicH_32f_C3_px(const Vp32f* srcRow, int width, int pixelStride, const int* colOffsets,
+                            const float* colWeights, float* ringRow) {
+    cubicHK<Vp32f, 3>(srcRow, width, pixelStride, colOffsets, colWeights, ringRow);
+}
+void ResizeCubicH_8u_C4_px(const Vp8u* srcRow, int width, const int* colOffsets, const float* colWeights,
+                           float* ringRow) {
+    cubicHK<Vp8u, 4>(srcRow, width, 4, colOffsets, colWeights, ringRow);
+}
+void ResizeCubicH_16u_C4_px(const Vp16u* srcRow, int width, const int* colOffsets, const float* colWeights,
+                            float* ringRow) {
+    cubicHK<Vp16u, 4>(srcRow, width, 4, colOffsets, colWeights, ringRow);
+}
+void ResizeCubicH_32f_C4_px(const Vp32f* srcRow, int width, const int* colOffsets, const float* colWeights,
+                            float* ringRow) {
+    cubicHK<Vp32f, 4>(srcRow, width, 4, colOffsets, colWeights, ringRow);
+}
+
+void ResizeCubicV_8u_px(Vp8u* dstRow, int count, float t, const float* r0, const float* r1, const float* r2,
+                        const float* r3) {
+    cubicVFull(dstRow, count, t, r0, r1, r2, r3);
+}
+void ResizeCubicV_16u_px(Vp16u* dstRow, int count, float t, const float* r0, const float* r1, const float* r2,
+                         const float* r3) {
+    cubicVFull(dstRow, count, t, r0, r1, r2, r3);
+}
+void ResizeCubicV_32f_px(Vp32f* dstRow, int count, float t, const float* r0, const float* r1, const float* r2,
+                         const float* r3) {
+    cubicVFull(dstRow, count, t, r0, r1, r2, r3);
+}
+void ResizeCubicV_8u_AC4_px(Vp8u* dstRow, int width, float t, const float* r0, const float* r1,
+                            const float* r2, const float* r3) {
+    cubicVAC4(dstRow, width, t, r0, r1, r2, r3);
+}
+void ResizeCubicV_16u_AC4_px(Vp16u* dstRow, int width, float t, const float* r0, const float* r1,
+                             const float* r2, const float* r3) {
+    cubicVAC4(dstRow, width, t, r0, r1, r2, r3);
+}
+
+// The float AC4 pass rounds p, m and n to float, and for channels 1 and 2 of
+// each pixel also the first difference.
+void ResizeCubicV_32f_AC4_px(Vp32f* dstRow, int width, float t, const float* r0, const float* r1,
+                             const float* r2, const float* r3) {
+    CubicFactors f = verticalFactors(t);
+    f.p = static_cast<float>(f.p);
+    f.m = static_cast<float>(f.m);
+    for (int j = 0; j < width; ++j) {
+        for (int k = 0; k < 3; ++k) {
+            const int v = 3 * j + k;
+            const double a = r0[v];
+            const double b = r1[v];
+            const double c = r2[v];
+            const double d = r3[v];
+            double d1 = b - a;
+            if (k != 0) d1 = static_cast<float>(d1);
+            const double d2 = (c - b) - d1;
+            const double d3 = (((d - c) - c) + b) - d2;
+            dstRow[4 * j + k] = static_cast<Vp32f>(((a + f.n * d3) + f.m * d2) + f.p * d1);
+        }
+    }
+}
+
+// ---- kernel table entries ---------------------------------------------------
+
+#define VP_CUBIC_PARAMS                                                                                 \
+    const void* pSrc, void* pDst, int srcStep, int dstStep, int dstWidth, int dstHeight,                 \
+        const int* rowOffsets, const int* colOffsets, const float* rowWeights, const float* colWeights, \
+        float* rowBuffer0, float* rowBuffer1, float* rowBuffer2, float* rowBuffer3, int nChannels, int layout
+#define VP_CUBIC_ARGS \
+    pSrc, pDst, srcStep, dstStep, dstWidth, dstHeight, rowOffsets, colOffsets, rowWeights, colWeights, ring
+
+int ResizeCubic_8u_C3C4_px(VP_CUBIC_PARAMS) {
+    float* const ring[4] = {rowBuffer0, rowBuffer1, rowBuffer2, rowBuffer3};
+    return cubicC3C4<Vp8u>(VP_CUBIC_ARGS, nChannels, layout, ResizeCubicH_8u_C3_px, ResizeCubicH_8u_C4_px,
+                           ResizeCubicV_8u_px, ResizeCubicV_8u_AC4_px);
+}
+int ResizeCubic_16u_C3C4_px(VP_CUBIC_PARAMS) {
+    float* const ring[4] = {rowBuffer0, rowBuffer1, rowBuffer2, rowBuffer3};
+    return cubicC3C4<Vp16u>(VP_CUBIC_ARGS, nChannels, layout, ResizeCubicH_16u_C3_px, ResizeCubicH_16u_C4_px,
+                            ResizeCubicV_16u_px, ResizeCubicV_16u_AC4_px);
+}
+int ResizeCubic_32f_C3C4_px(VP_CUBIC_PARAMS) {
+    float* const ring[4] = {rowBuffer0, rowBuffer1, rowBuffer2, rowBuffer3};
+    return cubicC3C4<Vp32f>(VP_CUBIC_ARGS, nChannels, layout, ResizeCubicH_32f_C3_px, ResizeCubicH_32f_C4_px,
+                            ResizeCubicV_32f_px, ResizeCubicV_32f_AC4_px);
+}
+int ResizeCubic_8u_C1_px(VP_CUBIC_PARAMS) {
+    (void)nChannels;
+    (void)layout;
+    float* const ring[4] = {rowBuffer0, rowBuffer1, rowBuffer2, rowBuffer3};
+    return cubicC1<Vp8u>(VP_CUBIC_ARGS, ResizeCubicH_8u_C1_px, ResizeCubicV_8u_px);
+}
+int ResizeCubic_16u_C1_px(VP_CUBIC_PARAMS) {
+    (void)nChannels;
+    (void)layout;
+    float* const ring[4] = {rowBuffer0, rowBuffer1, rowBuffer2, rowBuffer3};
+    return cubicC1<Vp16u>(VP_CUBIC_ARGS, ResizeCubicH_16u_C1_px, ResizeCubicV_16u_px);
+}
+int ResizeCubic_32f_C1_px(VP_CUBIC_PARAMS) {
+    (void)nChannels;
+    (void)layout;
+    float* const ring[4] = {rowBuffer0, rowBuffer1, rowBuffer2, rowBuffer3};
+    return cubicC1<Vp32f>(VP_CUBIC_ARGS, ResizeCubicH_32f_C1_px, ResizeCubicV_32f_px);
+}
+
+#undef VP_CUBIC_PARAMS
+#undef VP_CUBIC_ARGS

@@ -1,0 +1,252 @@
+// Linear resize row drivers, plain code. A horizontal pass resamples a source
+// row into one of two ring rows; a vertical pass blends the ring rows of source
+// rows r and r + 1 into a destination row. px rounds to nearest in both passes
+// (8u, 16u) and evaluates float formulas in double with one rounding at the store.
+#include <cstddef>
+#include <utility>
+
+#include "primitives/resize/resize_px.h"
+
+namespace {
+
+// ---- horizontal passes ----------------------------------------------------
+// d is the element distance between the two samples, K the channels written per
+// destination pixel (packed without gaps in the ring row).
+
+template <int K>
+void linearH8u(const Vp8u* src, int count, int d, const int* colOffsets, const Vp16u* colWeights, Vp16s* out) {
+    for (int j = 0; j < count; ++j) {
+        const Vp8u* s = src + colOffsets[j];
+        const int w0 = colWeights[2 * j];
+        const int w1 = colWeights[2 * j + 1];
+        for (int c = 0; c < K; ++c) {
+            out[K * j + c] = static_cast<Vp16s>((s[c] * w0 + s[d + c] * w1 + 128) >> 8);
+        }
+    }
+}
+
+template <int K>
+void linearH16u(const Vp16u* src, int count, int d, const int* colOffsets, const Vp16u* colWeights,
+                Vp16u* out) {
+    for (int j = 0; j < count; ++j) {
+        const Vp16u* s = src + colOffsets[j];
+        const int w0 = colWeights[2 * j];
+        const int w1 = colWeights[2 * j + 1];
+        for (int c = 0; c < K; ++c) {
+            // At most 16384 * 65535 + 8192: fits in 31 bits.
+            out[K * j + c] = static_cast<Vp16u>((s[c] * w0 + s[d + c] * w1 + 8192) >> 14);
+        }
+    }
+}
+
+template <int K>
+void linearH32f(const Vp32f* src, int count, int d, const int* colOffsets, const float* colWeights, float* out) {
+    for (int j = 0; j < count; ++j) {
+        const Vp32f* s = src + colOffsets[j];
+        const double f = colWeights[j];
+        for (int c = 0; c < K; ++c) {
+            const double s0 = s[c];
+            const double s1 = s[d + c];
+            out[K * j + c] = static_cast<float>(s0 + (s1 - s0) * f);
+        }
+    }
+}
+
+// ---- vertical passes ------------------------------------------------------
+// Full passes blend `count` values; AC4 passes read three values per pixel and
+// write elements 0..2 of four-element destination pixels.
+
+inline Vp8u linearV8u(int a, int u, int l) {
+    return static_cast<Vp8u>(((16384 - a) * u + a * l + 524288) >> 20);
+}
+inline Vp16u linearV16u(int a, int u, int l) {
+    return static_cast<Vp16u>(((16384 - a) * u + a * l + 8192) >> 14);
+}
+inline Vp32f linearV32f(double a, double oneMinusA, double u, double l) {
+    return static_cast<Vp32f>(l * a + u * oneMinusA);
+}
+
+// ---- row driver -----------------------------------------------------------
+// Keeps the horizontal passes of source rows r and r + 1 in the upper and lower
+// ring rows; consecutive destination rows that share the pair only run the
+// vertical pass, and a pair advanced by one row reuses the old lower row.
+template <class T, class H, class V>
+int linearRows(const T* src, T* dst, int srcStep, int dstStep, int dstHeight, const int* rowOffsets,
+               void* rowBuffer0, void* rowBuffer1, H horizontal, V vertical) {
+    void* upper = rowBuffer0;
+    void* lower = rowBuffer1;
+    int last = rowOffsets[0] - 1;
+    horizontal(src, lower);
+    for (int i = 0; i < dstHeight; ++i) {
+        const int r = rowOffsets[i];
+        if (r > last) {
+            std::swap(upper, lower);
+            horizontal(src + r + srcStep, lower);
+            if (r > last + srcStep) horizontal(src + r, upper);
+            last = r;
+        }
+        vertical(dst + static_cast<std::ptrdiff_t>(i) * dstStep, i, upper, lower);
+    }
+    return dstHeight;
+}
+
+}  // namespace
+
+// ---- named row passes -------------------------------------------------------
+
+void ResizeLinearH_8u_C1_px(const Vp8u* src, int count, const int* colOffsets, const Vp16u* colWeights,
+                            Vp16s* out) {
+    linearH8u<1>(src, count, 1, colOffsets, colWeights, out);
+}
+void ResizeLinearH_8u_C3_px(const Vp8u* src, int count, int nChannels, const int* colOffsets,
+                            const Vp16u* colWeights, Vp16s* out) {
+    linearH8u<3>(src, count, nChannels, colOffsets, colWeights, out);
+}
+void ResizeLinearH_8u_C4_px(const Vp8u* src, int count, const int* colOffsets, const Vp16u* colWeights,
+                            Vp16s* out) {
+    linearH8u<4>(src, count, 4, colOffsets, colWeights, out);
+}
+void ResizeLinearH_16u_C1_px(const Vp16u* src, int count, const int* colOffsets, const Vp16u* colWeights,
+                             Vp16u* out) {
+    linearH16u<1>(src, count, 1, colOffsets, colWeights, out);
+}
+void ResizeLinearH_16u_C3_px(const Vp16u* src, int count, int nChannels, const int* colOffsets,
+                             const Vp16u* colWeights, Vp16u* out) {
+    linearH16u<3>(src, count, nChannels, colOffsets, colWeights, out);
+}
+void ResizeLinearH_16u_C4_px(const Vp16u* src, int count, const int* colOffsets, const Vp16u* colWeights,
+                             Vp16u* out) {
+    linearH16u<4>(src, count, 4, colOffsets, colWeights, out);
+}
+void ResizeLinearH_32f_C1_px(const Vp32f* src, int count, const int* colOffsets, const float* colWeights,
+                             float* out) {
+    linearH32f<1>(src, count, 1, colOffsets, colWeights, out);
+}
+void ResizeLinearH_32f_C3_px(const Vp32f* src, int count, int nChannels, const int* colOffsets,
+                             const float* colWeights, float* out) {
+    linearH32f<3>(src, count, nChannels, colOffsets, colWeights, out);
+}
+void ResizeLinearH_32f_C4_px(const Vp32f* src, int count, const int* colOffsets, const float* colWeights,
+                             float* out) {
+    linearH32f<4>(src, count, 4, colOffsets, colWeights, out);
+}
+
+void ResizeLinearV_8u_px(Vp8u* dst, int count, int a, const Vp16s* upper, const Vp16s* lower) {
+    for (int v = 0; v < count; ++v) dst[v] = linearV8u(a, upper[v], lower[v]);
+}
+void ResizeLinearV_16u_px(Vp16u* dst, int count, int a, const Vp16u* upper, const Vp16u* lower) {
+    for (int v = 0; v < count; ++v) dst[v] = linearV16u(a, upper[v], lower[v]);
+}
+void ResizeLinearV_32f_px(Vp32f* dst, int count, float a, const float* upper, const float* lower) {
+    const double wa = a;
+    const double wu = 1.0 - wa;
+    for (int v = 0; v < count; ++v) dst[v] = linearV32f(wa, wu, upper[v], lower[v]);
+}
+void ResizeLinearV_8u_AC4_px(Vp8u* dst, int count, int a, const Vp16s* upper, const Vp16s* lower) {
+    for (int j = 0; j < count; ++j) {
+        for (int c = 0; c < 3; ++c) dst[4 * j + c] = linearV8u(a, upper[3 * j + c], lower[3 * j + c]);
+    }
+}
+void ResizeLinearV_16u_AC4_px(Vp16u* dst, int count, int a, const Vp16u* upper, const Vp16u* lower) {
+    for (int j = 0; j < count; ++j) {
+        for (int c = 0; c < 3; ++c) dst[4 * j + c] = linearV16u(a, upper[3 * j + c], lower[3 * j + c]);
+    }
+}
+void ResizeLinearV_32f_AC4_px(Vp32f* dst, int count, float a, const float* upper, const float* lower) {
+    const double wa = a;
+    const double wu = 1.0 - wa;
+    for (int j = 0; j < count; ++j) {
+        for (int c = 0; c < 3; ++c) dst[4 * j + c] = linearV32f(wa, wu, upper[3 * j + c], lower[3 * j + c]);
+    }
+}
+
+// ---- kernel table entries -------------------------------------------------
+
+namespace {
+
+// Shared body of the three/four-channel entries of one depth. Ring, weight and
+// pass types follow the depth.
+template <class T, class R, class W, class RW, class HC3, class HC4, class VFull, class VAC4>
+int linearC3C4(const void* pSrc, void* pDst, int srcStep, int dstStep, int dstWidth, int dstHeight,
+               const int* rowOffsets, const int* colOffsets, const void* rowWeights, const void* colWeights,
+               void* rowBuffer0, void* rowBuffer1, int nChannels, int layout, HC3 hc3, HC4 hc4, VFull vFull,
+               VAC4 vAC4) {
+    const T* src = static_cast<const T*>(pSrc);
+    const W* cw = static_cast<const W*>(colWeights);
+    const RW* rw = static_cast<const RW*>(rowWeights);
+    auto horizontal = [&](const T* row, void* out) {
+        if (layout == 3) {
+            hc3(row, dstWidth, nChannels, colOffsets, cw, static_cast<R*>(out));
+        } else {
+            hc4(row, dstWidth, colOffsets, cw, static_cast<R*>(out));
+        }
+    };
+    auto vertical = [&](T* out, int i, void* upper, void* lower) {
+        if (nChannels == layout) {
+            vFull(out, dstWidth * layout, rw[i], static_cast<const R*>(upper), static_cast<const R*>(lower));
+        } else {
+            vAC4(out, dstWidth, rw[i], static_cast<const R*>(upper), static_cast<const R*>(lower));
+        }
+    };
+    return linearRows(src, static_cast<T*>(pDst), srcStep, dstStep, dstHeight, rowOffsets, rowBuffer0,
+                      rowBuffer1, horizontal, vertical);
+}
+
+template <class T, class R, class W, class RW, class HC1, class VFull>
+int linearC1(const void* pSrc, void* pDst, int srcStep, int dstStep, int dstWidth, int dstHeight,
+             const int* rowOffsets, const int* colOffsets, const void* rowWeights, const void* colWeights,
+             void* rowBuffer0, void* rowBuffer1, HC1 hc1, VFull vFull) {
+    const T* src = static_cast<const T*>(pSrc);
+    const W* cw = static_cast<const W*>(colWeights);
+    const RW* rw = static_cast<const RW*>(rowWeights);
+    auto horizontal = [&](const T* row, void* out) { hc1(row, dstWidth, colOffsets, cw, static_cast<R*>(out)); };
+    auto vertical = [&](T* out, int i, void* upper, void* lower) {
+        vFull(out, dstWidth, rw[i], static_cast<const R*>(upper), static_cast<const R*>(lower));
+    };
+    return linearRows(src, static_cast<T*>(pDst), srcStep, dstStep, dstHeight, rowOffsets, rowBuffer0,
+                      rowBuffer1, horizontal, vertical);
+}
+
+}  // namespace
+
+#define VP_LINEAR_ARGS                                                                                   \
+    pSrc, pDst, srcStep, dstStep, dstWidth, dstHeight, rowOffsets, colOffsets, rowWeights, colWeights, \
+        rowBuffer0, rowBuffer1
+#define VP_LINEAR_PARAMS                                                                              \
+    const void* pSrc, void* pDst, int srcStep, int dstStep, int dstWidth, int dstHeight,               \
+        const int* rowOffsets, const int* colOffsets, const void* rowWeights, const void* colWeights, \
+        void* rowBuffer0, void* rowBuffer1, int nChannels, int layout
+
+int ResizeLinear_8u_C3C4_px(VP_LINEAR_PARAMS) {
+    return linearC3C4<Vp8u, Vp16s, Vp16u, Vp16u>(VP_LINEAR_ARGS, nChannels, layout, ResizeLinearH_8u_C3_px,
+                                                  ResizeLinearH_8u_C4_px, ResizeLinearV_8u_px,
+                                                  ResizeLinearV_8u_AC4_px);
+}
+int ResizeLinear_16u_C3C4_px(VP_LINEAR_PARAMS) {
+    return linearC3C4<Vp16u, Vp16u, Vp16u, Vp16u>(VP_LINEAR_ARGS, nChannels, layout, ResizeLinearH_16u_C3_px,
+                                                   ResizeLinearH_16u_C4_px, ResizeLinearV_16u_px,
+                                                   ResizeLinearV_16u_AC4_px);
+}
+int ResizeLinear_32f_C3C4_px(VP_LINEAR_PARAMS) {
+    return linearC3C4<Vp32f, float, float, float>(VP_LINEAR_ARGS, nChannels, layout, ResizeLinearH_32f_C3_px,
+                                                   ResizeLinearH_32f_C4_px, ResizeLinearV_32f_px,
+                                                   ResizeLinearV_32f_AC4_px);
+}
+int ResizeLinear_8u_C1_px(VP_LINEAR_PARAMS) {
+    (void)nChannels;
+    (void)layout;
+    return linearC1<Vp8u, Vp16s, Vp16u, Vp16u>(VP_LINEAR_ARGS, ResizeLinearH_8u_C1_px, ResizeLinearV_8u_px);
+}
+int ResizeLinear_16u_C1_px(VP_LINEAR_PARAMS) {
+    (void)nChannels;
+    (void)layout;
+    return linearC1<Vp16u, Vp16u, Vp16u, Vp16u>(VP_LINEAR_ARGS, ResizeLinearH_16u_C1_px, ResizeLinearV_16u_px);
+}
+int ResizeLinear_32f_C1_px(VP_LINEAR_PARAMS) {
+    (void)nChannels;
+    (void)layout;
+    return linearC1<Vp32f, float, float, float>(VP_LINEAR_ARGS, ResizeLinearH_32f_C1_px, ResizeLinearV_32f_px);
+}
+
+#undef VP_LINEAR_ARGS
+#undef VP_LINEAR_PARAMS
