@@ -61,6 +61,22 @@ extern StaticDispatchDescriptor* StaticDispatchListHead;
 // Pushes a descriptor onto the list and returns the previous head.
 StaticDispatchDescriptor* vpDispatchListPush(StaticDispatchDescriptor* descriptor);
 
+// The quadrangle of the affine warp, through the second dispatcher: the
+// variant at StaticDispatchIndex of vpiGetAffineQuadVariants, with the
+// arguments untouched. vpStsNullPtrErr for a null quad or coeffs, and
+// vpStsNotSupportedModeErr when the index selects no variant (after
+// vpStaticInitCpu(-1), or a level not built yet).
+VpStatus vpiGetAffineQuad(VpiRect srcRoi, double quad[4][2], const double coeffs[2][3]);
+
+typedef VpStatus (*VpAffineQuadFunction)(VpiRect srcRoi, double quad[4][2], const double coeffs[2][3]);
+extern const VpAffineQuadFunction vpiGetAffineQuadVariants[5];
+extern StaticDispatchDescriptor vpiGetAffineQuadDescriptor;
+
+// Registration of vpiGetAffineQuad's descriptor; the initializer runs with
+// the program's static initialisation.
+void vpiGetAffineQuadRegister();
+void vpiGetAffineQuadInitializer();
+
 // Sets StaticDispatchIndex from the running processor: vpStsNonReferenceCpu
 // (index 1) without CPUID or for another vendor, else vpStsNoErr.
 VpStatus vpStaticInit();
