@@ -1,0 +1,750 @@
+#include "platform/media/media_graph.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <limits>
+#include <mutex>
+#include <thread>
+#include <utility>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libswscale/swscale.h>
+}
+
+namespace media {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Larger pictures are refused: the frame buffer's length must fit a long
+// and stay far from what a 24-bit picture of any real video needs.
+constexpr std::int64_t kMaxSide = 16384;
+constexpr std::int64_t kMaxBufferBytes = 1LL << 30;
+
+struct PacketInfo {
+  std::int64_t pts;
+  std::int64_t dts;
+  bool key;
+};
+
+// A keyframe where decoding can start: its display index and the timestamp
+// handed to the demuxer to get there.
+struct KeyFrame {
+  std::int64_t display;
+  std::int64_t seekTs;
+  std::int64_t ident;  // the pts (timestamp mode) or dts (count mode) that identifies it
+};
+
+struct Event {
+  long code, param1, param2;
+};
+
+}  // namespace
+
+struct MediaGraph::Impl {
+  // ---- Built on the controlling thread before Render; afterwards touched
+  // ---- only by the streaming thread (or by the destructor after the join).
+  std::string path;
+  AVFormatContext* fc = nullptr;
+  int videoIndex = -1;
+  AVCodecContext* dec = nullptr;
+  SwsContext* sws = nullptr;
+  AVPacket* packet = nullptr;
+  AVPacket* held = nullptr;  // the keyframe packet a seek stopped on, fed first
+  bool haveHeld = false;
+  AVFrame* frame = nullptr;    // scratch for decoding
+  AVFrame* current = nullptr;  // the next frame to present
+  std::int64_t currentIndex = -1;
+  bool currentValid = false;
+
+  int width = 0, height = 0, rowBytes = 0;
+  std::int64_t bufferBytes = 0;
+  std::vector<std::uint8_t> buffer;
+  double fps = 25.0;
+  AVRational timeBase{1, 25};
+
+  std::vector<PacketInfo> packets;           // decode order
+  std::vector<std::int64_t> sortedPts;       // display order (timestamp mode)
+  std::vector<KeyFrame> keys;                // by display index
+  bool timestampMode = false;                // frames are identified by their pts
+  bool countMode = false;                    // frames are counted from a keyframe found by dts
+  std::int64_t frameCount = 0;
+  bool seekable = false;
+  bool connected = false;
+
+  // Streaming-thread decoding state.
+  std::int64_t wantIndex = 0;  // smallest display index the next frame may have
+  std::int64_t countBase = 0, countOut = 0;
+  bool demuxEnd = false, flushSent = false, atEnd = false;
+  bool streamValid = false;  // the demuxer sits where decoding can go on
+
+  // ---- Shared between the threads, under `mutex`.
+  mutable std::mutex mutex;
+  std::condition_variable wake;     // the streaming thread waits here
+  std::condition_variable settled;  // GetState and GetEvent wait here
+  GraphState target = GraphState::Stopped;
+  GraphState reached = GraphState::Stopped;
+  bool seekPending = false;
+  std::int64_t seekTarget = 0;
+  bool needPreroll = false;
+  std::int64_t position = 0;
+  bool eos = false, eosPosted = false;
+  double rate = 1.0;
+  bool rebase = true;
+  bool quit = false;
+  std::uint64_t generation = 0;
+  std::deque<Event> events;
+  NotifyHook hook;
+  unsigned message = 0;
+  FrameCallback* callback = nullptr;
+  TimeFormat timeFormat = TimeFormat::MediaTime;
+  std::thread worker;
+  bool rendered = false;
+  Clock::time_point clockBase;
+  double sampleBase = 0.0;
+
+  VideoSurface surface;
+
+  ~Impl() {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      quit = true;
+      ++generation;
+    }
+    wake.notify_all();
+    if (worker.joinable()) worker.join();
+    surface.Clear();
+    sws_freeContext(sws);
+    av_frame_free(&frame);
+    av_frame_free(&current);
+    av_packet_free(&packet);
+    av_packet_free(&held);
+    avcodec_free_context(&dec);
+    avformat_close_input(&fc);
+  }
+
+  // ---------------------------------------------------------------- building
+
+  bool openInput() {
+    avformat_close_input(&fc);
+    if (avformat_open_input(&fc, path.c_str(), nullptr, nullptr) < 0) return false;
+    if (avformat_find_stream_info(fc, nullptr) < 0) return false;
+    if (videoIndex >= 0) discardOthers();
+    return true;
+  }
+
+  void discardOthers() {
+    for (unsigned i = 0; i < fc->nb_streams; ++i)
+      if (static_cast<int>(i) != videoIndex) fc->streams[i]->discard = AVDISCARD_ALL;
+  }
+
+  // Reads every packet of the video stream once and records its timestamps,
+  // so that positions can be counted in frames and every frame be found
+  // again, also in containers that keep no display times.
+  void scanPackets() {
+    packets.clear();
+    while (av_read_frame(fc, packet) >= 0) {
+      if (packet->stream_index == videoIndex)
+        packets.push_back({packet->pts, packet->dts, (packet->flags & AV_PKT_FLAG_KEY) != 0});
+      av_packet_unref(packet);
+    }
+    frameCount = static_cast<std::int64_t>(packets.size());
+
+    bool allPts = !packets.empty(), allDts = !packets.empty();
+    for (const PacketInfo& p : packets) {
+      allPts = allPts && p.pts != AV_NOPTS_VALUE;
+      allDts = allDts && p.dts != AV_NOPTS_VALUE;
+    }
+    if (allPts) {
+      sortedPts.clear();
+      for (const PacketInfo& p : packets) sortedPts.push_back(p.pts);
+      std::sort(sortedPts.begin(), sortedPts.end());
+      timestampMode = std::adjacent_find(sortedPts.begin(), sortedPts.end()) == sortedPts.end();
+    }
+    if (!timestampMode && allDts) {
+      countMode = true;
+      for (std::size_t i = 1; i < packets.size(); ++i)
+        if (packets[i].dts <= packets[i - 1].dts) countMode = false;
+    }
+
+    keys.clear();
+    for (std::size_t i = 0; i < packets.size(); ++i) {
+      const PacketInfo& p = packets[i];
+      if (!p.key) continue;
+      if (timestampMode) {
+        const std::int64_t display = displayOfPts(p.pts);
+        const std::int64_t ts = p.dts != AV_NOPTS_VALUE ? std::min(p.dts, p.pts) : p.pts;
+        keys.push_back({display, ts, p.pts});
+      } else if (countMode) {
+        // With closed groups of pictures a keyframe is shown after every
+        // frame decoded before it, so its display index is its decode index.
+        keys.push_back({static_cast<std::int64_t>(i), p.dts, p.dts});
+      }
+    }
+    std::sort(keys.begin(), keys.end(),
+              [](const KeyFrame& a, const KeyFrame& b) { return a.display < b.display; });
+    seekable = (timestampMode || countMode) && !keys.empty() && fc->pb &&
+               (fc->pb->seekable & AVIO_SEEKABLE_NORMAL);
+  }
+
+  std::int64_t displayOfPts(std::int64_t pts) const {
+    if (sortedPts.empty()) return -1;
+    auto it = std::lower_bound(sortedPts.begin(), sortedPts.end(), pts);
+    if (it == sortedPts.end()) return -1;
+    if (*it != pts) {
+      // Not a timestamp of the index: take the nearer neighbour.
+      if (it != sortedPts.begin() && pts - *(it - 1) < *it - pts) --it;
+    }
+    return it - sortedPts.begin();
+  }
+
+  double sampleTimeOf(std::int64_t index) const {
+    if (timestampMode && index >= 0 && index < static_cast<std::int64_t>(sortedPts.size()))
+      return static_cast<double>(sortedPts[index] - sortedPts[0]) * av_q2d(timeBase);
+    return static_cast<double>(index) / fps;
+  }
+
+  // ---------------------------------------------------------------- decoding
+
+  void resetDecoder() {
+    if (dec) avcodec_flush_buffers(dec);
+    av_packet_unref(held);
+    haveHeld = false;
+    demuxEnd = false;
+    flushSent = false;
+    atEnd = false;
+    streamValid = false;
+    countOut = 0;
+  }
+
+  // Identifies a keyframe packet by the index; -1 when it is not one of ours.
+  std::int64_t keyDisplayOf(const AVPacket* p) const {
+    if (!(p->flags & AV_PKT_FLAG_KEY)) return -1;
+    const std::int64_t ident = timestampMode ? p->pts : p->dts;
+    if (ident == AV_NOPTS_VALUE) return -1;
+    for (const KeyFrame& k : keys)
+      if (k.ident == ident) return k.display;
+    return -1;
+  }
+
+  // After a demuxer seek: reads up to the first known keyframe and keeps it
+  // for the decoder. Fails when that keyframe lies after `target`.
+  bool findStartKey(std::int64_t target) {
+    while (av_read_frame(fc, packet) >= 0) {
+      if (packet->stream_index == videoIndex) {
+        const std::int64_t display = keyDisplayOf(packet);
+        if (display >= 0) {
+          if (display > target) {
+            av_packet_unref(packet);
+            return false;
+          }
+          av_packet_move_ref(held, packet);
+          haveHeld = true;
+          countBase = display;
+          countOut = 0;
+          streamValid = true;
+          return true;
+        }
+      }
+      av_packet_unref(packet);
+    }
+    return false;
+  }
+
+  // Makes the next frame obtained be the one with display index `target`.
+  void positionAt(std::int64_t target) {
+    if (currentValid && currentIndex == target) return;
+    const bool hadCurrent = currentValid;
+    currentValid = false;
+    av_frame_unref(current);
+    if (target >= frameCount) {
+      atEnd = true;
+      return;
+    }
+    if (target < 0) target = 0;
+    // Index of the last keyframe at or before the target.
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < keys.size(); ++i)
+      if (keys[i].display <= target) k = i;
+    // Going forward within reach of the frames already being decoded:
+    // decode on instead of seeking.
+    const std::int64_t next = hadCurrent ? currentIndex : wantIndex;
+    if (streamValid && !atEnd && !demuxEnd && target >= next && !keys.empty() &&
+        keys[k].display <= next) {
+      wantIndex = target;
+      return;
+    }
+    const std::size_t attempts[3] = {k, k > 0 ? k - 1 : 0, 0};
+    for (std::size_t a : attempts) {
+      if (a >= keys.size()) break;
+      resetDecoder();
+      if (av_seek_frame(fc, videoIndex, keys[a].seekTs, AVSEEK_FLAG_BACKWARD) >= 0 &&
+          findStartKey(target)) {
+        wantIndex = target;
+        return;
+      }
+    }
+    // Last resort: read the file again from its start.
+    resetDecoder();
+    if (openInput() && findStartKey(target)) {
+      wantIndex = target;
+      return;
+    }
+    atEnd = true;
+  }
+
+  // The display index of a decoded frame.
+  std::int64_t identify(const AVFrame* f) {
+    if (timestampMode) {
+      std::int64_t ts = f->best_effort_timestamp;
+      if (ts == AV_NOPTS_VALUE) ts = f->pts;
+      if (ts == AV_NOPTS_VALUE) return -1;
+      return displayOfPts(ts);
+    }
+    return countBase + countOut++;
+  }
+
+  // Decodes up to the next frame whose display index is at least wantIndex.
+  bool decodeNext() {
+    if (atEnd) return false;
+    for (;;) {
+      int r = avcodec_receive_frame(dec, frame);
+      if (r == 0) {
+        const std::int64_t index = identify(frame);
+        if (index < 0 || index < wantIndex || index >= frameCount) {
+          av_frame_unref(frame);
+          continue;
+        }
+        av_frame_unref(current);
+        av_frame_move_ref(current, frame);
+        currentIndex = index;
+        currentValid = true;
+        wantIndex = index + 1;
+        return true;
+      }
+      if (r != AVERROR(EAGAIN)) {
+        atEnd = true;
+        return false;
+      }
+      if (haveHeld) {
+        haveHeld = false;
+        avcodec_send_packet(dec, held);
+        av_packet_unref(held);
+        continue;
+      }
+      if (demuxEnd) {
+        if (flushSent) {
+          atEnd = true;
+          return false;
+        }
+        avcodec_send_packet(dec, nullptr);
+        flushSent = true;
+        continue;
+      }
+      if (av_read_frame(fc, packet) < 0) {
+        demuxEnd = true;
+        continue;
+      }
+      // A packet the decoder refuses (damaged data) is skipped.
+      if (packet->stream_index == videoIndex) avcodec_send_packet(dec, packet);
+      av_packet_unref(packet);
+    }
+  }
+
+  bool obtainFrame() { return currentValid || decodeNext(); }
+
+  // Converts the current frame into bottom-up BGR24 rows padded to 4 bytes.
+  bool convertCurrent() {
+    const AVFrame* f = current;
+    sws = sws_getCachedContext(sws, f->width, f->height, static_cast<AVPixelFormat>(f->format),
+                               width, height, AV_PIX_FMT_BGR24,
+                               SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr,
+                               nullptr, nullptr);
+    if (!sws) return false;
+    std::uint8_t* dst[4] = {buffer.data() + static_cast<std::size_t>(height - 1) * rowBytes,
+                            nullptr, nullptr, nullptr};
+    const int dstStride[4] = {-rowBytes, 0, 0, 0};
+    return sws_scale(sws, f->data, f->linesize, 0, f->height, dst, dstStride) == height;
+  }
+
+  // ------------------------------------------------------------ the thread
+
+  void setReached(GraphState s) {
+    reached = s;
+    settled.notify_all();
+  }
+
+  bool settledLocked() const {
+    return !seekPending && reached == target && !(target == GraphState::Paused && needPreroll);
+  }
+
+  void postEvent(std::unique_lock<std::mutex>& lock, long code) {
+    events.push_back({code, 0, 0});
+    settled.notify_all();
+    NotifyHook h = hook;
+    const unsigned msg = message;
+    lock.unlock();
+    if (h) h(msg);
+    lock.lock();
+  }
+
+  void threadMain() {
+    std::unique_lock<std::mutex> lock(mutex);
+    while (!quit) {
+      if (seekPending) {
+        const std::int64_t t = seekTarget;
+        seekPending = false;
+        lock.unlock();
+        positionAt(t);
+        lock.lock();
+        eos = atEnd;
+        eosPosted = false;
+        needPreroll = !atEnd;
+        rebase = true;
+        settled.notify_all();
+        continue;
+      }
+      if (target == GraphState::Stopped) {
+        setReached(GraphState::Stopped);
+        wake.wait(lock, [&] { return quit || seekPending || target != GraphState::Stopped; });
+        continue;
+      }
+      if (target == GraphState::Paused && (!needPreroll || eos)) {
+        needPreroll = false;
+        setReached(GraphState::Paused);
+        wake.wait(lock, [&] {
+          return quit || seekPending || target != GraphState::Paused || needPreroll;
+        });
+        continue;
+      }
+      if (eos) {  // running at the end of the stream
+        setReached(GraphState::Running);
+        if (!eosPosted) {
+          eosPosted = true;
+          postEvent(lock, kEventComplete);
+          continue;
+        }
+        wake.wait(lock, [&] { return quit || seekPending || target != GraphState::Running; });
+        continue;
+      }
+      if (target == GraphState::Running) setReached(GraphState::Running);
+
+      const std::uint64_t gen = generation;
+      lock.unlock();
+      const bool got = obtainFrame();
+      lock.lock();
+      if (!got) {
+        eos = true;
+        needPreroll = false;
+        settled.notify_all();
+        continue;
+      }
+      if (gen != generation) continue;  // a command came in: look again
+
+      if (target == GraphState::Running && !needPreroll) {
+        const double t = sampleTimeOf(currentIndex);
+        if (rebase) {
+          rebase = false;
+          clockBase = Clock::now();
+          sampleBase = t;
+        }
+        const auto due = clockBase + std::chrono::duration_cast<Clock::duration>(
+                                         std::chrono::duration<double>((t - sampleBase) / rate));
+        wake.wait_until(lock, due, [&] { return quit || gen != generation; });
+        if (gen != generation) continue;
+      } else if (rebase) {
+        rebase = false;
+        clockBase = Clock::now();
+        sampleBase = sampleTimeOf(currentIndex);
+      }
+
+      FrameCallback* cb = callback;
+      const std::int64_t index = currentIndex;
+      lock.unlock();
+      deliver(cb, index);
+      lock.lock();
+      position = index;
+      needPreroll = false;
+      settled.notify_all();
+    }
+  }
+
+  void deliver(FrameCallback* cb, std::int64_t index) {
+    currentValid = false;
+    if (!convertCurrent()) {
+      av_frame_unref(current);
+      return;
+    }
+    av_frame_unref(current);
+    if (cb) cb->BufferCB(sampleTimeOf(index), buffer.data(), static_cast<long>(bufferBytes));
+    surface.Present(buffer.data(), width, height, rowBytes);
+  }
+
+  // Commands from the controlling thread (mutex held).
+  void command() {
+    ++generation;
+    wake.notify_all();
+  }
+
+  std::int64_t toFrames(std::int64_t value) const {
+    if (timeFormat == TimeFormat::Frame) return value;
+    return static_cast<std::int64_t>(std::llround(static_cast<double>(value) * fps / 1e7));
+  }
+  std::int64_t fromFrames(std::int64_t frames) const {
+    if (timeFormat == TimeFormat::Frame) return frames;
+    return static_cast<std::int64_t>(std::llround(static_cast<double>(frames) * 1e7 / fps));
+  }
+};
+
+MediaGraph::MediaGraph() : impl_(std::make_unique<Impl>()) {}
+MediaGraph::~MediaGraph() = default;
+
+MediaStatus MediaGraph::Load(const std::string& path) {
+  Impl& d = *impl_;
+  if (d.fc || d.rendered) return kUnexpected;
+  d.path = path;
+  d.packet = av_packet_alloc();
+  d.held = av_packet_alloc();
+  d.frame = av_frame_alloc();
+  d.current = av_frame_alloc();
+  if (!d.packet || !d.held || !d.frame || !d.current) return kOutOfMemory;
+  if (!d.openInput()) {
+    avformat_close_input(&d.fc);
+    return kCannotLoad;
+  }
+  return kOk;
+}
+
+MediaStatus MediaGraph::Connect() {
+  Impl& d = *impl_;
+  if (!d.fc) return kNotConnected;
+  if (d.connected) return kUnexpected;
+  const AVCodec* codec = nullptr;
+  d.videoIndex = av_find_best_stream(d.fc, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+  if (d.videoIndex < 0 || !codec) return kNoDecoder;
+  AVStream* st = d.fc->streams[d.videoIndex];
+  if (st->disposition & AV_DISPOSITION_ATTACHED_PIC) return kNoDecoder;
+  d.dec = avcodec_alloc_context3(codec);
+  if (!d.dec) return kOutOfMemory;
+  if (avcodec_parameters_to_context(d.dec, st->codecpar) < 0) return kNoDecoder;
+  d.dec->thread_count = 1;
+  d.dec->pkt_timebase = st->time_base;
+  if (avcodec_open2(d.dec, codec, nullptr) < 0) return kNoDecoder;
+
+  d.timeBase = st->time_base;
+  AVRational rate = st->avg_frame_rate.num > 0 ? st->avg_frame_rate : st->r_frame_rate;
+  d.fps = (rate.num > 0 && rate.den > 0) ? av_q2d(rate) : 25.0;
+  if (!(d.fps > 0.0) || d.fps > 1000.0) d.fps = 25.0;
+
+  d.discardOthers();
+  d.scanPackets();
+  if (d.frameCount == 0) return kNoDecoder;
+  d.width = st->codecpar->width;
+  d.height = st->codecpar->height;
+  d.connected = true;
+  return kOk;
+}
+
+MediaStatus MediaGraph::GetConnectedMediaType(VideoFormat* format) const {
+  const Impl& d = *impl_;
+  if (!format) return kPointer;
+  if (!d.connected) return kNotConnected;
+  const std::int64_t w = d.width, h = d.height;
+  if (w <= 0 || h <= 0 || w > kMaxSide || h > kMaxSide) return kBadFormat;
+  if (((w * 3 + 3) & ~std::int64_t{3}) * h > kMaxBufferBytes) return kBadFormat;
+  format->width = d.width;
+  format->height = d.height;
+  format->framesPerSecond = d.fps;
+  return kOk;
+}
+
+MediaStatus MediaGraph::SetCallback(FrameCallback* callback) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->callback = callback;
+  return kOk;
+}
+
+MediaStatus MediaGraph::Render() {
+  Impl& d = *impl_;
+  if (!d.connected) return kNotConnected;
+  if (d.rendered) return kUnexpected;
+  VideoFormat format;
+  if (Failed(GetConnectedMediaType(&format))) return kBadFormat;
+  d.rowBytes = (d.width * 3 + 3) & ~3;
+  d.bufferBytes = static_cast<std::int64_t>(d.rowBytes) * d.height;
+  try {
+    d.buffer.assign(static_cast<std::size_t>(d.bufferBytes), 0);
+  } catch (const std::bad_alloc&) {
+    return kOutOfMemory;
+  }
+  // The streaming thread starts stopped at frame 0 (the index scan left
+  // the demuxer at the end of the file).
+  d.seekPending = true;
+  d.seekTarget = 0;
+  d.position = 0;
+  try {
+    d.worker = std::thread([&d] { d.threadMain(); });
+  } catch (const std::system_error&) {
+    return kOutOfMemory;
+  }
+  d.rendered = true;
+  return kOk;
+}
+
+MediaStatus MediaGraph::SetNotify(NotifyHook hook, unsigned message) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->hook = std::move(hook);
+  impl_->message = message;
+  return kOk;
+}
+
+VideoSurface& MediaGraph::Surface() { return impl_->surface; }
+
+MediaStatus MediaGraph::CheckCapabilities(unsigned capabilities) const {
+  const Impl& d = *impl_;
+  if (!d.connected) return kNotConnected;
+  const unsigned have = d.seekable ? (kCanSeekAbsolute | kCanGetDuration) : 0u;
+  if ((capabilities & have) == capabilities) return kOk;
+  return (capabilities & have) ? kFalse : kFail;
+}
+
+MediaStatus MediaGraph::SetTimeFormat(TimeFormat format) {
+  Impl& d = *impl_;
+  if (!d.connected) return kNotConnected;
+  if (format == TimeFormat::Frame && !d.seekable) return kFail;
+  std::lock_guard<std::mutex> lock(d.mutex);
+  d.timeFormat = format;
+  return kOk;
+}
+
+MediaStatus MediaGraph::GetDuration(std::int64_t* duration) const {
+  const Impl& d = *impl_;
+  if (!duration) return kPointer;
+  if (!d.connected) return kNotConnected;
+  std::lock_guard<std::mutex> lock(d.mutex);
+  *duration = d.fromFrames(d.frameCount);
+  return kOk;
+}
+
+MediaStatus MediaGraph::GetCurrentPosition(std::int64_t* position) const {
+  const Impl& d = *impl_;
+  if (!position) return kPointer;
+  if (!d.connected) return kNotConnected;
+  std::lock_guard<std::mutex> lock(d.mutex);
+  *position = d.fromFrames(d.position);
+  return kOk;
+}
+
+MediaStatus MediaGraph::SetPositions(std::int64_t current) {
+  Impl& d = *impl_;
+  if (!d.rendered) return kNotConnected;
+  if (!d.seekable) return kFail;
+  std::lock_guard<std::mutex> lock(d.mutex);
+  const std::int64_t frames = d.toFrames(current);
+  if (frames < 0) return kInvalidArg;
+  d.seekPending = true;
+  d.seekTarget = frames;
+  d.position = std::min(frames, d.frameCount);
+  d.command();
+  return kOk;
+}
+
+MediaStatus MediaGraph::SetRate(double rate) {
+  Impl& d = *impl_;
+  if (!(rate > 0.0) || !std::isfinite(rate)) return kInvalidArg;
+  std::lock_guard<std::mutex> lock(d.mutex);
+  d.rate = rate;
+  d.rebase = true;
+  d.command();
+  return kOk;
+}
+
+MediaStatus MediaGraph::GetRate(double* rate) const {
+  if (!rate) return kPointer;
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  *rate = impl_->rate;
+  return kOk;
+}
+
+MediaStatus MediaGraph::Run() {
+  Impl& d = *impl_;
+  if (!d.rendered) return kNotConnected;
+  std::lock_guard<std::mutex> lock(d.mutex);
+  if (d.target != GraphState::Running) {
+    d.target = GraphState::Running;
+    d.rebase = true;
+    d.command();
+  }
+  return d.settledLocked() ? kOk : kFalse;
+}
+
+MediaStatus MediaGraph::Pause() {
+  Impl& d = *impl_;
+  if (!d.rendered) return kNotConnected;
+  std::lock_guard<std::mutex> lock(d.mutex);
+  if (d.target != GraphState::Paused) {
+    d.target = GraphState::Paused;
+    d.command();
+  }
+  return d.settledLocked() ? kOk : kFalse;
+}
+
+MediaStatus MediaGraph::Stop() {
+  Impl& d = *impl_;
+  if (!d.rendered) return kNotConnected;
+  std::lock_guard<std::mutex> lock(d.mutex);
+  if (d.target != GraphState::Stopped) {
+    // The position stays: a later Run goes on after the last frame shown.
+    d.target = GraphState::Stopped;
+    d.command();
+  }
+  return kOk;
+}
+
+MediaStatus MediaGraph::StopWhenReady() {
+  MediaStatus s = Pause();
+  if (Failed(s)) return s;
+  GraphState state;
+  GetState(10000, &state);
+  return Stop();
+}
+
+MediaStatus MediaGraph::GetState(int timeoutMs, GraphState* state) {
+  Impl& d = *impl_;
+  if (!state) return kPointer;
+  std::unique_lock<std::mutex> lock(d.mutex);
+  if (!d.rendered) {
+    *state = GraphState::Stopped;
+    return kOk;
+  }
+  const bool done = d.settled.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)),
+                                       [&] { return d.settledLocked(); });
+  *state = done ? d.target : d.reached;
+  return done ? kOk : kStateIntermediate;
+}
+
+MediaStatus MediaGraph::GetEvent(long* code, long* param1, long* param2, int timeoutMs) {
+  Impl& d = *impl_;
+  if (!code || !param1 || !param2) return kPointer;
+  std::unique_lock<std::mutex> lock(d.mutex);
+  if (!d.settled.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)),
+                          [&] { return !d.events.empty(); }))
+    return kFail;
+  const Event e = d.events.front();
+  d.events.pop_front();
+  *code = e.code;
+  *param1 = e.param1;
+  *param2 = e.param2;
+  return kOk;
+}
+
+}  // namespace media

@@ -1,0 +1,119 @@
+// A small media framework over FFmpeg's libraries: a graph that reads one
+// video file, decodes its video stream on a streaming thread of its own,
+// hands every decoded frame to a callback as bottom-up 24-bit rows in
+// blue-green-red order, shows it on a video surface, and reports the end of
+// the stream through an event queue and a notification hook.
+//
+// Building, in order: Load (open the file and index the video packets),
+// Connect (decoder and colour converter), GetConnectedMediaType (frame size),
+// SetCallback, Render (start the streaming thread), SetNotify. Control: Run,
+// Pause, Stop, StopWhenReady and GetState, which waits for a transition to
+// complete: after a seek while paused, "paused" means the frame at the new
+// position has already been delivered to the callback. Seeking counts in
+// frames once SetTimeFormat(kTimeFormatFrame) was called, else in 100 ns
+// units of media time.
+//
+// Every operation returns a status: 0 success, positive "done with a remark",
+// negative failure. The callback and the hook run on the streaming thread;
+// everything else is meant for one controlling thread.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/media/video_surface.h"
+
+namespace media {
+
+using MediaStatus = std::int32_t;
+
+constexpr MediaStatus kOk = 0;
+constexpr MediaStatus kFalse = 1;                   // done, nothing to do / not the case
+constexpr MediaStatus kStateIntermediate = 0x00040237;  // a transition is still under way
+constexpr MediaStatus kFail = static_cast<MediaStatus>(0x80004005u);
+constexpr MediaStatus kPointer = static_cast<MediaStatus>(0x80004003u);
+constexpr MediaStatus kInvalidArg = static_cast<MediaStatus>(0x80070057u);
+constexpr MediaStatus kOutOfMemory = static_cast<MediaStatus>(0x8007000Eu);
+constexpr MediaStatus kUnexpected = static_cast<MediaStatus>(0x8000FFFFu);
+constexpr MediaStatus kNotConnected = static_cast<MediaStatus>(0x80040209u);
+constexpr MediaStatus kCannotLoad = static_cast<MediaStatus>(0x80040241u);  // no source for the file
+constexpr MediaStatus kNoDecoder = static_cast<MediaStatus>(0x80040217u);   // cannot connect
+constexpr MediaStatus kBadFormat = static_cast<MediaStatus>(0x8004022Fu);   // unusable frame format
+
+inline bool Failed(MediaStatus s) { return s < 0; }
+
+enum class GraphState { Stopped = 0, Paused = 1, Running = 2 };
+
+// Seeking capabilities for CheckCapabilities.
+constexpr unsigned kCanSeekAbsolute = 0x1;
+constexpr unsigned kCanGetDuration = 0x8;
+
+enum class TimeFormat { MediaTime, Frame };
+
+// Event codes taken with GetEvent.
+constexpr long kEventComplete = 1;
+
+// Receives every decoded frame on the streaming thread: `sampleTime` in
+// seconds, `buffer` holding the picture's rows from the bottom row up, each
+// row width*3 bytes (blue, green, red) padded to a multiple of 4 bytes, and
+// `length` the buffer's size in bytes.
+class FrameCallback {
+ public:
+  virtual ~FrameCallback() = default;
+  virtual MediaStatus BufferCB(double sampleTime, const std::uint8_t* buffer, long length) = 0;
+};
+
+// Posts `message` to the controlling thread; called on the streaming thread
+// whenever an event has been queued.
+using NotifyHook = std::function<void(unsigned message)>;
+
+struct VideoFormat {
+  int width = 0;
+  int height = 0;
+  double framesPerSecond = 0.0;
+};
+
+class MediaGraph {
+ public:
+  MediaGraph();
+  ~MediaGraph();  // stops the streaming thread and releases everything
+  MediaGraph(const MediaGraph&) = delete;
+  MediaGraph& operator=(const MediaGraph&) = delete;
+
+  // Building.
+  MediaStatus Load(const std::string& path);
+  MediaStatus Connect();
+  MediaStatus GetConnectedMediaType(VideoFormat* format) const;
+  MediaStatus SetCallback(FrameCallback* callback);
+  MediaStatus Render();
+  MediaStatus SetNotify(NotifyHook hook, unsigned message);
+  VideoSurface& Surface();
+
+  // Seeking.
+  MediaStatus CheckCapabilities(unsigned capabilities) const;
+  MediaStatus SetTimeFormat(TimeFormat format);
+  MediaStatus GetDuration(std::int64_t* duration) const;
+  MediaStatus GetCurrentPosition(std::int64_t* position) const;
+  MediaStatus SetPositions(std::int64_t current);
+  MediaStatus SetRate(double rate);
+  MediaStatus GetRate(double* rate) const;
+
+  // Control.
+  MediaStatus Run();
+  MediaStatus Pause();
+  MediaStatus Stop();
+  MediaStatus StopWhenReady();
+  MediaStatus GetState(int timeoutMs, GraphState* state);
+
+  // Events: the next queued event, or kFail (after waiting up to timeoutMs)
+  // when there is none.
+  MediaStatus GetEvent(long* code, long* param1, long* param2, int timeoutMs);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace media

@@ -1,0 +1,345 @@
+#include "platform/media/media_graph.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+#include <memory>
+#include <thread>
+
+#include "tests/platform/media/media_test_util.h"
+
+using media::GraphState;
+using media::MediaGraph;
+using mediatest::RecordingCallback;
+using testvideo::VideoSpec;
+
+namespace {
+
+VideoSpec makeSpec(const char* container, const char* codec, int bFrames, bool lossless = false,
+                   int width = 96, int height = 64) {
+  VideoSpec s;
+  s.container = container;
+  s.codec = codec;
+  s.bFrames = bFrames;
+  s.lossless = lossless;
+  s.width = width;
+  s.height = height;
+  s.frames = 30;
+  s.gop = 12;
+  return s;
+}
+
+// A built graph over one video with a recording callback.
+struct Built {
+  MediaGraph graph;
+  std::unique_ptr<RecordingCallback> callback;
+  media::VideoFormat format;
+  std::atomic<int> notifications{0};
+
+  bool build(const std::string& path) {
+    if (media::Failed(graph.Load(path)) || media::Failed(graph.Connect()) ||
+        media::Failed(graph.GetConnectedMediaType(&format)))
+      return false;
+    callback = std::make_unique<RecordingCallback>(format.width, format.height);
+    graph.SetCallback(callback.get());
+    if (media::Failed(graph.Render())) return false;
+    graph.SetNotify([this](unsigned message) {
+      if (message == 0x8001) ++notifications;
+    }, 0x8001);
+    return !media::Failed(graph.SetTimeFormat(media::TimeFormat::Frame));
+  }
+
+  // Seeks while paused and waits until the pause has completed.
+  int seekPaused(std::int64_t frame) {
+    EXPECT_EQ(graph.SetPositions(frame), media::kOk);
+    graph.Pause();
+    GraphState state;
+    EXPECT_EQ(graph.GetState(5000, &state), media::kOk);
+    EXPECT_EQ(state, GraphState::Paused);
+    const auto n = callback->numbers();
+    return n.empty() ? -3 : n.back();
+  }
+
+  bool waitForEvent(long* code) {
+    long p1, p2;
+    return graph.GetEvent(code, &p1, &p2, 10000) == media::kOk;
+  }
+};
+
+class ContainerCodec : public ::testing::TestWithParam<VideoSpec> {
+ protected:
+  void SetUp() override {
+    path_ = mediatest::videoFor(GetParam());
+    if (path_.empty()) GTEST_SKIP() << "this FFmpeg build cannot write " << GetParam().codec;
+  }
+  std::string path_;
+};
+
+// Every seek, forwards and backwards, across and inside groups of pictures,
+// delivers exactly the asked frame before the pause completes.
+TEST_P(ContainerCodec, EverySeekDeliversThatFrame) {
+  Built b;
+  ASSERT_TRUE(b.build(path_));
+  std::int64_t count = 0;
+  ASSERT_EQ(b.graph.GetDuration(&count), media::kOk);
+  ASSERT_EQ(count, 30);
+  ASSERT_EQ(b.graph.CheckCapabilities(media::kCanSeekAbsolute | media::kCanGetDuration),
+            media::kOk);
+  for (int target : {0, 29, 11, 12, 13, 5, 24, 23, 1, 18, 17, 17, 0, 25, 26}) {
+    EXPECT_EQ(b.seekPaused(target), target) << "seek to " << target;
+    std::int64_t position = -1;
+    b.graph.GetCurrentPosition(&position);
+    EXPECT_EQ(position, target);
+  }
+}
+
+// Running from the start delivers every frame once, in order, with rising
+// sample times, then reports the end of the stream through the hook.
+TEST_P(ContainerCodec, PlaybackDeliversEveryFrameOnceThenCompletes) {
+  Built b;
+  ASSERT_TRUE(b.build(path_));
+  b.graph.SetRate(8.0);
+  ASSERT_FALSE(media::Failed(b.graph.Run()));
+  long code = 0;
+  ASSERT_TRUE(b.waitForEvent(&code));
+  EXPECT_EQ(code, media::kEventComplete);
+  // The hook runs on the streaming thread right after the event is queued.
+  for (int i = 0; i < 5000 && b.notifications.load() == 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_GE(b.notifications.load(), 1);
+  const std::vector<int> numbers = b.callback->numbers();
+  std::vector<int> expected(30);
+  for (int i = 0; i < 30; ++i) expected[i] = i;
+  EXPECT_EQ(numbers, expected);
+  const std::vector<double> times = b.callback->times();
+  for (std::size_t i = 1; i < times.size(); ++i) EXPECT_GT(times[i], times[i - 1]);
+  // After the end: pause and rewind to frame 0.
+  EXPECT_EQ(b.seekPaused(0), 0);
+}
+
+const VideoSpec kTable[] = {
+    makeSpec("avi", "mpeg4", 0),
+    makeSpec("avi", "mpeg4", 2),
+    makeSpec("avi", "libx264", 2),
+    makeSpec("avi", "ffv1", 0, true),
+    makeSpec("mp4", "libx264", 2),
+    makeSpec("mp4", "mpeg4", 2),
+    makeSpec("mp4", "libx264", 0, true),
+    makeSpec("mov", "qtrle", 0, true),
+    makeSpec("mov", "libx264", 2),
+    makeSpec("mkv", "libx264", 2),
+    makeSpec("mkv", "ffv1", 0, true),
+    makeSpec("mpg", "mpeg2video", 2),
+    makeSpec("mpg", "mpeg2video", 0),
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, ContainerCodec, ::testing::ValuesIn(kTable),
+                         [](const ::testing::TestParamInfo<VideoSpec>& info) {
+                           return mediatest::specName(info.param);
+                         });
+
+// A lossless video 90 pixels wide: rows of 270 bytes padded to 272, the
+// bottom row first, bytes in blue-green-red order.
+TEST(MediaGraph, RowsAreBottomUpPaddedAndBlueFirst) {
+  const std::string path = mediatest::videoFor(makeSpec("avi", "ffv1", 0, true, 90, 64));
+  ASSERT_FALSE(path.empty());
+  Built b;
+  ASSERT_TRUE(b.build(path));
+  ASSERT_EQ(b.seekPaused(7), 7);
+  const long stride = 272;
+  ASSERT_EQ(b.callback->lastLength(), stride * 64);
+  const std::vector<std::uint8_t> buf = b.callback->lastBuffer();
+  // Expected picture, top-down RGB.
+  std::vector<std::uint8_t> rgb(90 * 3 * 64);
+  testvideo::drawFrame(7, 90, 64, rgb.data(), 90 * 3);
+  int mismatches = 0;
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 90; ++x) {
+      const std::uint8_t* got = &buf[static_cast<std::size_t>(y) * stride + 3 * x];
+      const std::uint8_t* want = &rgb[static_cast<std::size_t>(63 - y) * 270 + 3 * x];
+      if (got[0] != want[2] || got[1] != want[1] || got[2] != want[0]) ++mismatches;
+    }
+  EXPECT_EQ(mismatches, 0);
+  // Row 0 is the bottom of the picture: the red bar on the left.
+  EXPECT_EQ(buf[0], 30);
+  EXPECT_EQ(buf[2], 220);
+}
+
+TEST(MediaGraph, PauseStopsDeliveryAndRunGoesOn) {
+  VideoSpec spec = makeSpec("avi", "mpeg4", 2);
+  spec.frames = 60;
+  const std::string path = mediatest::videoFor(spec);
+  Built b;
+  ASSERT_TRUE(b.build(path));
+  b.graph.SetRate(4.0);
+  b.graph.Run();
+  while (b.callback->numbers().size() < 5) std::this_thread::yield();
+  b.graph.Pause();
+  GraphState state;
+  ASSERT_EQ(b.graph.GetState(5000, &state), media::kOk);
+  EXPECT_EQ(state, GraphState::Paused);
+  const std::size_t delivered = b.callback->numbers().size();
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_EQ(b.callback->numbers().size(), delivered);
+  std::int64_t position = -1;
+  b.graph.GetCurrentPosition(&position);
+  EXPECT_EQ(position, b.callback->numbers().back());
+  b.graph.SetRate(50.0);
+  b.graph.Run();
+  long code = 0;
+  ASSERT_TRUE(b.waitForEvent(&code));
+  const std::vector<int> numbers = b.callback->numbers();
+  ASSERT_EQ(numbers.size(), 60u);
+  for (int i = 0; i < 60; ++i) EXPECT_EQ(numbers[i], i);
+}
+
+TEST(MediaGraph, MediaTimeFormatCountsHundredNanoseconds) {
+  const std::string path = mediatest::videoFor(makeSpec("mkv", "ffv1", 0, true));
+  MediaGraph graph;
+  ASSERT_EQ(graph.Load(path), media::kOk);
+  ASSERT_EQ(graph.Connect(), media::kOk);
+  media::VideoFormat format;
+  ASSERT_EQ(graph.GetConnectedMediaType(&format), media::kOk);
+  RecordingCallback cb(format.width, format.height);
+  graph.SetCallback(&cb);
+  ASSERT_EQ(graph.Render(), media::kOk);
+  std::int64_t duration = 0;
+  graph.GetDuration(&duration);
+  EXPECT_EQ(duration, 30 * 400000);  // 30 frames at 25 per second
+  ASSERT_EQ(graph.SetPositions(8 * 400000), media::kOk);
+  graph.Pause();
+  GraphState state;
+  ASSERT_EQ(graph.GetState(5000, &state), media::kOk);
+  ASSERT_FALSE(cb.numbers().empty());
+  EXPECT_EQ(cb.numbers().back(), 8);
+}
+
+TEST(MediaGraph, SeekPastTheEndWhileRunningCompletes) {
+  Built b;
+  ASSERT_TRUE(b.build(mediatest::videoFor(makeSpec("mp4", "libx264", 2))));
+  b.graph.SetPositions(30);  // the frame count itself, as a slider at 100 asks
+  b.graph.Run();
+  long code = 0;
+  ASSERT_TRUE(b.waitForEvent(&code));
+  EXPECT_EQ(code, media::kEventComplete);
+  EXPECT_TRUE(b.callback->numbers().empty());
+  EXPECT_EQ(b.seekPaused(3), 3);
+}
+
+TEST(MediaGraph, RefusesBadArguments) {
+  Built b;
+  ASSERT_TRUE(b.build(mediatest::videoFor(makeSpec("avi", "mpeg4", 0))));
+  EXPECT_EQ(b.graph.SetRate(0.0), media::kInvalidArg);
+  EXPECT_EQ(b.graph.SetRate(-1.0), media::kInvalidArg);
+  EXPECT_EQ(b.graph.SetPositions(-1), media::kInvalidArg);
+  EXPECT_EQ(b.graph.GetDuration(nullptr), media::kPointer);
+  long c, p1, p2;
+  EXPECT_EQ(b.graph.GetEvent(&c, &p1, &p2, 0), media::kFail);
+}
+
+TEST(MediaGraph, OperationsBeforeBuildingFail) {
+  MediaGraph graph;
+  EXPECT_TRUE(media::Failed(graph.Connect()));
+  EXPECT_TRUE(media::Failed(graph.Run()));
+  EXPECT_TRUE(media::Failed(graph.SetPositions(0)));
+  media::VideoFormat f;
+  EXPECT_TRUE(media::Failed(graph.GetConnectedMediaType(&f)));
+}
+
+// Files that are missing, empty, not videos, or cut short fail at a named
+// step or play what they hold; none crashes or hangs.
+TEST(MediaGraph, BadFilesFailCleanly) {
+  const std::string dir = mediatest::scratchDir();
+  {
+    MediaGraph graph;
+    EXPECT_EQ(graph.Load(dir + "/missing.avi"), media::kCannotLoad);
+  }
+  {
+    std::ofstream(dir + "/empty.avi").close();
+    MediaGraph graph;
+    EXPECT_EQ(graph.Load(dir + "/empty.avi"), media::kCannotLoad);
+  }
+  {
+    std::ofstream f(dir + "/noise.avi", std::ios::binary);
+    std::uint32_t x = 12345;
+    for (int i = 0; i < 20000; ++i) {
+      x = x * 1664525u + 1013904223u;
+      f.put(static_cast<char>(x >> 24));
+    }
+  }
+  {
+    MediaGraph graph;
+    const media::MediaStatus s = graph.Load(dir + "/noise.avi");
+    if (!media::Failed(s)) {
+      EXPECT_TRUE(media::Failed(graph.Connect()));
+    }
+  }
+  // Truncated copies of a real video, at several lengths.
+  const std::string good = mediatest::videoFor(makeSpec("mp4", "libx264", 2));
+  std::ifstream in(good, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  for (std::size_t keep : {std::size_t{16}, bytes.size() / 3, bytes.size() - 100}) {
+    const std::string cut = dir + "/cut.mp4";
+    std::ofstream(cut, std::ios::binary).write(bytes.data(), static_cast<long>(keep));
+    Built b;
+    if (!b.build(cut)) continue;  // refused at a named step
+    b.graph.SetRate(50.0);
+    b.graph.Run();
+    long code = 0;
+    EXPECT_TRUE(b.waitForEvent(&code));
+    b.seekPaused(0);
+  }
+  const std::string avi = mediatest::videoFor(makeSpec("avi", "mpeg4", 2));
+  std::ifstream in2(avi, std::ios::binary);
+  std::string aviBytes((std::istreambuf_iterator<char>(in2)), std::istreambuf_iterator<char>());
+  // Damage the middle of the data: decoding goes on past it.
+  for (std::size_t i = aviBytes.size() / 2; i < aviBytes.size() / 2 + 200; ++i) aviBytes[i] ^= 0x5a;
+  const std::string damaged = dir + "/damaged.avi";
+  std::ofstream(damaged, std::ios::binary).write(aviBytes.data(), static_cast<long>(aviBytes.size()));
+  Built d;
+  if (d.build(damaged)) {
+    d.graph.SetRate(50.0);
+    d.graph.Run();
+    long code = 0;
+    EXPECT_TRUE(d.waitForEvent(&code));
+    d.seekPaused(20);
+  }
+}
+
+// Destroying a graph in every state, also in the middle of playback.
+TEST(MediaGraph, TearDownInAnyState) {
+  const std::string path = mediatest::videoFor(makeSpec("mkv", "libx264", 2));
+  for (int mode = 0; mode < 4; ++mode) {
+    Built b;
+    ASSERT_TRUE(b.build(path));
+    if (mode == 1) b.graph.Run();
+    if (mode == 2) {
+      b.graph.SetPositions(20);
+      b.graph.Pause();
+    }
+    if (mode == 3) {
+      b.graph.SetRate(8.0);
+      b.graph.Run();
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      b.graph.Stop();
+    }
+  }
+}
+
+TEST(MediaGraph, SurfaceShowsTheLastFrame) {
+  Built b;
+  ASSERT_TRUE(b.build(mediatest::videoFor(makeSpec("mov", "qtrle", 0, true))));
+  std::atomic<int> repaints{0};
+  b.graph.Surface().SetListener([&] { ++repaints; });
+  ASSERT_EQ(b.seekPaused(9), 9);
+  std::vector<std::uint8_t> pixels;
+  int w = 0, h = 0, stride = 0;
+  ASSERT_TRUE(b.graph.Surface().Snapshot(&pixels, &w, &h, &stride));
+  EXPECT_EQ(w, 96);
+  EXPECT_EQ(h, 64);
+  EXPECT_EQ(testvideo::readFrameNumber(pixels.data(), w, h, stride), 9);
+  EXPECT_GE(repaints.load(), 1);
+}
+
+}  // namespace

@@ -1,0 +1,93 @@
+#include "tests/platform/media/media_test_util.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+namespace mediatest {
+
+namespace {
+
+struct ScratchDir {
+  std::string path;
+  ScratchDir() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "fe_media_test_XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a scratch directory");
+    path = pattern;
+  }
+  ~ScratchDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+  }
+};
+
+}  // namespace
+
+const std::string& scratchDir() {
+  static ScratchDir dir;
+  return dir.path;
+}
+
+std::string specName(const testvideo::VideoSpec& s) {
+  std::string name = s.container + "_" + s.codec + "_b" + std::to_string(s.bFrames) + "_" +
+                     std::to_string(s.width) + "x" + std::to_string(s.height) + "_n" +
+                     std::to_string(s.frames) + "_g" + std::to_string(s.gop);
+  if (s.lossless) name += "_lossless";
+  return name;
+}
+
+std::string videoFor(const testvideo::VideoSpec& spec) {
+  static std::mutex mutex;
+  static std::map<std::string, std::string> written;
+  std::lock_guard<std::mutex> lock(mutex);
+  const std::string name = specName(spec);
+  auto it = written.find(name);
+  if (it != written.end()) return it->second;
+  std::string path;
+  if (testvideo::canWrite(spec)) {
+    path = scratchDir() + "/" + name + "." + spec.container;
+    std::string error;
+    if (!testvideo::writeVideo(path, spec, &error)) path.clear();
+  }
+  written[name] = path;
+  return path;
+}
+
+media::MediaStatus RecordingCallback::BufferCB(double sampleTime, const std::uint8_t* buffer,
+                                               long length) {
+  const int stride = (width_ * 3 + 3) & ~3;
+  const int number = length >= static_cast<long>(stride) * height_
+                         ? testvideo::readFrameNumber(buffer, width_, height_, stride)
+                         : -2;
+  std::lock_guard<std::mutex> lock(mutex_);
+  numbers_.push_back(number);
+  times_.push_back(sampleTime);
+  last_.assign(buffer, buffer + length);
+  lastLength_ = length;
+  return media::kOk;
+}
+
+std::vector<int> RecordingCallback::numbers() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return numbers_;
+}
+std::vector<double> RecordingCallback::times() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return times_;
+}
+std::vector<std::uint8_t> RecordingCallback::lastBuffer() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return last_;
+}
+long RecordingCallback::lastLength() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return lastLength_;
+}
+void RecordingCallback::clear() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  numbers_.clear();
+  times_.clear();
+}
+
+}  // namespace mediatest

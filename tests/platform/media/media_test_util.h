@@ -1,0 +1,47 @@
+// Shared helpers of the media tests: a temporary directory that lives for
+// the test program, videos generated into it on first use, and a frame
+// callback that records what the streaming thread delivered.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/media/media_graph.h"
+#include "tests/support/test_video.h"
+
+namespace mediatest {
+
+// The program's scratch directory (created on first use, removed at exit).
+const std::string& scratchDir();
+
+// Path of a video written from `spec` (written once per program run).
+// Empty when this FFmpeg build cannot write it.
+std::string videoFor(const testvideo::VideoSpec& spec);
+
+// A short readable name for a spec, for test names and file names.
+std::string specName(const testvideo::VideoSpec& spec);
+
+class RecordingCallback : public media::FrameCallback {
+ public:
+  RecordingCallback(int width, int height) : width_(width), height_(height) {}
+  media::MediaStatus BufferCB(double sampleTime, const std::uint8_t* buffer, long length) override;
+
+  std::vector<int> numbers() const;  // frame numbers read back, in delivery order
+  std::vector<double> times() const;
+  std::vector<std::uint8_t> lastBuffer() const;
+  long lastLength() const;
+  void clear();
+
+ private:
+  int width_, height_;
+  mutable std::mutex mutex_;
+  std::vector<int> numbers_;
+  std::vector<double> times_;
+  std::vector<std::uint8_t> last_;
+  long lastLength_ = 0;
+};
+
+}  // namespace mediatest

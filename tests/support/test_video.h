@@ -1,0 +1,43 @@
+// Synthetic test videos written with FFmpeg's libraries. Every frame carries
+// its own number as a 16-bit pattern of bright and dark cells in its top half
+// and three colour bars (red, green, blue from left to right) in its bottom
+// half, so a reader can tell which frame it got, whether the rows arrived in
+// the expected order and whether the bytes are in blue-green-red order.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace testvideo {
+
+struct VideoSpec {
+  std::string container = "avi";  // avi, mp4, mov, mkv, mpg
+  std::string codec = "mpeg4";    // an FFmpeg encoder name
+  int width = 96;                 // even; at least 32
+  int height = 64;                // even; at least 32
+  int frames = 24;
+  int fps = 25;
+  int bFrames = 0;                // maximum consecutive B-frames
+  int gop = 12;                   // keyframe interval
+  bool lossless = false;          // ask the encoder for lossless coding where it has a switch
+};
+
+// True when this build of FFmpeg can write `spec` (encoder and muxer present).
+bool canWrite(const VideoSpec& spec);
+
+// Writes the video; returns false and a reason in `error` on failure.
+bool writeVideo(const std::string& path, const VideoSpec& spec, std::string* error);
+
+// Draws frame `index` as top-down RGB24 rows (red first) `stride` bytes apart.
+void drawFrame(int index, int width, int height, std::uint8_t* rgb, int stride);
+
+// Colours of the three bars in the bottom half, red first.
+struct Rgb { std::uint8_t r, g, b; };
+extern const Rgb kBarColours[3];
+
+// Reads the frame number back from a bottom-up BGR24 picture (row 0 is the
+// bottom row of the picture, rows `stride` bytes apart). Returns -1 when the
+// cells are not clearly bright or dark.
+int readFrameNumber(const std::uint8_t* bgrBottomUp, int width, int height, int stride);
+
+}  // namespace testvideo
