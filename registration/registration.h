@@ -94,6 +94,11 @@ public:
     LevelImage gradientX[kMaxPyramidLevels];
     LevelImage gradientY[kMaxPyramidLevels];
     uint8_t allocated;
+
+private:
+    // Levels whose samples the chains hold (usedLevels may drop below it when
+    // a build fails part way); release frees this many.
+    int32_t allocatedLevels_ = 0;
 };
 
 // Estimates the global motion between two pyramids.
