@@ -1,0 +1,44 @@
+// px members of the two-dimensional FFT: the shared row-column layer bound to
+// the px one-dimensional routines.
+
+#include "primitives/fft/fft2d_impl.h"
+#include "primitives/fft/fft_px.h"
+
+namespace {
+
+struct LevelPx {
+    static constexpr const FFTLevelLayout& layout = FFTLayout_px;
+    static VpStatus initAlloc(VpsFFTSpec_C_32fc** pp, int order, int flag, VpHintAlgorithm hint) {
+        return vpsFFTInitAlloc_C_32fc_px(pp, order, flag, hint);
+    }
+    static VpStatus getBufSize(const VpsFFTSpec_C_32fc* spec, int* pSize) {
+        return vpsFFTGetBufSize_C_32fc_px(spec, pSize);
+    }
+    static VpStatus release(VpsFFTSpec_C_32fc* spec) { return vpsFFTFree_C_32fc_px(spec); }
+    static VpStatus releaseReal(VpsFFTSpec_R_32f* spec) { return vpsFFTFree_R_32f_px(spec); }
+};
+
+}  // namespace
+
+void destroyFFTSpec2D_px(VpiFFTSpec_C_32fc* pSpec) { fft2d::destroy<LevelPx>(pSpec); }
+
+VpStatus vpiFFTInitAlloc_C_32fc_px(VpiFFTSpec_C_32fc** ppSpec, int orderX, int orderY, int flag,
+                                   VpHintAlgorithm hint) {
+    return fft2d::initAlloc<LevelPx>(ppSpec, orderX, orderY, flag, hint);
+}
+
+VpStatus vpiFFTGetBufSize_C_32fc_px(const VpiFFTSpec_C_32fc* pSpec, int* pBufSize) {
+    return fft2d::getBufSize<LevelPx>(pSpec, pBufSize);
+}
+
+VpStatus vpiFFTFree_C_32fc_px(VpiFFTSpec_C_32fc* pSpec) { return fft2d::release<LevelPx>(pSpec); }
+
+VpStatus vpiFFTFwd_CToC_32fc_C1R_px(const Vp32fc* pSrc, int srcStep, Vp32fc* pDst, int dstStep,
+                                    const VpiFFTSpec_C_32fc* pSpec, Vp8u* pBuffer) {
+    return fft2d::transform(vpsFFTFwd_CToC_32fc_px, pSrc, srcStep, pDst, dstStep, pSpec, pBuffer);
+}
+
+VpStatus vpiFFTInv_CToC_32fc_C1R_px(const Vp32fc* pSrc, int srcStep, Vp32fc* pDst, int dstStep,
+                                    const VpiFFTSpec_C_32fc* pSpec, Vp8u* pBuffer) {
+    return fft2d::transform(vpsFFTInv_CToC_32fc_px, pSrc, srcStep, pDst, dstStep, pSpec, pBuffer);
+}

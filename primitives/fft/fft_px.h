@@ -1,0 +1,88 @@
+// The px level of the one-dimensional FFT: its entries, its kernels and its
+// small-order tables. Internal to the primitives library (and its tests); the
+// program reaches the transforms through the two-dimensional entries.
+#pragma once
+
+#include "primitives/fft/fft.h"
+
+// One-dimensional specification (px; the buffer-size query also serves a6).
+VpStatus vpsFFTInitAlloc_C_32fc_px(VpsFFTSpec_C_32fc** ppSpec, int order, int flag, VpHintAlgorithm hint);
+VpStatus vpsFFTGetBufSize_C_32fc_px(const VpsFFTSpec_C_32fc* pSpec, int* pSize);
+VpStatus vpsFFTFree_C_32fc_px(VpsFFTSpec_C_32fc* pSpec);
+VpStatus vpsFFTFree_R_32f_px(VpsFFTSpec_R_32f* pSpec);
+VpStatus FFTInitTables_px(VpsFFTSpec_C_32fc* pSpec, int order, const float* pSine, int sineOrder);
+VpStatus FFTBuildLargeTables_px(VpsFFTSpec_C_32fc* pSpec, int order, const float* pSine, int sineOrder);
+VpStatus FFTBuildSplitTables_px(VpsFFTSpec_C_32fc* pSpec, int order, const float* pSine, int sineOrder, int depth);
+float* FFTBuildSineTable_px(int order);
+int* FFTBuildSwapPairs_px(int order);
+float* FFTBuildDirectTwiddles_px(int order, const float* pSine, int sineOrder);
+float* FFTBuildQuarterTwiddles_px(int order, const float* pSine, int sineOrder);
+
+// One-dimensional transforms: pSrc and pDst hold 2^order interleaved complex
+// values; pDst may equal pSrc; pBuffer is null or holds bufSize bytes.
+VpStatus vpsFFTFwd_CToC_32fc_px(const float* pSrc, float* pDst, const VpsFFTSpec_C_32fc* pSpec, Vp8u* pBuffer);
+VpStatus vpsFFTInv_CToC_32fc_px(const float* pSrc, float* pDst, const VpsFFTSpec_C_32fc* pSpec, Vp8u* pBuffer);
+
+// Scale pass: pData[i] *= factor for count floats.
+void FFTScale_px(float factor, float* pData, int count);
+
+// Bit-reversed order through a swap-pair table (N complex values).
+void FFTBitReverseCopy_px(const float* pSrc, float* pDst, int N, const int* pairs);
+void FFTBitReverseInPlace_px(float* pSrcDst, int N, const int* pairs);
+
+// Direct radix transforms of len = 4..1024 values in bit-reversed order, in
+// place, with the px direct twiddles built for len. No scaling.
+void FFTFwdDirect_px(float* pSrcDst, int len, const float* pTwd);
+void FFTInvDirect_px(float* pSrcDst, int len, const float* pTwd);
+
+// Large orders (above 10): data in bit-reversed order on entry, natural order
+// on return, scaled by normFactor when the direction's flag is set. `work` is
+// the 16-byte aligned work area of bufSize bytes.
+void FFTFwdLarge_px(const VpsFFTSpec_C_32fc* pSpec, float* data, int order, float* work);
+void FFTInvLarge_px(const VpsFFTSpec_C_32fc* pSpec, float* data, int order, float* work);
+void FFTFwdRecursive_px(const VpsFFTSpec_C_32fc* pSpec, float* data, int order, int depth, float* work);
+void FFTInvRecursive_px(const VpsFFTSpec_C_32fc* pSpec, float* data, int order, int depth, float* work);
+void FFTFwdBlocked_px(const VpsFFTSpec_C_32fc* pSpec, float* data, int N, float* work);
+void FFTInvBlocked_px(const VpsFFTSpec_C_32fc* pSpec, float* data, int N, float* work);
+// Merges transformed blocks of blockLen points pairwise into one transform of
+// n points (direction: above 0 forward, else inverse); slice in floats.
+void FFTCombinePass_px(float* data, int n, int blockLen, const float* pQuarter, int direction, int slice);
+
+// Small-order kernels (1, 2, 4, 8 points); pDst may equal pSrc.
+typedef void (*FFTSmallKernel)(const float* pSrc, float* pDst);
+typedef void (*FFTSmallScaledKernel)(const float* pSrc, float* pDst, float scale);
+
+// Eight entries: the scaled kernels of orders 0..3, then the unscaled ones.
+struct FFTSmallOrderTable {
+    FFTSmallScaledKernel scaled[4];
+    FFTSmallKernel unscaled[4];
+};
+
+void FFTOrder0_px(const float* pSrc, float* pDst);
+void FFTOrder0Scaled_px(const float* pSrc, float* pDst, float scale);
+void FFTOrder1_px(const float* pSrc, float* pDst);
+void FFTOrder1Scaled_px(const float* pSrc, float* pDst, float scale);
+void FFTFwdOrder2_px(const float* pSrc, float* pDst);
+void FFTInvOrder2_px(const float* pSrc, float* pDst);
+void FFTFwdOrder2Scaled_px(const float* pSrc, float* pDst, float scale);
+void FFTInvOrder2Scaled_px(const float* pSrc, float* pDst, float scale);
+void FFTFwdOrder3_px(const float* pSrc, float* pDst);
+void FFTInvOrder3_px(const float* pSrc, float* pDst);
+void FFTFwdOrder3Scaled_px(const float* pSrc, float* pDst, float scale);
+void FFTInvOrder3Scaled_px(const float* pSrc, float* pDst, float scale);
+
+extern const FFTSmallOrderTable FFTFwdSmallOrderTable_px;
+extern const FFTSmallOrderTable FFTInvSmallOrderTable_px;
+
+// Two-dimensional px members (the dispatched entries' variants are declared
+// from the dispatch list; these are the internal ones).
+void destroyFFTSpec2D_px(VpiFFTSpec_C_32fc* pSpec);
+VpStatus vpiFFTInitAlloc_C_32fc_px(VpiFFTSpec_C_32fc** ppSpec, int orderX, int orderY, int flag,
+                                   VpHintAlgorithm hint);
+VpStatus vpiFFTGetBufSize_C_32fc_px(const VpiFFTSpec_C_32fc* pSpec, int* pBufSize);
+VpStatus vpiFFTFree_C_32fc_px(VpiFFTSpec_C_32fc* pSpec);
+VpStatus vpiFFTFwd_CToC_32fc_C1R_px(const Vp32fc* pSrc, int srcStep, Vp32fc* pDst, int dstStep,
+                                    const VpiFFTSpec_C_32fc* pSpec, Vp8u* pBuffer);
+VpStatus vpiFFTInv_CToC_32fc_C1R_px(const Vp32fc* pSrc, int srcStep, Vp32fc* pDst, int dstStep,
+                                    const VpiFFTSpec_C_32fc* pSpec, Vp8u* pBuffer);
+VpStatus vpiMagnitude_32fc32f_C1R_px(const Vp32fc* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSize roiSize);
