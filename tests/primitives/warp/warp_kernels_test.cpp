@@ -1,0 +1,398 @@
+// Row kernels and pixel kernels of the px warp: worked examples, every depth
+// and layout against the one-channel kernels, one-channel results against
+// direct references, and reads and writes fenced by inaccessible pages.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "primitives/warp/warp_px.h"
+#include "tests/primitives/warp/warp_test_support.h"
+
+namespace {
+
+using warp_test::Fence;
+using warp_test::GuardedBuffer;
+
+WarpInverseCoeffs constantPoint(double sx, double sy) { return WarpInverseCoeffs{0, 0, sx, 0, 0, sy}; }
+
+TEST(WarpNearest, RoundsHalvesUpAndCopiesBits) {
+    std::vector<Vp8u> src(10);
+    for (int i = 0; i < 10; ++i) src[i] = static_cast<Vp8u>(i * 10);
+    const WarpRowSpan span{0, 0};
+    struct Case {
+        double sx;
+        int expected;
+    } cases[] = {{2.5, 30}, {3.5, 40}, {2.4999, 20}, {-0.4, 0}, {9.2, 90}};
+    for (const Case& c : cases) {
+        Vp8u out = 255;
+        const WarpInverseCoeffs coeffs = constantPoint(c.sx, 0);
+        WarpNN_8u_C1_px(src.data(), &out, 10, 1, 0, 0, &span, &coeffs, 9, 0, nullptr);
+        EXPECT_EQ(c.expected, out) << c.sx;
+    }
+    // A signalling NaN arrives bit for bit.
+    const std::uint32_t snan = 0x7F800001u;
+    float fsrc[4];
+    std::memcpy(&fsrc[1], &snan, 4);
+    fsrc[0] = fsrc[2] = fsrc[3] = 1.0f;
+    float fout = 0;
+    const WarpInverseCoeffs at1 = constantPoint(1.2, 0);
+    WarpNN_32f_C1_px(fsrc, &fout, 16, 4, 0, 0, &span, &at1, 3, 0, nullptr);
+    std::uint32_t bits;
+    std::memcpy(&bits, &fout, 4);
+    EXPECT_EQ(snan, bits);
+}
+
+TEST(WarpLinear, WorkedExamples) {
+    const WarpRowSpan span{0, 0};
+    {
+        const Vp8u src[4] = {10, 20, 0, 0};
+        Vp8u out = 0;
+        const WarpInverseCoeffs c = constantPoint(0.5, 0);
+        WarpLinear_8u_C1_px(src, &out, 2, 1, 0, 0, &span, &c, 1, 1, nullptr);
+        EXPECT_EQ(15, out);
+    }
+    {
+        const Vp8u src[4] = {2, 3, 0, 0};
+        Vp8u out = 0;
+        const WarpInverseCoeffs c = constantPoint(0.5, 0);
+        WarpLinear_8u_C1_px(src, &out, 2, 1, 0, 0, &span, &c, 1, 1, nullptr);
+        EXPECT_EQ(3, out);  // 2.5 rounded half up
+    }
+    {
+        const Vp16u src[4] = {2, 3, 0, 0};
+        Vp16u out = 0;
+        const WarpInverseCoeffs c = constantPoint(0.75, 0);
+        WarpLinear_16u_C1_px(src, &out, 4, 2, 0, 0, &span, &c, 1, 1, nullptr);
+        EXPECT_EQ(2, out);  // 2.75 truncated
+    }
+    {
+        // The last column and row: cell srcMaxX - 1 with fraction 1.
+        const float src[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+        float out = 0;
+        const WarpInverseCoeffs c = constantPoint(2, 2);
+        WarpLinear_32f_C1_px(src, &out, 12, 4, 0, 0, &span, &c, 2, 2, nullptr);
+        EXPECT_EQ(9.0f, out);
+    }
+}
+
+TEST(WarpCubic, PixelKernelWorkedExamples) {
+    {
+        const Vp16u rows[16] = {0, 0, 5, 5, 0, 0, 5, 5, 0, 0, 5, 5, 0, 0, 5, 5};
+        Vp16u out = 0;
+        WarpCubicPixelKernel_16u_px(rows, 8, 1, &out, 1, 0.5f, 0.0f);
+        EXPECT_EQ(3, out);  // 2.5 rounded half up
+    }
+    struct Case8 {
+        Vp8u row[4];
+        float fx;
+        int expected;
+    } cases[] = {
+        {{0, 0, 255, 255}, 0.5f, 128},  // 127.5
+        {{0, 255, 255, 0}, 0.5f, 255},  // overshoot 286.9
+        {{255, 0, 0, 255}, 0.5f, 0},    // undershoot -31.9
+        {{17, 99, 3, 250}, 1.0f, 3},
+        {{17, 99, 3, 250}, 2.0f, 250},
+        {{17, 99, 3, 250}, -1.0f, 17},
+    };
+    for (const Case8& c : cases) {
+        Vp8u nb[16];
+        for (int r = 0; r < 4; ++r) std::memcpy(nb + 4 * r, c.row, 4);
+        Vp8u out = 0;
+        WarpCubicPixelKernel_8u_px(nb, 4, 1, &out, 1, c.fx, 0.0f);
+        EXPECT_EQ(c.expected, out) << c.fx;
+    }
+    // Interleaved: all channels with the same weights; the stride skips the fourth.
+    const float nb4[16 * 4] = {};
+    float out4[4] = {9, 9, 9, 9};
+    WarpCubicPixelKernel_32f_px(nb4, 64, 4, out4, 3, 0.3f, 0.7f);
+    EXPECT_EQ(0.0f, out4[0]);
+    EXPECT_EQ(0.0f, out4[2]);
+    EXPECT_EQ(9.0f, out4[3]);
+}
+
+TEST(WarpCubic, ConstantsAndNodesAreReproducedExactly) {
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> frac(-1.0f, 2.0f);
+    std::vector<float> fractions = {-1.0f, -0.5f, 0.0f, 1e-7f, 0.5f, 1.0f, 1.5f, 2.0f};
+    for (int i = 0; i < 40; ++i) fractions.push_back(frac(rng));
+    for (float value : {1.0f, 0.3f, -1234.5f, 65000.25f}) {
+        float nb[16];
+        for (float& v : nb) v = value;
+        for (float fx : fractions)
+            for (float fy : fractions) {
+                float out = 0;
+                WarpCubicPixelKernel_32f_px(nb, 16, 1, &out, 1, fx, fy);
+                ASSERT_EQ(value, out) << fx << "," << fy;
+            }
+    }
+    // At the nodes -1, 0, 1, 2 the kernel returns the node's sample.
+    float nb[16];
+    std::uniform_real_distribution<float> sample(1.0f, 2.0f);
+    for (float& v : nb) v = sample(rng);
+    for (int r = 0; r < 4; ++r)
+        for (int j = 0; j < 4; ++j) {
+            float out = 0;
+            WarpCubicPixelKernel_32f_px(nb, 16, 1, &out, 1, static_cast<float>(j - 1), static_cast<float>(r - 1));
+            EXPECT_EQ(nb[r * 4 + j], out) << j << "," << r;
+        }
+}
+
+TEST(WarpRowKernels, EmptySpanRowsAreSkippedAndTheWalkGoesOn) {
+    std::vector<float> src(16 * 16);
+    for (size_t i = 0; i < src.size(); ++i) src[i] = static_cast<float>((i * 7919) % 113);
+    const WarpInverseCoeffs c{0.9, -0.2, 3.1, 0.15, 1.1, 2.3};
+    const WarpRowSpan full[3] = {{1, 6}, {1, 6}, {1, 6}};
+    const WarpRowSpan gap[3] = {{1, 6}, {5, 4}, {1, 6}};
+    for (WarpRowKernel kernel : {WarpNN_32f_C1_px, WarpLinear_32f_C1_px, WarpCubic_32f_C1_px}) {
+        std::vector<float> a(3 * 8, -1.0f), b(3 * 8, -1.0f);
+        kernel(src.data(), a.data(), 64, 32, 4, 6, full, &c, 15, 15, nullptr);
+        kernel(src.data(), b.data(), 64, 32, 4, 6, gap, &c, 15, 15, nullptr);
+        for (int x = 0; x < 8; ++x) {
+            EXPECT_EQ(a[x], b[x]);
+            EXPECT_EQ(-1.0f, b[8 + x]);
+            EXPECT_EQ(a[16 + x], b[16 + x]);
+        }
+        EXPECT_EQ(-1.0f, a[0]);
+        EXPECT_EQ(-1.0f, a[7]);
+    }
+}
+
+// Points that no span produces (far outside, huge, NaN) are clamped into the
+// image: the fenced source is never read outside.
+TEST(WarpRowKernels, PointsOutsideTheImageNeverReadOutside) {
+    const int w = 6, h = 5;
+    for (Fence fence : {Fence::End, Fence::Front}) {
+        GuardedBuffer src(w * h * 4, fence);
+        for (int i = 0; i < w * h; ++i) src.as<float>()[i] = static_cast<float>(i);
+        const double points[][2] = {{-50, 2},   {2, -50},   {-1.0, -1.0}, {1e10, 1e10}, {-1e10, 3},
+                                    {5.9, 4.9}, {6.5, 5.5}, {7.5, -3},    {std::nan(""), 1}};
+        for (const auto& p : points) {
+            const WarpInverseCoeffs c = constantPoint(p[0], p[1]);
+            const WarpRowSpan span{0, 1};
+            for (WarpRowKernel kernel : {WarpNN_32f_C1_px, WarpLinear_32f_C1_px, WarpCubic_32f_C1_px}) {
+                float out[2] = {0, 0};
+                kernel(src.data(), out, w * 4, 8, 0, 0, &span, &c, w - 1, h - 1, nullptr);
+            }
+            for (WarpRowKernel kernel : {WarpNN_8u_C1_px, WarpLinear_8u_C1_px, WarpCubic_8u_C1_px}) {
+                Vp8u out[2] = {0, 0};
+                kernel(src.data(), out, w, 2, 0, 0, &span, &c, w - 1, h - 1, nullptr);
+            }
+        }
+    }
+}
+
+// ---- every depth and layout against the one-channel kernels ----
+
+struct Format {
+    int depth;
+    int layout;
+};
+
+int sampleBytes(int depth) { return WarpDepthBytes(depth); }
+
+void randomSamples(int depth, unsigned char* p, size_t count, std::mt19937& rng) {
+    for (size_t i = 0; i < count; ++i) {
+        if (depth == kWarpDepth8u) {
+            p[i] = static_cast<unsigned char>(rng() & 0xFF);
+        } else if (depth == kWarpDepth16u) {
+            const Vp16u v = static_cast<Vp16u>(rng() & 0xFFFF);
+            std::memcpy(p + 2 * i, &v, 2);
+        } else {
+            const float v = static_cast<float>(static_cast<int>(rng() % 20001) - 10000) / 97.0f;
+            std::memcpy(p + 4 * i, &v, 4);
+        }
+    }
+}
+
+// An image of `channels` separate sample planes, w x h, rows packed.
+struct Planes {
+    int w, h, e, count;
+    std::vector<std::vector<unsigned char>> data;
+    Planes(int w_, int h_, int e_, int count_) : w(w_), h(h_), e(e_), count(count_) {
+        data.assign(count, std::vector<unsigned char>(static_cast<size_t>(w) * h * e));
+    }
+    unsigned char* sample(int k, int x, int y) { return &data[k][(static_cast<size_t>(y) * w + x) * e]; }
+};
+
+// The warp in one layout, from and into separate planes, through fenced buffers
+// with odd row steps.
+void warpLayout(Format f, Planes& src, Planes& dst, VpiRect srcRoi, VpiRect dstRoi, const double coeffs[2][3],
+                int interpolation, Fence fence) {
+    const int e = src.e;
+    const int planes = WarpLayoutPlanes(f.layout);
+    const int stride = WarpLayoutStride(f.layout);
+    const int buffers = planes ? planes : 1;
+    const int perPixel = planes ? 1 : stride;
+    const int srcStep = src.w * perPixel * e + 3 * e;
+    const int dstStep = dst.w * perPixel * e + 5 * e;
+    const size_t srcBytes = static_cast<size_t>(srcStep) * (src.h - 1) + static_cast<size_t>(src.w) * perPixel * e;
+    const size_t dstBytes = static_cast<size_t>(dstStep) * (dst.h - 1) + static_cast<size_t>(dst.w) * perPixel * e;
+    std::vector<std::unique_ptr<GuardedBuffer>> sb, db;
+    for (int b = 0; b < buffers; ++b) {
+        sb.push_back(std::make_unique<GuardedBuffer>(srcBytes, fence));
+        db.push_back(std::make_unique<GuardedBuffer>(dstBytes, fence));
+    }
+    auto at = [&](GuardedBuffer& g, int step, int x, int y, int ch) {
+        return g.data() + static_cast<size_t>(y) * step + (static_cast<size_t>(x) * perPixel + ch) * e;
+    };
+    for (int k = 0; k < src.count; ++k) {
+        GuardedBuffer& s = *sb[planes ? k : 0];
+        GuardedBuffer& d = *db[planes ? k : 0];
+        const int ch = planes ? 0 : k;
+        for (int y = 0; y < src.h; ++y)
+            for (int x = 0; x < src.w; ++x) std::memcpy(at(s, srcStep, x, y, ch), src.sample(k, x, y), e);
+        for (int y = 0; y < dst.h; ++y)
+            for (int x = 0; x < dst.w; ++x) std::memcpy(at(d, dstStep, x, y, ch), dst.sample(k, x, y), e);
+    }
+    const void* srcPlanes[4];
+    void* dstPlanes[4];
+    for (int b = 0; b < buffers; ++b) {
+        srcPlanes[b] = sb[b]->data();
+        dstPlanes[b] = db[b]->data();
+    }
+    const void* pSrc = planes ? static_cast<const void*>(srcPlanes) : srcPlanes[0];
+    void* pDst = planes ? static_cast<void*>(dstPlanes) : dstPlanes[0];
+    const VpStatus status = WarpAffineCore_px(pSrc, {src.w, src.h}, srcStep, srcRoi, pDst, dstStep, dstRoi,
+                                              f.depth * 8 + f.layout, coeffs, interpolation);
+    ASSERT_EQ(vpStsNoErr, status);
+    for (int k = 0; k < dst.count; ++k) {
+        GuardedBuffer& d = *db[planes ? k : 0];
+        const int ch = planes ? 0 : k;
+        for (int y = 0; y < dst.h; ++y)
+            for (int x = 0; x < dst.w; ++x) std::memcpy(dst.sample(k, x, y), at(d, dstStep, x, y, ch), e);
+    }
+}
+
+TEST(WarpLayouts, EveryDepthAndLayoutMatchesItsOneChannelWarps) {
+    const int sw = 23, sh = 17, dw = 29, dh = 21;
+    const VpiRect srcRoi{1, 2, 21, 14};
+    const VpiRect dstRoi{2, 1, 25, 19};
+    const double coeffs[2][3] = {{1.1, -0.3, 4.2}, {0.25, 1.05, -2.7}};
+    std::mt19937 rng(2024);
+    const char* layoutNames[] = {"C1", "C3", "AC4", "P3", "C4", "P4"};
+    for (int depth : {kWarpDepth8u, kWarpDepth32f, kWarpDepth16u})
+        for (int layout = 0; layout < 6; ++layout)
+            for (int interp : {VPI_INTER_NN, VPI_INTER_LINEAR, VPI_INTER_CUBIC})
+                for (int smooth : {0, VPI_SMOOTH_EDGE})
+                    for (Fence fence : {Fence::End, Fence::Front}) {
+                        SCOPED_TRACE(testing::Message() << "depth " << depth << " layout " << layoutNames[layout]
+                                                        << " interpolation " << interp << " smooth " << (smooth != 0)
+                                                        << " fence " << (fence == Fence::End ? "end" : "front"));
+                        const int e = sampleBytes(depth);
+                        const int planes = WarpLayoutPlanes(layout);
+                        const int count = planes ? planes : WarpLayoutStride(layout);
+                        const int written = layout == kWarpLayoutAC4 ? 3 : count;
+                        Planes src(sw, sh, e, count), dst(dw, dh, e, count);
+                        for (auto& p : src.data) randomSamples(depth, p.data(), p.size() / e, rng);
+                        for (auto& p : dst.data) randomSamples(depth, p.data(), p.size() / e, rng);
+                        Planes initial = dst;
+                        warpLayout({depth, layout}, src, dst, srcRoi, dstRoi, coeffs, interp | smooth, fence);
+                        if (HasFatalFailure()) return;
+                        for (int k = 0; k < written; ++k) {
+                            Planes oneSrc(sw, sh, e, 1), oneDst(dw, dh, e, 1);
+                            oneSrc.data[0] = src.data[k];
+                            oneDst.data[0] = initial.data[k];
+                            warpLayout({depth, kWarpLayoutC1}, oneSrc, oneDst, srcRoi, dstRoi, coeffs,
+                                       interp | smooth, fence);
+                            if (HasFatalFailure()) return;
+                            ASSERT_EQ(oneDst.data[0], dst.data[k]) << "channel " << k;
+                        }
+                        if (layout == kWarpLayoutAC4 && !smooth) {
+                            EXPECT_EQ(initial.data[3], dst.data[3]);
+                        }
+                        EXPECT_NE(initial.data[0], dst.data[0]);
+                    }
+}
+
+// ---- one-channel results against direct references ----
+
+double referenceSample(int depth, const Planes& img, double sx, double sy, int interp) {
+    const int w = img.w, h = img.h;
+    auto s = [&](int x, int y) -> double {
+        const unsigned char* p = &img.data[0][(static_cast<size_t>(y) * w + x) * img.e];
+        if (depth == kWarpDepth8u) return *p;
+        if (depth == kWarpDepth16u) {
+            Vp16u v;
+            std::memcpy(&v, p, 2);
+            return v;
+        }
+        float v;
+        std::memcpy(&v, p, 4);
+        return v;
+    };
+    if (interp == VPI_INTER_NN) return s(static_cast<int>(std::floor(sx + 0.5)), static_cast<int>(std::floor(sy + 0.5)));
+    if (interp == VPI_INTER_LINEAR) {
+        const int x0 = std::min(static_cast<int>(std::floor(sx)), w - 2);
+        const int y0 = std::min(static_cast<int>(std::floor(sy)), h - 2);
+        const double fx = sx - x0, fy = sy - y0;
+        return (s(x0, y0) * (1 - fx) + s(x0 + 1, y0) * fx) * (1 - fy) +
+               (s(x0, y0 + 1) * (1 - fx) + s(x0 + 1, y0 + 1) * fx) * fy;
+    }
+    std::vector<float> plane(static_cast<size_t>(w) * h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) plane[y * w + x] = static_cast<float>(s(x, y));
+    return warp_test::cubicReference(plane.data(), w, h, w, sx, sy);
+}
+
+TEST(WarpOneChannel, ResultsMatchDirectReferences) {
+    const int sw = 19, sh = 15, dw = 40, dh = 34;
+    const double coeffs[2][3] = {{1.7, 0.45, 3.3}, {-0.4, 1.8, 9.1}};
+    const double det = coeffs[0][0] * coeffs[1][1] - coeffs[0][1] * coeffs[1][0];
+    std::mt19937 rng(99);
+    for (int depth : {kWarpDepth8u, kWarpDepth32f, kWarpDepth16u}) {
+        for (int interp : {VPI_INTER_NN, VPI_INTER_LINEAR, VPI_INTER_CUBIC}) {
+            SCOPED_TRACE(testing::Message() << "depth " << depth << " interpolation " << interp);
+            const int e = sampleBytes(depth);
+            Planes src(sw, sh, e, 1), dst(dw, dh, e, 1);
+            randomSamples(depth, src.data[0].data(), static_cast<size_t>(sw) * sh, rng);
+            std::fill(dst.data[0].begin(), dst.data[0].end(), 0x5A);
+            Planes initial = dst;
+            warpLayout({depth, kWarpLayoutC1}, src, dst, {0, 0, sw, sh}, {0, 0, dw, dh}, coeffs, interp, Fence::End);
+            if (HasFatalFailure()) return;
+            const double maxValue = depth == kWarpDepth8u ? 255 : 65535;
+            for (int y = 0; y < dh; ++y)
+                for (int x = 0; x < dw; ++x) {
+                    const double u = x - coeffs[0][2], v = y - coeffs[1][2];
+                    const double sx = (coeffs[1][1] * u - coeffs[0][1] * v) / det;
+                    const double sy = (-coeffs[1][0] * u + coeffs[0][0] * v) / det;
+                    const bool changed = std::memcmp(dst.sample(0, x, y), initial.sample(0, x, y), e) != 0;
+                    const double m = 1e-6;
+                    if (sx < -m || sy < -m || sx > sw - 1 + m || sy > sh - 1 + m) {
+                        ASSERT_FALSE(changed) << x << "," << y;
+                        continue;
+                    }
+                    if (sx < m || sy < m || sx > sw - 1 - m || sy > sh - 1 - m) continue;
+                    if (interp == VPI_INTER_NN &&
+                        (std::fabs(sx - std::floor(sx) - 0.5) < 1e-6 || std::fabs(sy - std::floor(sy) - 0.5) < 1e-6))
+                        continue;
+                    double ref = referenceSample(depth, src, sx, sy, interp);
+                    double got;
+                    if (depth == kWarpDepth8u) {
+                        got = *dst.sample(0, x, y);
+                    } else if (depth == kWarpDepth16u) {
+                        Vp16u g;
+                        std::memcpy(&g, dst.sample(0, x, y), 2);
+                        got = g;
+                    } else {
+                        float g;
+                        std::memcpy(&g, dst.sample(0, x, y), 4);
+                        got = g;
+                    }
+                    double tolerance = 1e-3 * (1 + std::fabs(ref));
+                    if (depth != kWarpDepth32f) {
+                        ref = std::min(std::max(ref, 0.0), maxValue);
+                        // Rounding, or truncation (16-bit linear) of a sum a hair below an integer.
+                        tolerance = interp == VPI_INTER_NN ? 0 : 1.001;
+                    }
+                    ASSERT_NEAR(ref, got, tolerance) << x << "," << y << " at " << sx << "," << sy;
+                }
+        }
+    }
+}
+
+}  // namespace
