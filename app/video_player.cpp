@@ -1,0 +1,281 @@
+#include "app/video_player.h"
+
+#include <cstdio>
+#include <new>
+
+#include "app/grabbed_frame.h"
+
+bool g_initialDirGiven = false;
+bool g_firstDrag = true;
+
+namespace {
+
+const char kPlayText[] = "Play   (Ctr-P)";
+const char kPauseText[] = "Pause  (Ctr-P)";
+
+// Reads a leading decimal number as "%ld" would.
+bool parseLong(const std::string& text, long* value) {
+  return std::sscanf(text.c_str(), "%ld", value) == 1;
+}
+
+}  // namespace
+
+VideoPlayer::VideoPlayer(PlayerHost* host) : m_host(host) {}
+
+VideoPlayer::~VideoPlayer() { TearDownGraph(); }
+
+void VideoPlayer::ShowError(const std::string& text) { m_host->ShowError(text); }
+
+void VideoPlayer::OnOpenVideo() {
+  OpenFileRequest request{"Video Files (*.avi; *.qt; *.mov; *.mpg; *.mpeg; *.m1v)",
+                          "*.avi; *.qt; *.mov; *.mpg; *.mpeg; *.m1v",
+                          "All Files (*.*)",
+                          "*.*;",
+                          "Open Media File...",
+                          "*",
+                          {}};
+  if (!g_initialDirGiven) {
+    request.initialDirectory = "/";
+    g_initialDirGiven = true;
+  }
+  std::string file;
+  if (!m_host->ChooseVideoFile(request, &file)) return;
+  m_fileName = file;
+
+  if (media::Failed(OpenVideo()))
+    ShowError("Fail to load file");
+  else
+    m_videoLoaded = true;
+  m_host->SetFrameSpinRange(0, static_cast<std::int32_t>(m_frameCount - 1));
+  UpdatePlayButtons();
+  int speed = 0;
+  if (m_graph && m_host->ReadSpeed(&speed)) m_graph->SetRate(static_cast<double>(speed));
+}
+
+media::MediaStatus VideoPlayer::OpenVideo() {
+  TearDownGraph();
+  media::MediaStatus status = CreateGraph();
+  if (!media::Failed(status)) status = BuildGraph(m_fileName);
+  if (media::Failed(status)) {
+    m_host->Beep();
+    // Nothing of a failed build stays open.
+    TearDownGraph();
+    return status;
+  }
+
+  m_seekable = m_graph->CheckCapabilities(media::kCanSeekAbsolute | media::kCanGetDuration) ==
+               media::kOk;
+  if (m_seekable) {
+    status = m_graph->SetTimeFormat(media::TimeFormat::Frame);
+    if (media::Failed(status)) ShowError("Failed to SetTimeFormat!");
+    m_graph->GetDuration(&m_frameCount);
+    m_host->EnablePositionSlider(true);
+  }
+
+  m_graph->StopWhenReady();
+
+  if (g_grabbedFrame.image.width == 720) {
+    if (g_grabbedFrame.image.height == 480) m_host->SetVideoOptions(0.9f, true);
+    else if (g_grabbedFrame.image.height == 576) m_host->SetVideoOptions(1.067f, true);
+  }
+
+  RunPlayback();
+  return status;
+}
+
+media::MediaStatus VideoPlayer::CreateGraph() {
+  try {
+    m_graph = std::make_unique<media::MediaGraph>();
+  } catch (const std::bad_alloc&) {
+    return media::kOutOfMemory;
+  }
+  return media::kOk;
+}
+
+media::MediaStatus VideoPlayer::BuildGraph(const std::string& file) {
+  if (!m_graph) return media::kPointer;
+  media::MediaGraph& g = *m_graph;
+
+  media::MediaStatus s = g.Load(file);
+  if (media::Failed(s)) {
+    ShowError("Could not load the media file\r\n");
+    return s;
+  }
+  s = g.Connect();
+  if (media::Failed(s)) {
+    ShowError("Failed in Connect");
+    return s;
+  }
+  media::VideoFormat format;
+  s = g.GetConnectedMediaType(&format);
+  if (!media::Failed(s)) {
+    try {
+      g_grabbedFrame.image.reallocate(format.width, format.height);
+    } catch (const MemoryException&) {
+      s = media::kOutOfMemory;
+    }
+  }
+  if (media::Failed(s)) {
+    ShowError("Could not read the connected media type");
+    return s;
+  }
+  g.SetCallback(&g_grabberCallback);
+  s = g.Render();
+  if (media::Failed(s)) {
+    ShowError("Failedin Render ");
+    return s;
+  }
+  if (!m_host->AttachVideo(&g.Surface())) {
+    ShowError("Failed to connect drain window");
+    return media::kFail;
+  }
+  return g.SetNotify(m_host->GraphMessagePoster(), kGraphNotifyMessage);
+}
+
+media::MediaStatus VideoPlayer::TearDownGraph() {
+  StopPlayback();
+  // The position poll must never reach a released graph.
+  KillPositionTimer();
+  if (m_graph) {
+    m_graph->SetNotify(nullptr, 0);
+    m_host->DetachVideo();
+  }
+  // Joins the streaming thread: no frame callback runs after this.
+  m_graph.reset();
+  m_playState = kPlayStopped;
+  return media::kOk;
+}
+
+media::MediaStatus VideoPlayer::RunPlayback() {
+  if (!m_graph || m_playState == kPlayRunning) return media::kOk;
+  const media::MediaStatus s = m_graph->Run();
+  if (media::Failed(s)) {
+    char text[64];
+    std::snprintf(text, sizeof text, "Failed(%08lx) in Run()!",
+                  static_cast<unsigned long>(static_cast<std::uint32_t>(s)));
+    ShowError(text);
+    return s;
+  }
+  m_playState = kPlayRunning;
+  if (m_seekable) {
+    KillPositionTimer();
+    m_timerId = m_host->StartTimer(kPositionTimerId, kPositionTimerMs) ? kPositionTimerId : 0;
+    if (m_timerId == 0) ShowError("Failed to set window position!");
+  }
+  return s;
+}
+
+void VideoPlayer::PausePlayback() {
+  if (!m_graph || m_playState != kPlayRunning) return;
+  if (media::Failed(m_graph->Pause())) {
+    ShowError("Failed in Pause()!");
+    return;
+  }
+  m_playState = kPlayPaused;
+}
+
+void VideoPlayer::StopPlayback() {
+  if (!m_graph || m_playState == kPlayStopped) return;
+  if (media::Failed(m_graph->Stop())) {
+    ShowError("Failed in Stop()!");
+    return;
+  }
+  media::GraphState state;
+  if (media::Failed(m_graph->GetState(500, &state))) ShowError("Failed to read graph state!");
+  m_playState = kPlayStopped;
+}
+
+void VideoPlayer::KillPositionTimer() {
+  if (m_timerId != 0) {
+    m_host->KillTimer(m_timerId);
+    m_timerId = 0;
+  }
+}
+
+void VideoPlayer::UpdatePlayButtons() {
+  if (!m_videoLoaded) {
+    m_host->SetPlayerControls({false, kPlayText, false, false, false, false, true, false});
+    return;
+  }
+  switch (m_playState) {
+    case kPlayRunning:
+      m_host->SetPlayerControls({true, kPauseText, false, false, false, false, false, false});
+      break;
+    case kPlayPaused:
+      m_host->SetPlayerControls({true, kPlayText, true, true, true, true, false, false});
+      break;
+    default:
+      m_host->SetPlayerControls({true, kPlayText, false, true, true, false, false, false});
+      break;
+  }
+  m_host->UpdateDataToControls();
+}
+
+void VideoPlayer::OnPlayPause() {
+  if (m_playState == kPlayRunning)
+    PausePlayback();
+  else
+    RunPlayback();
+  UpdatePlayButtons();
+}
+
+void VideoPlayer::OnSpeedChange() {
+  int speed = 0;
+  if (m_graph && m_host->ReadSpeed(&speed)) m_graph->SetRate(static_cast<double>(speed));
+}
+
+void VideoPlayer::OnFrameEditChange() {
+  if (!m_videoLoaded || m_playState != kPlayPaused || !m_graph) return;
+  long value = 0;
+  if (!parseLong(m_host->FrameEditText(), &value)) return;
+  std::int64_t frame = value;
+  if (frame >= m_frameCount) frame = m_frameCount - 1;
+  if (frame < 0) frame = 0;
+  m_graph->SetPositions(frame);
+}
+
+void VideoPlayer::OnGraphNotify() {
+  if (!m_graph) return;
+  long code = 0, param1 = 0, param2 = 0;
+  while (m_graph->GetEvent(&code, &param1, &param2, 0) == media::kOk) {
+    if (code == media::kEventComplete) {
+      PausePlayback();
+      m_graph->SetPositions(0);
+      UpdatePlayButtons();
+    }
+  }
+}
+
+void VideoPlayer::OnPositionTimer() {
+  if (!m_graph) return;
+  std::int64_t position = 0;
+  if (media::Failed(m_graph->GetCurrentPosition(&position))) return;
+  // A video whose length is unknown (0 frames) leaves the slider at 0.
+  const std::int64_t slider = m_frameCount > 0 ? position * 100 / m_frameCount : 0;
+  m_host->SetPositionSlider(static_cast<int>(slider));
+  char text[16];
+  std::snprintf(text, sizeof text, "%ld", static_cast<long>(static_cast<std::int32_t>(position)));
+  if (m_host->FrameEditText() != text) m_host->SetFrameEditText(text);
+}
+
+void VideoPlayer::OnPositionSliderTrack() {
+  if (!m_graph) return;
+  const int q = m_host->PositionSlider();
+  if (g_firstDrag) {
+    media::GraphState state;
+    m_graph->GetState(10, &state);
+    m_graph->Pause();
+    g_firstDrag = false;
+  }
+  m_graph->SetPositions(static_cast<std::int64_t>(static_cast<double>(m_frameCount) * q * 0.01));
+}
+
+void VideoPlayer::OnMenuOrMoveLoop() {
+  PausePlayback();
+  UpdatePlayButtons();
+}
+
+void VideoPlayer::OnDestroy() {
+  TearDownGraph();
+  m_videoLoaded = false;
+}

@@ -1,0 +1,390 @@
+#include "app/video_player.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "app/grabbed_frame.h"
+#include "tests/platform/media/media_test_util.h"
+
+using testvideo::VideoSpec;
+
+namespace {
+
+// Stands in for the dialog and the UI layer and records what the player asks.
+class FakeHost : public PlayerHost {
+ public:
+  std::string nextFile;
+  bool chooseResult = true;
+  bool timerStarts = true;
+  bool attachResult = true;
+  int speed = 1;
+  int slider = 0;
+  bool sliderEnabled = false;
+  std::string frameEdit;
+  std::vector<std::string> errors;
+  int beeps = 0;
+  int spinLow = -1, spinHigh = -1;
+  PlayerControls controls{};
+  int updateData = 0;
+  int videoOptionCalls = 0;
+  float pixelRatio = 1.0f;
+  bool interlaced = false;
+  std::set<int> timers;
+  std::shared_ptr<std::atomic<int>> posted = std::make_shared<std::atomic<int>>(0);
+  media::VideoSurface* surface = nullptr;
+  int attaches = 0, detaches = 0;
+  std::vector<std::string> requestTitles;
+
+  void ShowError(const std::string& text) override { errors.push_back(text); }
+  void Beep() override { ++beeps; }
+  bool ChooseVideoFile(const OpenFileRequest& request, std::string* fileName) override {
+    requestTitles.push_back(request.title);
+    if (chooseResult) *fileName = nextFile;
+    return chooseResult;
+  }
+  void SetFrameSpinRange(int low, int high) override {
+    spinLow = low;
+    spinHigh = high;
+  }
+  bool ReadSpeed(int* value) override {
+    *value = speed;
+    return true;
+  }
+  int PositionSlider() override { return slider; }
+  void SetPositionSlider(int position) override { slider = position; }
+  void EnablePositionSlider(bool enable) override { sliderEnabled = enable; }
+  std::string FrameEditText() override { return frameEdit.substr(0, 9); }
+  void SetFrameEditText(const std::string& text) override { frameEdit = text; }
+  void SetPlayerControls(const PlayerControls& c) override {
+    controls = c;
+    if (c.setSlider) sliderEnabled = c.sliderEnabled;
+  }
+  void UpdateDataToControls() override { ++updateData; }
+  void SetVideoOptions(float ratio, bool inter) override {
+    ++videoOptionCalls;
+    pixelRatio = ratio;
+    interlaced = inter;
+  }
+  bool StartTimer(int id, int periodMs) override {
+    EXPECT_EQ(periodMs, 100);
+    if (!timerStarts) return false;
+    timers.insert(id);
+    return true;
+  }
+  void KillTimer(int id) override { timers.erase(id); }
+  media::NotifyHook GraphMessagePoster() override {
+    auto counter = posted;
+    return [counter](unsigned message) {
+      if (message == 0x8001) ++*counter;
+    };
+  }
+  bool AttachVideo(media::VideoSurface* s) override {
+    ++attaches;
+    surface = s;
+    return attachResult;
+  }
+  void DetachVideo() override {
+    ++detaches;
+    surface = nullptr;
+  }
+};
+
+VideoSpec spec(const char* container, const char* codec, int width, int height, int frames,
+               bool lossless = false) {
+  VideoSpec s;
+  s.container = container;
+  s.codec = codec;
+  s.width = width;
+  s.height = height;
+  s.frames = frames;
+  s.gop = 12;
+  s.bFrames = lossless ? 0 : 2;
+  s.lossless = lossless;
+  return s;
+}
+
+std::string standardVideo() { return mediatest::videoFor(spec("mp4", "libx264", 96, 64, 30)); }
+
+int grabbedNumber() {
+  const Image8uC3& im = g_grabbedFrame.image;
+  return testvideo::readFrameNumber(reinterpret_cast<const std::uint8_t*>(im.data), im.width,
+                                    im.height, im.step);
+}
+
+bool waitPaused(VideoPlayer& player) {
+  media::GraphState state;
+  return player.graph() && player.graph()->GetState(5000, &state) == media::kOk &&
+         state == media::GraphState::Paused;
+}
+
+class PlayerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_firstDrag = true;
+    g_initialDirGiven = false;
+  }
+  // Opens `path` and pauses at once.
+  void openPaused(const std::string& path) {
+    host.nextFile = path;
+    player.OnOpenVideo();
+    ASSERT_TRUE(host.errors.empty()) << host.errors.front();
+    player.OnPlayPause();
+    ASSERT_EQ(player.playState(), kPlayPaused);
+    ASSERT_TRUE(waitPaused(player));
+  }
+  FakeHost host;
+  VideoPlayer player{&host};
+};
+
+TEST_F(PlayerTest, OpenStartsPlaybackAndSetsTheControls) {
+  host.nextFile = standardVideo();
+  player.OnOpenVideo();
+  EXPECT_TRUE(host.errors.empty());
+  EXPECT_TRUE(player.videoLoaded());
+  EXPECT_EQ(player.playState(), kPlayRunning);
+  EXPECT_TRUE(player.seekable());
+  EXPECT_EQ(player.frameCount(), 30);
+  EXPECT_EQ(host.spinLow, 0);
+  EXPECT_EQ(host.spinHigh, 29);
+  EXPECT_TRUE(host.sliderEnabled);
+  EXPECT_EQ(host.timers.count(100), 1u);
+  EXPECT_STREQ(host.controls.playText, "Pause  (Ctr-P)");
+  EXPECT_FALSE(host.controls.capture);
+  EXPECT_NE(host.surface, nullptr);
+  EXPECT_EQ(g_grabbedFrame.image.width, 96);
+  EXPECT_EQ(g_grabbedFrame.image.height, 64);
+  ASSERT_EQ(host.requestTitles.size(), 1u);
+  EXPECT_EQ(host.requestTitles[0], "Open Media File...");
+}
+
+TEST_F(PlayerTest, EndOfStreamPausesOnFrameZero) {
+  host.speed = 8;
+  host.nextFile = standardVideo();
+  player.OnOpenVideo();
+  for (int i = 0; i < 5000 && host.posted->load() == 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_GE(host.posted->load(), 1);
+  player.OnGraphNotify();
+  EXPECT_EQ(player.playState(), kPlayPaused);
+  EXPECT_TRUE(host.controls.capture);
+  EXPECT_STREQ(host.controls.playText, "Play   (Ctr-P)");
+  ASSERT_TRUE(waitPaused(player));
+  EXPECT_EQ(grabbedNumber(), 0);
+  player.OnPositionTimer();
+  EXPECT_EQ(host.slider, 0);
+  EXPECT_EQ(host.frameEdit, "0");
+}
+
+TEST_F(PlayerTest, FrameEditSeeksWhilePausedAndClamps) {
+  openPaused(standardVideo());
+  struct Case {
+    const char* text;
+    int frame;
+  } cases[] = {{"17", 17}, {"99", 29}, {"-5", 0}, {"4", 4}, {"abc", 4}, {"29", 29}};
+  for (const Case& c : cases) {
+    host.frameEdit = c.text;
+    player.OnFrameEditChange();
+    ASSERT_TRUE(waitPaused(player));
+    EXPECT_EQ(grabbedNumber(), c.frame) << c.text;
+  }
+  player.OnPositionTimer();
+  EXPECT_EQ(host.slider, 29 * 100 / 30);
+  EXPECT_EQ(host.frameEdit, "29");
+  // Not while running.
+  player.OnPlayPause();
+  host.frameEdit = "3";
+  player.OnFrameEditChange();
+  player.PausePlayback();
+  ASSERT_TRUE(waitPaused(player));
+  EXPECT_NE(grabbedNumber(), 3);
+}
+
+TEST_F(PlayerTest, FirstSliderDragPausesTheGraphOnly) {
+  host.nextFile = standardVideo();
+  player.OnOpenVideo();
+  host.slider = 50;
+  player.OnPositionSliderTrack();
+  EXPECT_FALSE(g_firstDrag);
+  EXPECT_EQ(player.playState(), kPlayRunning);  // the state and buttons are not changed
+  EXPECT_STREQ(host.controls.playText, "Pause  (Ctr-P)");
+  ASSERT_TRUE(waitPaused(player));
+  EXPECT_EQ(grabbedNumber(), 15);
+  host.slider = 100;  // asks for the frame count itself
+  player.OnPositionSliderTrack();
+  ASSERT_TRUE(waitPaused(player));
+  EXPECT_EQ(grabbedNumber(), 15);
+}
+
+TEST_F(PlayerTest, MenuLoopPausesAndPlayPauseToggles) {
+  host.nextFile = standardVideo();
+  player.OnOpenVideo();
+  player.OnMenuOrMoveLoop();
+  EXPECT_EQ(player.playState(), kPlayPaused);
+  EXPECT_TRUE(host.controls.capture);
+  player.OnPlayPause();
+  EXPECT_EQ(player.playState(), kPlayRunning);
+  player.OnPlayPause();
+  EXPECT_EQ(player.playState(), kPlayPaused);
+}
+
+// Frame sizes that set the pixel ratio and the interlaced option.
+TEST_F(PlayerTest, VideoSizeSetsPixelRatioAndInterlaced) {
+  struct Case {
+    int width, height;
+    bool changes;
+    float ratio;
+  } cases[] = {{720, 480, true, 0.9f}, {720, 576, true, 1.067f}, {640, 480, false, 1.0f}};
+  for (const Case& c : cases) {
+    host.videoOptionCalls = 0;
+    host.nextFile = mediatest::videoFor(spec("avi", "mpeg4", c.width, c.height, 2));
+    player.OnOpenVideo();
+    ASSERT_TRUE(host.errors.empty());
+    EXPECT_EQ(host.videoOptionCalls, c.changes ? 1 : 0) << c.width << "x" << c.height;
+    if (c.changes) {
+      EXPECT_FLOAT_EQ(host.pixelRatio, c.ratio);
+      EXPECT_TRUE(host.interlaced);
+    }
+  }
+}
+
+// 90 pixels wide: the source rows are 272 bytes apart, the grabbed rows 288;
+// a lossless video comes through exactly, bottom row first, blue first.
+TEST_F(PlayerTest, GrabbedFrameHasNoSkew) {
+  openPaused(mediatest::videoFor(spec("avi", "ffv1", 90, 64, 12, true)));
+  host.frameEdit = "5";
+  player.OnFrameEditChange();
+  ASSERT_TRUE(waitPaused(player));
+  const Image8uC3& im = g_grabbedFrame.image;
+  ASSERT_EQ(im.step, 288);
+  std::vector<std::uint8_t> rgb(90 * 3 * 64);
+  testvideo::drawFrame(5, 90, 64, rgb.data(), 270);
+  int mismatches = 0;
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 90; ++x) {
+      const std::uint8_t* got = reinterpret_cast<const std::uint8_t*>(im.data) + y * im.step + 3 * x;
+      const std::uint8_t* want = &rgb[(63 - y) * 270 + 3 * x];
+      mismatches += got[0] != want[2] || got[1] != want[1] || got[2] != want[0];
+    }
+  EXPECT_EQ(mismatches, 0);
+  EXPECT_NEAR(g_grabbedFrame.sampleTime, 5 / 25.0, 1e-6);
+}
+
+TEST(GrabberCallback, ReadsOnlyTheBufferItWasGiven) {
+  GrabbedFrame frame;
+  frame.image.allocate(90, 4);
+  CGrabberCallback cb(&frame);
+  EXPECT_EQ(cb.BufferCB(1.0, nullptr, 100), media::kPointer);
+  // Two and a half source rows: exactly two rows are copied.
+  const long length = 272 * 2 + 100;
+  std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[length]);
+  for (long i = 0; i < length; ++i) buffer[i] = static_cast<std::uint8_t>(i / 272 + 1);
+  for (int y = 0; y < 4; ++y) std::memset(frame.image.row(y), 0, 270);
+  EXPECT_EQ(cb.BufferCB(2.5, buffer.get(), length), media::kOk);
+  EXPECT_EQ(frame.sampleTime, 2.5);
+  EXPECT_EQ(frame.image.row(0)[269], 1);
+  EXPECT_EQ(frame.image.row(1)[0], 2);
+  EXPECT_EQ(frame.image.row(2)[0], 0);
+  EXPECT_EQ(frame.image.row(3)[0], 0);
+}
+
+TEST_F(PlayerTest, CancelledOpenChangesNothing) {
+  host.chooseResult = false;
+  player.OnOpenVideo();
+  EXPECT_EQ(player.graph(), nullptr);
+  EXPECT_TRUE(host.errors.empty());
+  EXPECT_EQ(host.spinHigh, -1);
+}
+
+// Failed opens name their step, beep, say "Fail to load file" and leave no
+// graph, no timer and a stopped player; an earlier video's loaded flag stays.
+TEST_F(PlayerTest, FailedOpensReleaseEverything) {
+  const std::string dir = mediatest::scratchDir();
+  {
+    std::ofstream f(dir + "/text.avi");
+    f << "this is not a video\n";
+  }
+  const std::string audioOnly = dir + "/not_a_video.wav";
+  {
+    // A valid WAV header with a little silence: a file with no video stream.
+    std::ofstream f(audioOnly, std::ios::binary);
+    const unsigned char header[44] = {'R', 'I', 'F', 'F', (36 + 800) & 0xff, (36 + 800) >> 8, 0, 0,
+                                      'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 1,
+                                      0, 0x40, 0x1f, 0, 0, 0x80, 0x3e, 0, 0, 2, 0, 16, 0, 'd', 'a',
+                                      't', 'a', 0x20, 0x03, 0, 0};
+    f.write(reinterpret_cast<const char*>(header), 44);
+    for (int i = 0; i < 800; ++i) f.put(0);
+  }
+  struct Case {
+    std::string file;
+    const char* step;
+  } cases[] = {{dir + "/missing.avi", "Could not load the media file\r\n"},
+               {dir + "/text.avi", "Could not load the media file\r\n"},
+               {audioOnly, "Failed in Connect"}};
+
+  host.nextFile = standardVideo();
+  player.OnOpenVideo();
+  ASSERT_TRUE(player.videoLoaded());
+  for (const Case& c : cases) {
+    host.errors.clear();
+    host.beeps = 0;
+    host.nextFile = c.file;
+    player.OnOpenVideo();
+    ASSERT_EQ(host.errors.size(), 2u) << c.file;
+    EXPECT_EQ(host.errors[0], c.step) << c.file;
+    EXPECT_EQ(host.errors[1], "Fail to load file");
+    EXPECT_EQ(host.beeps, 1);
+    EXPECT_EQ(player.graph(), nullptr);
+    EXPECT_EQ(player.playState(), kPlayStopped);
+    EXPECT_TRUE(host.timers.empty());
+    EXPECT_EQ(host.surface, nullptr);
+    EXPECT_TRUE(player.videoLoaded());
+    player.OnPositionTimer();  // a timer message already queued does nothing
+    player.OnPlayPause();
+    player.OnGraphNotify();
+  }
+  host.errors.clear();
+  host.attachResult = false;
+  host.nextFile = standardVideo();
+  player.OnOpenVideo();
+  ASSERT_EQ(host.errors.size(), 2u);
+  EXPECT_EQ(host.errors[0], "Failed to connect drain window");
+  EXPECT_EQ(player.graph(), nullptr);
+}
+
+TEST_F(PlayerTest, TimerFailureIsOnlyReported) {
+  host.timerStarts = false;
+  host.nextFile = standardVideo();
+  player.OnOpenVideo();
+  ASSERT_EQ(host.errors.size(), 1u);
+  EXPECT_EQ(host.errors[0], "Failed to set window position!");
+  EXPECT_TRUE(player.videoLoaded());
+  EXPECT_EQ(player.playState(), kPlayRunning);
+}
+
+TEST_F(PlayerTest, SecondOpenReplacesTheFirstAndDestroyReleases) {
+  host.nextFile = standardVideo();
+  player.OnOpenVideo();
+  host.nextFile = mediatest::videoFor(spec("mkv", "ffv1", 64, 48, 12, true));
+  player.OnOpenVideo();
+  EXPECT_TRUE(host.errors.empty());
+  EXPECT_EQ(host.attaches, 2);
+  EXPECT_EQ(host.detaches, 1);
+  EXPECT_EQ(player.frameCount(), 12);
+  EXPECT_EQ(g_grabbedFrame.image.width, 64);
+  player.OnDestroy();
+  EXPECT_FALSE(player.videoLoaded());
+  EXPECT_EQ(player.graph(), nullptr);
+  EXPECT_TRUE(host.timers.empty());
+  EXPECT_EQ(host.detaches, 2);
+}
+
+}  // namespace
