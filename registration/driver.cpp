@@ -141,7 +141,7 @@ double robustResidualScale(const LevelImage& mask, int key, const int32_t rectan
         return variance > 0.0 ? std::sqrt(variance) : 0.0;
     }
     const size_t capacity = size_t(int64_t(rowEnd - rowStart) * (colEnd - colStart));
-    double* values = static_cast<double*>(std::malloc(sizeof(double) * capacity));
+    double* values = static_cast<double*>(regMalloc(sizeof(double) * capacity));
     if (values == nullptr) return 0.0;
     int n = 0;
     for (int y = rowStart; y < rowEnd; ++y)
@@ -150,7 +150,7 @@ double robustResidualScale(const LevelImage& mask, int key, const int32_t rectan
             if (m[i] == key16) values[n++] = r[i];
         }
     const double mad = medianAbsoluteDeviation(values, n);
-    std::free(values);
+    regFree(values);
     return mad;
 }
 

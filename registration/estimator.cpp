@@ -57,12 +57,12 @@ bool MotionEstimator::estimate(const ImagePyramid& current, const ImagePyramid& 
     }
     if (mask == nullptr) return false;
     const size_t samples = size_t(int64_t(rowsC) * int64_t(columnsC));
-    int16_t* mask16 = static_cast<int16_t*>(std::malloc(sizeof(int16_t) * samples));
+    int16_t* mask16 = static_cast<int16_t*>(regMalloc(sizeof(int16_t) * samples));
     if (mask16 == nullptr) return false;
     for (int y = 0; y < rowsC; ++y)
         bytesToShorts(mask + int64_t(y) * columnsC, mask16 + int64_t(y) * columnsC, columnsC);
     const bool ok = estimateLevels(current, reference, mask16, key, model);
-    std::free(mask16);
+    regFree(mask16);
     return ok;
 }
 

@@ -293,13 +293,13 @@ int luConditionEstimate(double* a, int lda, int n, int* ipvt, double& rcond, dou
 bool solveLeastSquares(const double* A, const double* b, double* x, int n, int lda) {
     if (n < 1 || lda < n) return false;
     const size_t nn = size_t(n);
-    double* work = static_cast<double*>(std::malloc(sizeof(double) * nn * size_t(lda)));
-    double* z = static_cast<double*>(std::malloc(sizeof(double) * nn));
-    int* pivots = static_cast<int*>(std::malloc(sizeof(int) * nn));
+    double* work = static_cast<double*>(regMalloc(sizeof(double) * nn * size_t(lda)));
+    double* z = static_cast<double*>(regMalloc(sizeof(double) * nn));
+    int* pivots = static_cast<int*>(regMalloc(sizeof(int) * nn));
     if (work == nullptr || z == nullptr || pivots == nullptr) {
-        std::free(work);
-        std::free(z);
-        std::free(pivots);
+        regFree(work);
+        regFree(z);
+        regFree(pivots);
         return false;
     }
     std::memcpy(work, A, sizeof(double) * nn * size_t(lda));
@@ -322,20 +322,20 @@ bool solveLeastSquares(const double* A, const double* b, double* x, int n, int l
         const double r = b[i] - sum;
         residual += r * r;
     }
-    std::free(work);
-    std::free(z);
-    std::free(pivots);
+    regFree(work);
+    regFree(z);
+    regFree(pivots);
     return residual < kResidualTolerance;
 }
 
 bool invertAndCheck(const double* A, double* inverse, int n) {
     if (n < 1) return false;
     const size_t nn = size_t(n);
-    double* z = static_cast<double*>(std::malloc(sizeof(double) * nn));
-    int* pivots = static_cast<int*>(std::malloc(sizeof(int) * nn));
+    double* z = static_cast<double*>(regMalloc(sizeof(double) * nn));
+    int* pivots = static_cast<int*>(regMalloc(sizeof(int) * nn));
     if (z == nullptr || pivots == nullptr) {
-        std::free(z);
-        std::free(pivots);
+        regFree(z);
+        regFree(pivots);
         return false;
     }
     std::memcpy(inverse, A, sizeof(double) * nn * nn);
@@ -352,7 +352,7 @@ bool invertAndCheck(const double* A, double* inverse, int n) {
             deviation += d * d;
         }
     }
-    std::free(z);
-    std::free(pivots);
+    regFree(z);
+    regFree(pivots);
     return deviation < kResidualTolerance;
 }

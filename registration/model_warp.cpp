@@ -53,11 +53,11 @@ bool warpQuadraticSplat(const uint8_t* source, uint8_t* destination, int rows, i
     const double o = model.offsetEstimated ? model.offset : 0.0;
 
     const size_t count = pixelCount(rows, columns);
-    int16_t* mean = static_cast<int16_t*>(std::calloc(count, sizeof(int16_t)));
-    float* weight = static_cast<float*>(std::calloc(count, sizeof(float)));
+    int16_t* mean = static_cast<int16_t*>(regCalloc(count, sizeof(int16_t)));
+    float* weight = static_cast<float*>(regCalloc(count, sizeof(float)));
     if (mean == nullptr || weight == nullptr) {
-        std::free(mean);
-        std::free(weight);
+        regFree(mean);
+        regFree(weight);
         return false;
     }
     for (int y = 0; y < rows; ++y) {
@@ -90,8 +90,8 @@ bool warpQuadraticSplat(const uint8_t* source, uint8_t* destination, int rows, i
         const int m = mean[i];
         destination[i] = uint8_t(m < 0 ? 0 : (m > 255 ? 255 : m));
     }
-    std::free(mean);
-    std::free(weight);
+    regFree(mean);
+    regFree(weight);
     return true;
 }
 
@@ -99,20 +99,20 @@ bool warpAffineBilinear(const uint8_t* source, uint8_t* destination, int rows, i
                         const RegistrationModel& model, uint8_t fill) {
     if (!validImage(source, destination, rows, columns)) return false;
     const size_t count = pixelCount(rows, columns);
-    uint8_t* work = static_cast<uint8_t*>(std::malloc(count));
+    uint8_t* work = static_cast<uint8_t*>(regMalloc(count));
     if (work == nullptr) return false;
     std::memset(work, fill, count);
 
     double c[13];
     if (!modelAtCentre(model, c, 0.0, 0.0)) {
-        std::free(work);
+        regFree(work);
         return false;
     }
     const double det = (1.0 + c[2]) * (1.0 + c[5]) - c[3] * c[4];
     if (-1e-10 < det && det < 1e-10) {
         std::printf("\nCannot wp im\n");
         std::fflush(stdout);
-        std::free(work);
+        regFree(work);
         return false;
     }
     const double h = 1.0 / det;
@@ -147,6 +147,6 @@ bool warpAffineBilinear(const uint8_t* source, uint8_t* destination, int rows, i
         }
     }
     std::memcpy(destination, work, count);
-    std::free(work);
+    regFree(work);
     return true;
 }

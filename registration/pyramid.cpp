@@ -56,7 +56,7 @@ bool allocateLevels(LevelImage chain[], int rows, int columns, int& n) {
             n = level - 1;
             return true;
         }
-        void* data = std::calloc(size_t(int64_t(r) * int64_t(c)), sizeof(T));
+        void* data = regCalloc(size_t(int64_t(r) * int64_t(c)), sizeof(T));
         if (data == nullptr) {
             freeLevels(chain, level);
             return false;
@@ -144,8 +144,8 @@ void scaleFloats(float* p, int n, float x) {
     for (int i = 0; i < n; ++i) p[i] *= x;
 }
 void freePair(void*& first, void*& second) {
-    std::free(first);
-    std::free(second);
+    regFree(first);
+    regFree(second);
     first = nullptr;
     second = nullptr;
 }
@@ -188,7 +188,7 @@ bool allocateLevels32f(LevelImage chain[], int rows, int columns, int& n) {
 void freeLevels(LevelImage chain[], int n) {
     if (n > kMaxPyramidLevels) n = kMaxPyramidLevels;
     for (int i = 0; i < n; ++i) {
-        std::free(chain[i].data);
+        regFree(chain[i].data);
         chain[i].data = nullptr;
     }
 }
@@ -230,11 +230,11 @@ bool buildGaussianKernel(GaussianKernelCache& cache, double v) {
     if (h == 0 || h >= kMaxHalfWidth) return false;
 
     const int tapCount = 2 * h + 1;
-    double* taps = static_cast<double*>(std::malloc(sizeof(double) * size_t(tapCount)));
-    double* mass = static_cast<double*>(std::malloc(sizeof(double) * size_t(h)));
+    double* taps = static_cast<double*>(regMalloc(sizeof(double) * size_t(tapCount)));
+    double* mass = static_cast<double*>(regMalloc(sizeof(double) * size_t(h)));
     if (taps == nullptr || mass == nullptr) {
-        std::free(taps);
-        std::free(mass);
+        regFree(taps);
+        regFree(mass);
         return false;
     }
     double sum = 1.0;
@@ -247,8 +247,8 @@ bool buildGaussianKernel(GaussianKernelCache& cache, double v) {
     mass[0] = (taps[h] + 1.0) * 0.5;
     for (int i = 1; i < h; ++i) mass[i] = mass[i - 1] + taps[h + i];
 
-    std::free(cache.taps);
-    std::free(cache.borderMass);
+    regFree(cache.taps);
+    regFree(cache.borderMass);
     cache.taps = taps;
     cache.borderMass = mass;
     cache.tapCount = tapCount;
@@ -259,8 +259,8 @@ bool buildGaussianKernel(GaussianKernelCache& cache, double v) {
 }
 
 void releaseKernelCache() {
-    std::free(g_cache.taps);
-    std::free(g_cache.borderMass);
+    regFree(g_cache.taps);
+    regFree(g_cache.borderMass);
     g_cache.taps = nullptr;
     g_cache.borderMass = nullptr;
     g_cache.valid = 0;
@@ -285,13 +285,13 @@ bool gaussianSmooth(const LevelImage& source, LevelImage& destination, double va
     const int rows = source.rows;
     const int columns = source.columns;
     const size_t lineLength = size_t(rows > columns ? rows : columns) + size_t(tapCount);
-    float* image = static_cast<float*>(std::malloc(sizeof(float) * levelSamples(source)));
-    float* line = static_cast<float*>(std::calloc(lineLength, sizeof(float)));
-    float* zeroRow = static_cast<float*>(std::calloc(size_t(columns), sizeof(float)));
+    float* image = static_cast<float*>(regMalloc(sizeof(float) * levelSamples(source)));
+    float* line = static_cast<float*>(regCalloc(lineLength, sizeof(float)));
+    float* zeroRow = static_cast<float*>(regCalloc(size_t(columns), sizeof(float)));
     if (image == nullptr || line == nullptr || zeroRow == nullptr) {
-        std::free(image);
-        std::free(line);
-        std::free(zeroRow);
+        regFree(image);
+        regFree(line);
+        regFree(zeroRow);
         return false;
     }
 
@@ -325,9 +325,9 @@ bool gaussianSmooth(const LevelImage& source, LevelImage& destination, double va
         for (int x = 0; x < columns; ++x) d[x] = int16_t(std::trunc(value[x] + 0.5f));
     }
 
-    std::free(image);
-    std::free(line);
-    std::free(zeroRow);
+    regFree(image);
+    regFree(line);
+    regFree(zeroRow);
     return true;
 }
 
@@ -350,15 +350,15 @@ bool reduceLevel(const LevelImage& source, LevelImage& destination, double aIn) 
     // pass keeps those (rows x outColumns).
     const size_t lineLength = size_t(rows > columns ? rows : columns) + 5;
     float* image = static_cast<float*>(
-        std::malloc(sizeof(float) * size_t(int64_t(rows) * int64_t(outColumns))));
-    float* line = static_cast<float*>(std::calloc(lineLength, sizeof(float)));
-    float* filtered = static_cast<float*>(std::malloc(sizeof(float) * lineLength));
-    float* zeroRow = static_cast<float*>(std::calloc(size_t(outColumns), sizeof(float)));
+        regMalloc(sizeof(float) * size_t(int64_t(rows) * int64_t(outColumns))));
+    float* line = static_cast<float*>(regCalloc(lineLength, sizeof(float)));
+    float* filtered = static_cast<float*>(regMalloc(sizeof(float) * lineLength));
+    float* zeroRow = static_cast<float*>(regCalloc(size_t(outColumns), sizeof(float)));
     if (image == nullptr || line == nullptr || filtered == nullptr || zeroRow == nullptr) {
-        std::free(image);
-        std::free(line);
-        std::free(filtered);
-        std::free(zeroRow);
+        regFree(image);
+        regFree(line);
+        regFree(filtered);
+        regFree(zeroRow);
         return false;
     }
 
@@ -390,10 +390,10 @@ bool reduceLevel(const LevelImage& source, LevelImage& destination, double aIn) 
         }
     }
 
-    std::free(image);
-    std::free(line);
-    std::free(filtered);
-    std::free(zeroRow);
+    regFree(image);
+    regFree(line);
+    regFree(filtered);
+    regFree(zeroRow);
     return true;
 }
 
@@ -448,11 +448,11 @@ bool gradientPlane(const LevelImage& level, LevelImage& destination, const float
     std::memset(dst, 0, sizeof(float) * levelSamples(level));
     if (R < size || C < size) return true;  // no interior sample
 
-    float* rowsBuffer = static_cast<float*>(std::malloc(sizeof(float) * size_t(size) * size_t(C)));
-    float* filtered = static_cast<float*>(std::malloc(sizeof(float) * size_t(half) * size_t(C)));
+    float* rowsBuffer = static_cast<float*>(regMalloc(sizeof(float) * size_t(size) * size_t(C)));
+    float* filtered = static_cast<float*>(regMalloc(sizeof(float) * size_t(half) * size_t(C)));
     if (rowsBuffer == nullptr || filtered == nullptr) {
-        std::free(rowsBuffer);
-        std::free(filtered);
+        regFree(rowsBuffer);
+        regFree(filtered);
         return false;
     }
     const int16_t* src = level.s16();
@@ -510,8 +510,8 @@ bool gradientPlane(const LevelImage& level, LevelImage& destination, const float
             }
         }
     }
-    std::free(rowsBuffer);
-    std::free(filtered);
+    regFree(rowsBuffer);
+    regFree(filtered);
     return true;
 }
 

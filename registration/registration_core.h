@@ -259,3 +259,13 @@ void releaseLevelSets(int n, uint8_t& levelSetsAllocated, LevelImage warpedGradi
                       LevelImage maskLevels[]);
 void maskBoundsAndCentroid(const LevelImage& mask, int key, double& meanRow, double& meanColumn,
                            int32_t rectangle[4], int mode);
+
+// ---------------------------------------------------------------------------
+// Heap of the registration: every block of the component comes from here.
+
+void* regMalloc(size_t bytes);
+void* regCalloc(size_t count, size_t size);  // zero-filled; null on size overflow
+void regFree(void* block);
+// Test hook: route the allocations through alloc/release (both null restores
+// the C heap), to inject allocation failures and count live blocks.
+void setRegistrationHeapHooks(void* (*alloc)(size_t), void (*release)(void*));
