@@ -367,7 +367,7 @@ struct MediaGraph::Impl {
     const AVFrame* f = current;
     sws = sws_getCachedContext(sws, f->width, f->height, static_cast<AVPixelFormat>(f->format),
                                width, height, AV_PIX_FMT_BGR24,
-                               SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr,
+                               SWS_BICUBIC, nullptr,
                                nullptr, nullptr);
     if (!sws) return false;
     std::uint8_t* dst[4] = {buffer.data() + static_cast<std::size_t>(height - 1) * rowBytes,
