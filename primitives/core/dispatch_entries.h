@@ -25,7 +25,13 @@
     X(9, VpStatus, vpiCopy_8u_C1R, (const Vp8u* pSrc, int srcStep, Vp8u* pDst, int dstStep, VpiSize roiSize), (pSrc, srcStep, pDst, dstStep, roiSize)) \
     X(10, VpStatus, vpiCopy_8u_C3R, (const Vp8u* pSrc, int srcStep, Vp8u* pDst, int dstStep, VpiSize roiSize), (pSrc, srcStep, pDst, dstStep, roiSize)) \
     X(13, VpStatus, vpiDiv_32f_C1IR, (const Vp32f* pSrc, int srcStep, Vp32f* pSrcDst, int srcDstStep, VpiSize roiSize), (pSrc, srcStep, pSrcDst, srcDstStep, roiSize)) \
+    X(17, VpStatus, vpiFFTFree_C_32fc, (VpiFFTSpec_C_32fc* pSpec), (pSpec)) \
+    X(18, VpStatus, vpiFFTFwd_CToC_32fc_C1R, (const Vp32fc* pSrc, int srcStep, Vp32fc* pDst, int dstStep, const VpiFFTSpec_C_32fc* pSpec, Vp8u* pBuffer), (pSrc, srcStep, pDst, dstStep, pSpec, pBuffer)) \
+    X(19, VpStatus, vpiFFTGetBufSize_C_32fc, (const VpiFFTSpec_C_32fc* pSpec, int* pBufSize), (pSpec, pBufSize)) \
+    X(20, VpStatus, vpiFFTInitAlloc_C_32fc, (VpiFFTSpec_C_32fc** ppSpec, int orderX, int orderY, int flag, VpHintAlgorithm hint), (ppSpec, orderX, orderY, flag, hint)) \
+    X(21, VpStatus, vpiFFTInv_CToC_32fc_C1R, (const Vp32fc* pSrc, int srcStep, Vp32fc* pDst, int dstStep, const VpiFFTSpec_C_32fc* pSpec, Vp8u* pBuffer), (pSrc, srcStep, pDst, dstStep, pSpec, pBuffer)) \
     X(25, void, vpiFree, (void* ptr), (ptr)) \
+    X(26, VpStatus, vpiMagnitude_32fc32f_C1R, (const Vp32fc* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSize roiSize), (pSrc, srcStep, pDst, dstStep, roiSize)) \
     X(27, Vp8u*, vpiMalloc_8u_C1, (int widthBytes, int height, int* pStep), (widthBytes, height, pStep)) \
     X(28, VpStatus, vpiMulC_32f_C1IR, (Vp32f value, Vp32f* pSrcDst, int srcDstStep, VpiSize roiSize), (value, pSrcDst, srcDstStep, roiSize)) \
     X(29, VpStatus, vpiMulC_32f_C1R, (const Vp32f* pSrc, int srcStep, Vp32f value, Vp32f* pDst, int dstStep, VpiSize roiSize), (pSrc, srcStep, value, pDst, dstStep, roiSize)) \

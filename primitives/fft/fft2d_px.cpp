@@ -1,6 +1,9 @@
 // px members of the two-dimensional FFT: the shared row-column layer bound to
 // the px one-dimensional routines.
 
+#include <cstdint>
+
+#include "primitives/core/level_routines.h"
 #include "primitives/fft/fft2d_impl.h"
 #include "primitives/fft/fft_px.h"
 
@@ -41,4 +44,18 @@ VpStatus vpiFFTFwd_CToC_32fc_C1R_px(const Vp32fc* pSrc, int srcStep, Vp32fc* pDs
 VpStatus vpiFFTInv_CToC_32fc_C1R_px(const Vp32fc* pSrc, int srcStep, Vp32fc* pDst, int dstStep,
                                     const VpiFFTSpec_C_32fc* pSpec, Vp8u* pBuffer) {
     return fft2d::transform(vpsFFTInv_CToC_32fc_px, pSrc, srcStep, pDst, dstStep, pSpec, pBuffer);
+}
+
+VpStatus vpiMagnitude_32fc32f_C1R_px(const Vp32fc* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSize roiSize) {
+    if (!pSrc || !pDst) return vpStsNullPtrErr;
+    if (roiSize.height <= 0 || roiSize.width <= 0) return vpStsSizeErr;
+    if (srcStep <= 0 || dstStep <= 0) return vpStsStepErr;
+    VpStatus first = vpStsNoErr;
+    for (std::int64_t r = 0; r < roiSize.height; ++r) {
+        const auto* src = reinterpret_cast<const Vp32fc*>(reinterpret_cast<const Vp8u*>(pSrc) + r * srcStep);
+        auto* dst = reinterpret_cast<Vp32f*>(reinterpret_cast<Vp8u*>(pDst) + r * dstStep);
+        const VpStatus status = vpsMagnitude_32fc_px(src, dst, roiSize.width);
+        if (first == vpStsNoErr) first = status;
+    }
+    return first;
 }

@@ -3,6 +3,7 @@
 // program reaches the transforms through the two-dimensional entries.
 #pragma once
 
+#include "primitives/core/dispatch_variants.h"
 #include "primitives/fft/fft.h"
 
 // One-dimensional specification (px; the buffer-size query also serves a6).
@@ -74,15 +75,7 @@ void FFTInvOrder3Scaled_px(const float* pSrc, float* pDst, float scale);
 extern const FFTSmallOrderTable FFTFwdSmallOrderTable_px;
 extern const FFTSmallOrderTable FFTInvSmallOrderTable_px;
 
-// Two-dimensional px members (the dispatched entries' variants are declared
-// from the dispatch list; these are the internal ones).
+// Two-dimensional px release routine. The dispatched entries' variants
+// (vpiFFTInitAlloc_C_32fc_px and the others) are declared from the dispatch
+// list in dispatch_variants.h.
 void destroyFFTSpec2D_px(VpiFFTSpec_C_32fc* pSpec);
-VpStatus vpiFFTInitAlloc_C_32fc_px(VpiFFTSpec_C_32fc** ppSpec, int orderX, int orderY, int flag,
-                                   VpHintAlgorithm hint);
-VpStatus vpiFFTGetBufSize_C_32fc_px(const VpiFFTSpec_C_32fc* pSpec, int* pBufSize);
-VpStatus vpiFFTFree_C_32fc_px(VpiFFTSpec_C_32fc* pSpec);
-VpStatus vpiFFTFwd_CToC_32fc_C1R_px(const Vp32fc* pSrc, int srcStep, Vp32fc* pDst, int dstStep,
-                                    const VpiFFTSpec_C_32fc* pSpec, Vp8u* pBuffer);
-VpStatus vpiFFTInv_CToC_32fc_C1R_px(const Vp32fc* pSrc, int srcStep, Vp32fc* pDst, int dstStep,
-                                    const VpiFFTSpec_C_32fc* pSpec, Vp8u* pBuffer);
-VpStatus vpiMagnitude_32fc32f_C1R_px(const Vp32fc* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSize roiSize);

@@ -49,7 +49,9 @@ inline std::vector<cd> fft(std::vector<cd> a, int sign) {
         for (std::size_t i = 0; i < N; i += len) {
             for (std::size_t k = 0; k < len / 2; ++k) {
                 const cd u = a[i + k];
-                const cd v = a[i + k + len / 2] * w[k * step];
+                const cd b = a[i + k + len / 2];
+                const cd t = w[k * step];
+                const cd v(b.real() * t.real() - b.imag() * t.imag(), b.real() * t.imag() + b.imag() * t.real());
                 a[i + k] = u + v;
                 a[i + k + len / 2] = u - v;
             }
