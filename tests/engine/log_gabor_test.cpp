@@ -1,0 +1,225 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <random>
+
+#include "engine/log_gabor.h"
+
+namespace {
+
+// The bank is costly to build: one for the whole program.
+class LogGaborTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { bank_ = new LogGaborBank(); }
+    static void TearDownTestSuite()
+    {
+        delete bank_;
+        bank_ = nullptr;
+    }
+    void SetUp() override
+    {
+        bank().resetStatistics();
+        bank().firstScale = 0;
+        for (int s = 0; s < 4; ++s) {
+            bank().thresholdFactors[s] = 1.0f;
+            bank().boosts[s] = 1.2f;
+            bank().gainFloors[s] = 0.2f;
+            bank().gainCeilings[s] = 1.0f;
+        }
+        for (int o = 0; o < 8; ++o)
+            bank().orientationWeights[o] = 1.0f;
+    }
+    static LogGaborBank& bank() { return *bank_; }
+    static LogGaborBank* bank_;
+};
+LogGaborBank* LogGaborTest::bank_ = nullptr;
+
+void texturedPlane(Image8u* p, int w, int h, double noise, unsigned seed, Image8u* clean = nullptr)
+{
+    p->reallocate(w, h);
+    if (clean != nullptr)
+        clean->reallocate(w, h);
+    std::mt19937 rng(seed);
+    std::normal_distribution<double> n(0.0, noise > 0 ? noise : 1.0);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const double v = 128 + 50 * std::sin(0.11 * x + 0.05 * y) + 30 * std::sin(0.23 * x - 0.41 * y) +
+                             20 * std::sin(0.61 * x + 0.17 * y);
+            if (clean != nullptr)
+                clean->row(y)[x] = static_cast<Vp8u>(std::lround(v));
+            const double g = v + (noise > 0 ? n(rng) : 0.0);
+            p->row(y)[x] = static_cast<Vp8u>(g < 0 ? 0 : (g > 255 ? 255 : std::lround(g)));
+        }
+}
+
+TEST_F(LogGaborTest, FiltersCoverTheMidFrequencies)
+{
+    // Sum over the 32 filters, each averaged with its mirror through the
+    // origin, by distance from the origin.
+    double minAt[3] = {1e9, 1e9, 1e9};
+    double maxAt[3] = {-1e9, -1e9, -1e9};
+    for (int u = 0; u < 128; ++u)
+        for (int v = 0; v < 128; ++v) {
+            const int fy = u < 64 ? u : u - 128;
+            const int fx = v < 64 ? v : v - 128;
+            const double r = std::sqrt(double(fx * fx + fy * fy));
+            const int band = (r >= 8 && r <= 63) ? 0 : (std::fabs(r - 4) < 1e-9 ? 1 : (std::fabs(r - 2) < 1e-9 ? 2 : -1));
+            if (band < 0)
+                continue;
+            const int mu = (128 - u) % 128;
+            const int mv = (128 - v) % 128;
+            double sum = 0;
+            for (int s = 0; s < 4; ++s)
+                for (int o = 0; o < 8; ++o)
+                    sum += 0.5 * (bank().filter(s, o)->row(u)[v] + bank().filter(s, o)->row(mu)[mv]);
+            minAt[band] = std::min(minAt[band], sum);
+            maxAt[band] = std::max(maxAt[band], sum);
+        }
+    EXPECT_GE(minAt[0], 0.964);
+    EXPECT_LE(maxAt[0], 1.0005);
+    EXPECT_GE(minAt[1], 0.72);
+    EXPECT_LE(maxAt[1], 0.79);
+    EXPECT_GE(minAt[2], 0.22);
+    EXPECT_LE(maxAt[2], 0.46);
+    for (int s = 0; s < 4; ++s)
+        for (int o = 0; o < 8; ++o)
+            EXPECT_EQ(bank().filter(s, o)->row(0)[0], 0.0f);
+}
+
+TEST_F(LogGaborTest, NoiseLevelsFromHistograms)
+{
+    EXPECT_EQ(bank().finishNoiseEstimate(), 0);
+    for (int s = 0; s < 4; ++s)
+        EXPECT_EQ(bank().noiseLevels[s], 0.0f);
+
+    // Every scale holds 100 counts. Scale 0: the bound is 50; bins 3 and 7
+    // share the largest count below it: the higher one wins. Scale 1: bound
+    // 75, reached at bin 40 of a run 20..40 whose largest count is bin 40.
+    bank().tilesCounted = 1;
+    bank().histograms[0][3] = 30;
+    bank().histograms[0][7] = 30;
+    bank().histograms[0][9] = 40;
+    for (int b = 20; b < 40; ++b)
+        bank().histograms[1][b] = 3;
+    bank().histograms[1][40] = 40;
+    bank().histograms[2][255] = 100;
+    bank().histograms[3][0] = 90;
+    bank().histograms[3][200] = 10;
+    EXPECT_EQ(bank().finishNoiseEstimate(), 1);
+    EXPECT_FLOAT_EQ(bank().noiseLevels[0], 7.0f / 32.0f);
+    EXPECT_FLOAT_EQ(bank().noiseLevels[1], 40.0f / 32.0f);
+    EXPECT_FLOAT_EQ(bank().noiseLevels[2], 255.0f / 32.0f);
+    EXPECT_FLOAT_EQ(bank().noiseLevels[3], 0.0f);
+}
+
+TEST_F(LogGaborTest, EstimateCountsSampledTilesOfEveryPlane)
+{
+    Image8u plane;
+    texturedPlane(&plane, 128, 128, 4.0, 1);
+    bank().estimateNoise(&plane);
+    EXPECT_EQ(bank().tilesCounted, 1);
+    uint64_t total = 0;
+    for (int b = 0; b < 256; ++b)
+        total += bank().histograms[2][b];
+    EXPECT_EQ(total, 8u * 128 * 128);
+    // A narrow plane spans one tile of its own width; counts follow.
+    Image8u narrow;
+    texturedPlane(&narrow, 60, 130, 4.0, 2);
+    bank().estimateNoise(&narrow);
+    EXPECT_EQ(bank().tilesCounted, 2);
+    total = 0;
+    for (int b = 0; b < 256; ++b)
+        total += bank().histograms[0][b];
+    EXPECT_EQ(total, 8u * 128 * 128 + 8u * 60 * 128);
+    EXPECT_EQ(bank().finishNoiseEstimate(), 1);
+    EXPECT_GT(bank().noiseLevels[0], 0.0f);
+}
+
+TEST_F(LogGaborTest, DroppingEveryScaleLeavesTheLowPass)
+{
+    Image8u plane;
+    texturedPlane(&plane, 136, 70, 0.0, 1);
+    bank().firstScale = 4;
+    bank().apply(&plane);
+    ASSERT_EQ(bank().result.width, 136);
+    ASSERT_EQ(bank().result.height, 70);
+    for (int y = 0; y < 70; ++y)
+        for (int x = 0; x < 136; ++x)
+            ASSERT_EQ(bank().result.row(y)[x], bank().lowPass.row(y + 16)[x + 16]) << x << "," << y;
+}
+
+TEST_F(LogGaborTest, UnitGainsRebuildThePlane)
+{
+    // Frequencies the low pass keeps whole, and ones that the filters cover
+    // to within 4 %: nothing of the middle range where both fall short.
+    Image8u plane(150, 100);
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 150; ++x)
+            plane.row(y)[x] = static_cast<Vp8u>(std::lround(128 + 40 * std::sin(0.5 * x + 0.3 * y) +
+                                                            30 * std::sin(-0.7 * x + 0.9 * y) +
+                                                            40 * std::sin(0.015 * x + 0.01 * y)));
+    const float none[4] = {0, 0, 0, 0};
+    bank().setNoiseLevels(none);
+    for (int s = 0; s < 4; ++s) {
+        bank().thresholdFactors[s] = 0.0f;
+        bank().boosts[s] = 1.0f;
+        bank().gainFloors[s] = 1.0f;
+        bank().gainCeilings[s] = 1.0f;
+    }
+    bank().apply(&plane);
+    double se = 0, worst = 0;
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 150; ++x) {
+            const double d = bank().result.row(y)[x] - plane.row(y)[x];
+            se += d * d;
+            worst = std::max(worst, std::fabs(d));
+        }
+    EXPECT_LT(std::sqrt(se / (150 * 100)), 1.5);
+    // No seams between the tiles' cores.
+    EXPECT_LT(worst, 5.0);
+}
+
+TEST_F(LogGaborTest, BlackPlaneWithZeroThresholdStaysFinite)
+{
+    Image8u black(100, 90);
+    std::memset(black.data, 0, static_cast<std::size_t>(black.step) * 90);
+    bank().estimateNoise(&black);
+    bank().finishNoiseEstimate();
+    EXPECT_EQ(bank().noiseLevels[0], 0.0f);
+    bank().apply(&black);
+    for (int y = 0; y < 90; ++y)
+        for (int x = 0; x < 100; ++x)
+            ASSERT_EQ(bank().result.row(y)[x], 0.0f) << x << "," << y;
+}
+
+TEST_F(LogGaborTest, DenoisingBringsANoisyPlaneCloserToTheClean)
+{
+    Image8u noisy, clean;
+    texturedPlane(&noisy, 160, 140, 6.0, 9, &clean);
+    bank().estimateNoise(&noisy);
+    ASSERT_EQ(bank().finishNoiseEstimate(), 1);
+    // The settings of a medium noise reduction.
+    const float factors[4] = {3.0f, 1.5f, 0.8f, 0.3f};
+    const float boosts[4] = {2.5f, 1.2f, 1.0f, 1.0f};
+    const float ceilings[4] = {2.0f, 1.1f, 1.0f, 1.0f};
+    for (int s = 0; s < 4; ++s) {
+        bank().thresholdFactors[s] = factors[s];
+        bank().boosts[s] = boosts[s];
+        bank().gainFloors[s] = 0.1f;
+        bank().gainCeilings[s] = ceilings[s];
+    }
+    bank().apply(&noisy);
+    double before = 0, after = 0;
+    for (int y = 8; y < 132; ++y)
+        for (int x = 8; x < 152; ++x) {
+            const double c = clean.row(y)[x];
+            before += (noisy.row(y)[x] - c) * (noisy.row(y)[x] - c);
+            after += (bank().result.row(y)[x] - c) * (bank().result.row(y)[x] - c);
+        }
+    EXPECT_LT(after, 0.7 * before) << "rms before " << std::sqrt(before / (124 * 144)) << " after "
+                                   << std::sqrt(after / (124 * 144));
+}
+
+}  // namespace
