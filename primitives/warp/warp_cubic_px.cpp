@@ -8,24 +8,38 @@
 namespace {
 
 // The doubles nearest to the polynomial coefficients.
-constexpr double kMinusSixth = -1.0 / 6.0;
 constexpr double kSixth = 1.0 / 6.0;
 constexpr double kMinusThird = -1.0 / 3.0;
 constexpr double kHalf = 0.5;
-constexpr double kMinusHalf = -0.5;
 
-// Lagrange weights of the nodes -1, 0, 1, 2 at the float fraction f, every
-// operation in double, in this order.
-inline void cubicWeights(float fraction, double w[4]) {
-    const double f = fraction;
-    w[0] = ((kMinusSixth * f) * f) * f + (kHalf * f) * f;
-    w[0] = w[0] + kMinusThird * f;
-    w[1] = ((kHalf * f) * f) * f + 1.0;
-    w[1] = w[1] - f * f;
-    w[1] = w[1] + kMinusHalf * f;
-    w[2] = (kHalf * f) * f + ((kMinusHalf * f) * f) * f;
-    w[2] = w[2] + f;
-    w[3] = ((kSixth * f) * f) * f + kMinusSixth * f;
+// Lagrange weights of the nodes -1, 0, 1, 2 at the float fractions fx and fy,
+// every operation in double, in this order:
+//   w0 = ((-1/6*f)*f)*f + (1/2*f)*f, then + (-1/3)*f
+//   w1 = ((1/2*f)*f)*f + 1, then - f*f, then + (-1/2)*f
+//   w2 = (1/2*f)*f + ((-1/2*f)*f)*f, then + f
+//   w3 = ((1/6*f)*f)*f + (-1/6)*f
+// The two fractions are laid out lane by lane so that the compiler can compute
+// both in one vector register.
+inline void cubicWeightPair(float fx, float fy, double wx[4], double wy[4]) {
+    const double f[2] = {fx, fy};
+    double w[4][2];
+    // A product by -c is the negated product by c and x + (-y) is x - y, so the
+    // shared products are formed once without changing a single bit.
+    for (int l = 0; l < 2; ++l) {
+        const double halfF = kHalf * f[l];       // 1/2*f; (-1/2)*f is its negation
+        const double half2 = halfF * f[l];       // (1/2*f)*f
+        const double half3 = half2 * f[l];       // ((1/2*f)*f)*f; ((-1/2*f)*f)*f is its negation
+        const double sixthF = kSixth * f[l];     // 1/6*f; (-1/6)*f is its negation
+        const double sixth3 = (sixthF * f[l]) * f[l];  // ((1/6*f)*f)*f; with -1/6 its negation
+        w[0][l] = (half2 - sixth3) + kMinusThird * f[l];
+        w[1][l] = ((half3 + 1.0) - f[l] * f[l]) - halfF;
+        w[2][l] = (half2 - half3) + f[l];
+        w[3][l] = sixth3 - sixthF;
+    }
+    for (int k = 0; k < 4; ++k) {
+        wx[k] = w[k][0];
+        wy[k] = w[k][1];
+    }
 }
 
 template <typename T>
@@ -74,8 +88,7 @@ inline void cubicPixel(const unsigned char* pNbhd, int srcStep, int channelStrid
     const int stride = Stride ? Stride : channelStride;
     const int count = Channels ? Channels : channels;
     double wx[4], wy[4];
-    cubicWeights(fx, wx);
-    cubicWeights(fy, wy);
+    cubicWeightPair(fx, fy, wx, wy);
     const std::ptrdiff_t columnBytes = static_cast<std::ptrdiff_t>(stride) * sizeof(T);
     for (int k = 0; k < count; ++k) {
         const double v = cubicSum<T>(pNbhd + k * sizeof(T), srcStep, columnBytes, wx, wy);
@@ -87,8 +100,7 @@ template <typename T>
 inline void cubicPlanarPixel(const void* const* pSrc, int srcStep, std::ptrdiff_t srcOffset, void* const* pDstRows,
                              int dstX, int planes, float fx, float fy) {
     double wx[4], wy[4];
-    cubicWeights(fx, wx);
-    cubicWeights(fy, wy);
+    cubicWeightPair(fx, fy, wx, wy);
     for (int k = 0; k < planes; ++k) {
         const unsigned char* p = static_cast<const unsigned char*>(pSrc[k]) + srcOffset;
         const double v = cubicSum<T>(p, srcStep, sizeof(T), wx, wy);
@@ -99,15 +111,18 @@ inline void cubicPlanarPixel(const void* const* pSrc, int srcStep, std::ptrdiff_
 // First neighbourhood column (or row) and the float fraction relative to the
 // column after it: the double sum v + 1e-7 truncated toward zero, minus one,
 // clamped so that the four columns stay inside the image.
+// The tests are made on the double sum itself: its truncation is at most 0
+// exactly when the sum is below 1 (or NaN), and at least maxIndex - 1 exactly
+// when the sum is; only sums in between are converted.
 inline int cubicPlace(double v, int maxIndex, float& frac) {
-    const int n = WarpTruncToInt(v + 1e-7);
+    const double t = v + 1e-7;
     int first;
-    if (n >= maxIndex - 1)
-        first = maxIndex - 3;
-    else if (n <= 0)
+    if (!(t >= 1.0))
         first = 0;
+    else if (t >= static_cast<double>(maxIndex - 1))
+        first = maxIndex - 3;
     else
-        first = n - 1;
+        first = static_cast<int>(t) - 1;
     frac = static_cast<float>((v + (-1.0)) - first);
     return first;
 }

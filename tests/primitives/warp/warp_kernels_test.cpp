@@ -3,6 +3,7 @@
 // direct references, and reads and writes fenced by inaccessible pages.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -183,6 +184,128 @@ TEST(WarpRowKernels, PointsOutsideTheImageNeverReadOutside) {
                 kernel(src.data(), out, w, 2, 0, 0, &span, &c, w - 1, h - 1, nullptr);
             }
         }
+    }
+}
+
+// The cubic arithmetic written out literally, operation by operation, as the
+// oracle for the kernels' bit patterns.
+void literalWeights(float fraction, double w[4]) {
+    const double f = fraction;
+    w[0] = ((-1.0 / 6.0 * f) * f) * f + (0.5 * f) * f;
+    w[0] = w[0] + (-1.0 / 3.0) * f;
+    w[1] = ((0.5 * f) * f) * f + 1.0;
+    w[1] = w[1] - f * f;
+    w[1] = w[1] + (-0.5) * f;
+    w[2] = (0.5 * f) * f + ((-0.5 * f) * f) * f;
+    w[2] = w[2] + f;
+    w[3] = ((1.0 / 6.0 * f) * f) * f + (-1.0 / 6.0) * f;
+}
+
+double literalCubic(const double s[4][4], float fx, float fy) {
+    double wx[4], wy[4];
+    literalWeights(fx, wx);
+    literalWeights(fy, wy);
+    double r[4];
+    for (int i = 0; i < 4; ++i) r[i] = ((s[i][0] * wx[0] + s[i][1] * wx[1]) + s[i][2] * wx[2]) + s[i][3] * wx[3];
+    return ((r[0] * wy[0] + r[1] * wy[1]) + r[2] * wy[2]) + r[3] * wy[3];
+}
+
+int literalStore(double v, double maxValue) {
+    if (v > maxValue) return static_cast<int>(maxValue);
+    if (!(v >= 0)) return 0;
+    return static_cast<int>(v + 0.5);
+}
+
+TEST(WarpCubic, OracleWeightsAtTellingFractions) {
+    double w[4];
+    literalWeights(0.5f, w);
+    EXPECT_EQ(-0.062499999999999986, w[0]);
+    EXPECT_EQ(0.5625, w[1]);
+    EXPECT_EQ(0.5625, w[2]);
+    EXPECT_EQ(-0.0625, w[3]);
+    literalWeights(1.0f, w);
+    EXPECT_EQ(std::ldexp(1.0, -54), w[0]);
+    EXPECT_EQ(0.0, w[1]);
+    EXPECT_EQ(1.0, w[2]);
+    literalWeights(2.0f, w);
+    EXPECT_EQ(std::ldexp(1.0, -53), w[0]);
+    EXPECT_EQ(1.0, w[3]);
+}
+
+TEST(WarpCubic, PixelKernelsFollowTheDoubleArithmeticBitForBit) {
+    std::mt19937 rng(31);
+    std::uniform_real_distribution<float> frac(-1.0f, 2.0f);
+    std::uniform_real_distribution<float> value(-300.0f, 300.0f);
+    for (int trial = 0; trial < 3000; ++trial) {
+        const float fx = trial % 7 == 0 ? static_cast<float>(trial % 4) - 1.0f : frac(rng);
+        const float fy = frac(rng);
+        float nb32[16];
+        Vp8u nb8[16];
+        Vp16u nb16[16];
+        double s32[4][4], s8[4][4], s16[4][4];
+        for (int i = 0; i < 16; ++i) {
+            nb32[i] = value(rng);
+            nb8[i] = static_cast<Vp8u>(rng() & 0xFF);
+            nb16[i] = static_cast<Vp16u>(rng() & 0xFFFF);
+            s32[i / 4][i % 4] = nb32[i];
+            s8[i / 4][i % 4] = nb8[i];
+            s16[i / 4][i % 4] = nb16[i];
+        }
+        float out32 = 0;
+        WarpCubicPixelKernel_32f_px(nb32, 16, 1, &out32, 1, fx, fy);
+        const float expected32 = static_cast<float>(literalCubic(s32, fx, fy));
+        ASSERT_EQ(0, std::memcmp(&expected32, &out32, 4)) << fx << "," << fy;
+        Vp8u out8 = 0;
+        WarpCubicPixelKernel_8u_px(nb8, 4, 1, &out8, 1, fx, fy);
+        ASSERT_EQ(literalStore(literalCubic(s8, fx, fy), 255), out8) << fx << "," << fy;
+        Vp16u out16 = 0;
+        WarpCubicPixelKernel_16u_px(nb16, 8, 1, &out16, 1, fx, fy);
+        ASSERT_EQ(literalStore(literalCubic(s16, fx, fy), 65535), out16) << fx << "," << fy;
+    }
+}
+
+// The whole one-channel float row kernel (the engine's road) against the
+// placement and arithmetic written out literally.
+TEST(WarpCubic, FloatRowKernelFollowsTheDoubleArithmeticBitForBit) {
+    const int w = 21, h = 17, rows = 30, cols = 44;
+    std::vector<float> src(static_cast<size_t>(w) * h);
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<float> value(-50.0f, 50.0f);
+    for (float& v : src) v = value(rng);
+    // Points sweep the whole image and a little beyond it on every side.
+    const WarpInverseCoeffs c{0.4987, 0.0213, -1.3, -0.0171, 0.5531, -1.1};
+    std::vector<WarpRowSpan> spans(rows, WarpRowSpan{0, cols - 1});
+    spans[3] = WarpRowSpan{7, 5};
+    std::vector<float> out(static_cast<size_t>(rows) * cols, -1.0f);
+    WarpCubic_32f_C1_px(src.data(), out.data(), w * 4, cols * 4, 0, rows - 1, spans.data(), &c, w - 1, h - 1,
+                        nullptr);
+    auto place = [](double v, int maxIndex, float& f) {
+        const double t = v + 1e-7;
+        const int n = std::fabs(t) < 2e9 ? static_cast<int>(t) : (t > 0 ? INT_MAX : INT_MIN);
+        const int first = n >= maxIndex - 1 ? maxIndex - 3 : (n <= 0 ? 0 : n - 1);
+        f = static_cast<float>((v + (-1.0)) - first);
+        return first;
+    };
+    double bx = 0 * c.c1 + c.c2, by = 0 * c.c4 + c.c5;
+    for (int y = 0; y < rows; ++y) {
+        if (spans[y].xEnd >= spans[y].xBegin) {
+            double sx = spans[y].xBegin * c.c0 + bx, sy = spans[y].xBegin * c.c3 + by;
+            for (int x = spans[y].xBegin; x <= spans[y].xEnd; ++x) {
+                float fx, fy;
+                const int x0 = place(sx, w - 1, fx), y0 = place(sy, h - 1, fy);
+                double s[4][4];
+                for (int r = 0; r < 4; ++r)
+                    for (int j = 0; j < 4; ++j) s[r][j] = src[(y0 + r) * w + x0 + j];
+                const float expected = static_cast<float>(literalCubic(s, fx, fy));
+                ASSERT_EQ(0, std::memcmp(&expected, &out[y * cols + x], 4)) << x << "," << y;
+                sx += c.c0;
+                sy += c.c3;
+            }
+        } else {
+            for (int x = 0; x < cols; ++x) ASSERT_EQ(-1.0f, out[y * cols + x]);
+        }
+        bx += c.c1;
+        by += c.c4;
     }
 }
 
