@@ -1,0 +1,100 @@
+// Row and column convolution of float images, plain level. Every output is
+// summed in double precision from its products in window order and rounded
+// to float once, at the store.
+#include <algorithm>
+
+#include "primitives/filters/filters_internal.h"
+#include "primitives/primitives.h"
+
+namespace {
+
+// Outputs are accumulated in blocks of this many, so the inner loops run over
+// contiguous memory and the compiler can vectorise them.
+constexpr int kBlock = 256;
+
+inline const Vp32f* rowAt(const Vp32f* base, int step, int y) {
+    return reinterpret_cast<const Vp32f*>(reinterpret_cast<const Vp8u*>(base) +
+                                          static_cast<std::ptrdiff_t>(y) * step);
+}
+
+inline Vp32f* rowAt(Vp32f* base, int step, int y) {
+    return reinterpret_cast<Vp32f*>(reinterpret_cast<Vp8u*>(base) + static_cast<std::ptrdiff_t>(y) * step);
+}
+
+VpStatus checkFilterArguments(const Vp32f* pSrc, int srcStep, const Vp32f* pDst, int dstStep, VpiSize size,
+                              const Vp32f* pKernel, int kernelSize) {
+    if (!pSrc || !pDst || !pKernel) return vpStsNullPtrErr;
+    if (size.width <= 0 || size.height <= 0 || kernelSize <= 0) return vpStsSizeErr;
+    if (srcStep <= 0 || dstStep <= 0) return vpStsStepErr;
+    return vpStsNoErr;
+}
+
+}  // namespace
+
+void FilterRowCore_px(const Vp32f* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSize dstRoiSize,
+                      const Vp32f* pKernel, int kernelSize, int xAnchor) {
+    // Rows are addressed with steps rounded down to whole floats.
+    const int sStep = srcStep & ~3;
+    const int dStep = dstStep & ~3;
+    const int n = kernelSize;
+    // The window of output x starts at column x - (n - 1 - anchor); product j
+    // pairs tap n-1-j with window pixel j.
+    const std::ptrdiff_t windowStart = -(static_cast<std::ptrdiff_t>(n) - 1 - xAnchor);
+    double acc[kBlock];
+    for (int y = 0; y < dstRoiSize.height; ++y) {
+        const Vp32f* src = rowAt(pSrc, sStep, y);
+        Vp32f* dst = rowAt(pDst, dStep, y);
+        for (int x0 = 0; x0 < dstRoiSize.width; x0 += kBlock) {
+            const int count = std::min(kBlock, dstRoiSize.width - x0);
+            std::fill(acc, acc + count, 0.0);
+            for (int j = 0; j < n; ++j) {
+                const double tap = pKernel[n - 1 - j];
+                const Vp32f* s = src + x0 + windowStart + j;
+                for (int i = 0; i < count; ++i) acc[i] += tap * static_cast<double>(s[i]);
+            }
+            for (int i = 0; i < count; ++i) dst[x0 + i] = static_cast<Vp32f>(acc[i]);
+        }
+    }
+}
+
+void FilterColumnCore_px(const Vp32f* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSize dstRoiSize,
+                         const Vp32f* pKernel, int kernelSize, int yAnchor) {
+    const int sStep = srcStep & ~3;
+    const int dStep = dstStep & ~3;
+    const int n = kernelSize;
+    // The window of output row y starts at row y - (n - 1 - anchor).
+    const std::ptrdiff_t windowStart = -(static_cast<std::ptrdiff_t>(n) - 1 - yAnchor);
+    double acc[kBlock];
+    for (int y = 0; y < dstRoiSize.height; ++y) {
+        Vp32f* dst = rowAt(pDst, dStep, y);
+        for (int x0 = 0; x0 < dstRoiSize.width; x0 += kBlock) {
+            const int count = std::min(kBlock, dstRoiSize.width - x0);
+            std::fill(acc, acc + count, 0.0);
+            for (int j = 0; j < n; ++j) {
+                const double tap = pKernel[n - 1 - j];
+                const Vp32f* s = reinterpret_cast<const Vp32f*>(
+                                     reinterpret_cast<const Vp8u*>(pSrc) +
+                                     (static_cast<std::ptrdiff_t>(y) + windowStart + j) * sStep) +
+                                 x0;
+                for (int i = 0; i < count; ++i) acc[i] += tap * static_cast<double>(s[i]);
+            }
+            for (int i = 0; i < count; ++i) dst[x0 + i] = static_cast<Vp32f>(acc[i]);
+        }
+    }
+}
+
+VpStatus vpiFilterRow_32f_C1R_px(const Vp32f* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSize dstRoiSize,
+                                 const Vp32f* pKernel, int kernelSize, int xAnchor) {
+    const VpStatus status = checkFilterArguments(pSrc, srcStep, pDst, dstStep, dstRoiSize, pKernel, kernelSize);
+    if (status != vpStsNoErr) return status;
+    FilterRowCore_px(pSrc, srcStep, pDst, dstStep, dstRoiSize, pKernel, kernelSize, xAnchor);
+    return vpStsNoErr;
+}
+
+VpStatus vpiFilterColumn_32f_C1R_px(const Vp32f* pSrc, int srcStep, Vp32f* pDst, int dstStep,
+                                    VpiSize dstRoiSize, const Vp32f* pKernel, int kernelSize, int yAnchor) {
+    const VpStatus status = checkFilterArguments(pSrc, srcStep, pDst, dstStep, dstRoiSize, pKernel, kernelSize);
+    if (status != vpStsNoErr) return status;
+    FilterColumnCore_px(pSrc, srcStep, pDst, dstStep, dstRoiSize, pKernel, kernelSize, yAnchor);
+    return vpStsNoErr;
+}

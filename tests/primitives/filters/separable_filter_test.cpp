@@ -1,0 +1,95 @@
+// Row and column filters against a long-double reference, on exact-size
+// buffers: the window reach is all that may be read.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "primitives/filters/filters_internal.h"
+#include "primitives/primitives.h"
+
+namespace {
+
+using FilterFn = VpStatus (*)(const Vp32f*, int, Vp32f*, int, VpiSize, const Vp32f*, int, int);
+
+struct Direction {
+    const char* name;
+    FilterFn fn;
+    bool rows;  // true: the window runs along the row
+};
+
+const Direction kDirections[] = {{"row", vpiFilterRow_32f_C1R_px, true},
+                                 {"column", vpiFilterColumn_32f_C1R_px, false}};
+
+TEST(SeparableFilter, MatchesReferenceForEveryTapCountAndAnchor) {
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> value(-100.0f, 100.0f);
+    const int widths[] = {1, 2, 3, 5, 8, 13, 40};
+    for (const auto& dir : kDirections)
+        for (int n = 1; n <= 9; ++n)
+            for (int anchor = -1; anchor <= n; ++anchor)
+                for (int W : widths) {
+                    const int H = 3;
+                    const int before = n - 1 - anchor;  // reach before the output
+                    const int after = anchor;          // reach after it
+                    const int srcW = dir.rows ? W + before + after : W;
+                    const int srcH = dir.rows ? H : H + before + after;
+                    const int srcStep = (srcW + 1) * 4;
+                    std::vector<float> src(static_cast<size_t>(srcStep / 4) * (srcH - 1) + srcW);
+                    for (auto& v : src) v = value(rng);
+                    std::vector<float> kernel(n);
+                    for (auto& k : kernel) k = value(rng) / 50.0f;
+                    const int dstStride = W + 2;
+                    std::vector<float> dst(static_cast<size_t>(dstStride) * H, -7.0f);
+                    const float* origin = src.data() + (dir.rows ? before : static_cast<size_t>(before) * (srcStep / 4));
+                    ASSERT_EQ(dir.fn(origin, srcStep, dst.data(), dstStride * 4, {W, H}, kernel.data(), n, anchor),
+                              vpStsNoErr);
+                    for (int y = 0; y < H; ++y)
+                        for (int x = 0; x < dstStride; ++x) {
+                            const float got = dst[static_cast<size_t>(y) * dstStride + x];
+                            if (x >= W) {
+                                ASSERT_EQ(got, -7.0f);
+                                continue;
+                            }
+                            long double sum = 0, magnitude = 0;
+                            for (int i = 0; i < n; ++i) {
+                                // k[i] weights the pixel i places before the anchor's own position
+                                const int sx = dir.rows ? x + anchor - i + before : x;
+                                const int sy = dir.rows ? y : y + anchor - i + before;
+                                const long double p = static_cast<long double>(kernel[i]) *
+                                                      src[static_cast<size_t>(sy) * (srcStep / 4) + sx];
+                                sum += p;
+                                magnitude += std::fabs(static_cast<double>(p));
+                            }
+                            ASSERT_NEAR(got, static_cast<double>(sum), 1e-6 * static_cast<double>(magnitude) + 1e-30)
+                                << dir.name << " n=" << n << " anchor=" << anchor << " W=" << W;
+                        }
+                }
+}
+
+TEST(SeparableFilter, SumsInDoubleAndRoundsOnce) {
+    // 1 + 2^-24 + 2^-24 rounds to 1 + 2^-23 only when the sum is kept wider than float.
+    const float src[3] = {1.0f, std::ldexp(1.0f, -24), std::ldexp(1.0f, -24)};
+    const float kernel[3] = {1.0f, 1.0f, 1.0f};
+    float out = 0;
+    ASSERT_EQ(vpiFilterRow_32f_C1R_px(src + 2, 16, &out, 4, {1, 1}, kernel, 3, 0), vpStsNoErr);
+    EXPECT_EQ(out, 1.0f + std::ldexp(1.0f, -23));
+}
+
+TEST(SeparableFilter, ArgumentChecksInOrder) {
+    float buf[16] = {};
+    const float k[3] = {1, 1, 1};
+    for (const auto& dir : kDirections) {
+        EXPECT_EQ(dir.fn(buf, 0, buf, 0, {0, 0}, nullptr, 0, 1), vpStsNullPtrErr) << dir.name;
+        EXPECT_EQ(dir.fn(nullptr, 16, buf, 16, {1, 1}, k, 3, 1), vpStsNullPtrErr);
+        EXPECT_EQ(dir.fn(buf, 16, nullptr, 16, {1, 1}, k, 3, 1), vpStsNullPtrErr);
+        EXPECT_EQ(dir.fn(buf, 0, buf, 0, {0, 1}, k, 3, 1), vpStsSizeErr);
+        EXPECT_EQ(dir.fn(buf, 0, buf, 0, {1, 0}, k, 3, 1), vpStsSizeErr);
+        EXPECT_EQ(dir.fn(buf, 0, buf, 0, {1, 1}, k, 0, 1), vpStsSizeErr);
+        EXPECT_EQ(dir.fn(buf, 0, buf, 16, {1, 1}, k, 3, 1), vpStsStepErr);
+        EXPECT_EQ(dir.fn(buf, 16, buf, -4, {1, 1}, k, 3, 1), vpStsStepErr);
+    }
+}
+
+}  // namespace
