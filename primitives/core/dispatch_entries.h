@@ -24,12 +24,20 @@
     X(8, VpStatus, vpiCopy_32f_C1R, (const Vp32f* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSize roiSize), (pSrc, srcStep, pDst, dstStep, roiSize)) \
     X(9, VpStatus, vpiCopy_8u_C1R, (const Vp8u* pSrc, int srcStep, Vp8u* pDst, int dstStep, VpiSize roiSize), (pSrc, srcStep, pDst, dstStep, roiSize)) \
     X(10, VpStatus, vpiCopy_8u_C3R, (const Vp8u* pSrc, int srcStep, Vp8u* pDst, int dstStep, VpiSize roiSize), (pSrc, srcStep, pDst, dstStep, roiSize)) \
+    X(11, VpStatus, vpiDilate3x3_32f_C1R, (const Vp32f* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSize roiSize), (pSrc, srcStep, pDst, dstStep, roiSize)) \
+    X(12, VpStatus, vpiDilate_32f_C1IR, (Vp32f* pSrcDst, int srcDstStep, VpiSize roiSize, const Vp8u* pMask, VpiSize maskSize, VpiPoint anchor), (pSrcDst, srcDstStep, roiSize, pMask, maskSize, anchor)) \
     X(13, VpStatus, vpiDiv_32f_C1IR, (const Vp32f* pSrc, int srcStep, Vp32f* pSrcDst, int srcDstStep, VpiSize roiSize), (pSrc, srcStep, pSrcDst, srcDstStep, roiSize)) \
+    X(14, VpStatus, vpiErode3x3_32f_C1IR, (Vp32f* pSrcDst, int srcDstStep, VpiSize roiSize), (pSrcDst, srcDstStep, roiSize)) \
+    X(15, VpStatus, vpiErode3x3_32f_C1R, (const Vp32f* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSize roiSize), (pSrc, srcStep, pDst, dstStep, roiSize)) \
+    X(16, VpStatus, vpiErode_32f_C1IR, (Vp32f* pSrcDst, int srcDstStep, VpiSize roiSize, const Vp8u* pMask, VpiSize maskSize, VpiPoint anchor), (pSrcDst, srcDstStep, roiSize, pMask, maskSize, anchor)) \
     X(17, VpStatus, vpiFFTFree_C_32fc, (VpiFFTSpec_C_32fc* pSpec), (pSpec)) \
     X(18, VpStatus, vpiFFTFwd_CToC_32fc_C1R, (const Vp32fc* pSrc, int srcStep, Vp32fc* pDst, int dstStep, const VpiFFTSpec_C_32fc* pSpec, Vp8u* pBuffer), (pSrc, srcStep, pDst, dstStep, pSpec, pBuffer)) \
     X(19, VpStatus, vpiFFTGetBufSize_C_32fc, (const VpiFFTSpec_C_32fc* pSpec, int* pBufSize), (pSpec, pBufSize)) \
     X(20, VpStatus, vpiFFTInitAlloc_C_32fc, (VpiFFTSpec_C_32fc** ppSpec, int orderX, int orderY, int flag, VpHintAlgorithm hint), (ppSpec, orderX, orderY, flag, hint)) \
     X(21, VpStatus, vpiFFTInv_CToC_32fc_C1R, (const Vp32fc* pSrc, int srcStep, Vp32fc* pDst, int dstStep, const VpiFFTSpec_C_32fc* pSpec, Vp8u* pBuffer), (pSrc, srcStep, pDst, dstStep, pSpec, pBuffer)) \
+    X(22, VpStatus, vpiFilterColumn_32f_C1R, (const Vp32f* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSize dstRoiSize, const Vp32f* pKernel, int kernelSize, int yAnchor), (pSrc, srcStep, pDst, dstStep, dstRoiSize, pKernel, kernelSize, yAnchor)) \
+    X(23, VpStatus, vpiFilterMedian_8u_C1R, (const Vp8u* pSrc, int srcStep, Vp8u* pDst, int dstStep, VpiSize dstRoiSize, VpiSize maskSize, VpiPoint anchor), (pSrc, srcStep, pDst, dstStep, dstRoiSize, maskSize, anchor)) \
+    X(24, VpStatus, vpiFilterRow_32f_C1R, (const Vp32f* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSize dstRoiSize, const Vp32f* pKernel, int kernelSize, int xAnchor), (pSrc, srcStep, pDst, dstStep, dstRoiSize, pKernel, kernelSize, xAnchor)) \
     X(25, void, vpiFree, (void* ptr), (ptr)) \
     X(26, VpStatus, vpiMagnitude_32fc32f_C1R, (const Vp32fc* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSize roiSize), (pSrc, srcStep, pDst, dstStep, roiSize)) \
     X(27, Vp8u*, vpiMalloc_8u_C1, (int widthBytes, int height, int* pStep), (widthBytes, height, pStep)) \
