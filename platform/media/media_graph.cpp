@@ -403,6 +403,7 @@ struct MediaGraph::Impl {
       if (seekPending) {
         const std::int64_t t = seekTarget;
         seekPending = false;
+        needPreroll = true;  // a pause is not complete before the new frame is out
         lock.unlock();
         positionAt(t);
         lock.lock();
