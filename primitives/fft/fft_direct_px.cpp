@@ -252,5 +252,12 @@ void FFTBitReverseInPlace_px(float* pSrcDst, int N, const int* pairs) { FFTPermu
 void FFTScale_px(float factor, float* pData, int count) {
     // The exact product of two floats fits a double, so the single-precision
     // product rounds exactly as the wide one stored to single precision.
-    for (int i = 0; i < count; ++i) pData[i] *= factor;
+    int i = 0;
+    for (; i + 4 <= count; i += 4) {
+        pData[i] *= factor;
+        pData[i + 1] *= factor;
+        pData[i + 2] *= factor;
+        pData[i + 3] *= factor;
+    }
+    for (; i < count; ++i) pData[i] *= factor;
 }

@@ -1,0 +1,143 @@
+// The enhancement engine's FFT tile: a 128 x 128 complex forward transform
+// followed by the inverse divided by N, through the dispatched entries and at
+// the px level. Beside it, when OpenCV is installed, cv::dft on the same data
+// (single-threaded), so the ratio is measured in one run.
+
+#include <benchmark/benchmark.h>
+
+#include <random>
+#include <vector>
+
+#include "primitives/fft/fft_px.h"
+#include "primitives/primitives.h"
+
+#ifdef FE_HAVE_OPENCV
+#include <opencv2/core.hpp>
+#endif
+
+namespace {
+
+constexpr int kOrder = 7;
+constexpr int kSide = 1 << kOrder;
+
+std::vector<Vp32fc> tile() {
+    std::mt19937 gen(1);
+    std::uniform_real_distribution<float> dist(0.0f, 255.0f);
+    std::vector<Vp32fc> v(kSide * kSide);
+    for (auto& p : v) p = {dist(gen), 0.0f};
+    return v;
+}
+
+void BM_Tile_ForwardInverse(benchmark::State& state) {
+    VpiFFTSpec_C_32fc* spec = nullptr;
+    if (vpiFFTInitAlloc_C_32fc(&spec, kOrder, kOrder, VP_FFT_DIV_INV_BY_N, vpAlgHintFast) != vpStsNoErr) {
+        state.SkipWithError("creation failed");
+        return;
+    }
+    int bufSize = 0;
+    vpiFFTGetBufSize_C_32fc(spec, &bufSize);
+    std::vector<Vp8u> buf(bufSize);
+    const std::vector<Vp32fc> src = tile();
+    std::vector<Vp32fc> freq(src.size()), back(src.size());
+    const int step = kSide * static_cast<int>(sizeof(Vp32fc));
+    for (auto _ : state) {
+        vpiFFTFwd_CToC_32fc_C1R(src.data(), step, freq.data(), step, spec, buf.data());
+        vpiFFTInv_CToC_32fc_C1R(freq.data(), step, back.data(), step, spec, buf.data());
+        benchmark::DoNotOptimize(back.data());
+        benchmark::ClobberMemory();
+    }
+    vpiFFTFree_C_32fc(spec);
+}
+BENCHMARK(BM_Tile_ForwardInverse);
+
+void BM_Tile_ForwardInverse_InPlace(benchmark::State& state) {
+    VpiFFTSpec_C_32fc* spec = nullptr;
+    if (vpiFFTInitAlloc_C_32fc(&spec, kOrder, kOrder, VP_FFT_DIV_INV_BY_N, vpAlgHintFast) != vpStsNoErr) {
+        state.SkipWithError("creation failed");
+        return;
+    }
+    int bufSize = 0;
+    vpiFFTGetBufSize_C_32fc(spec, &bufSize);
+    std::vector<Vp8u> buf(bufSize);
+    std::vector<Vp32fc> data = tile();
+    const int step = kSide * static_cast<int>(sizeof(Vp32fc));
+    for (auto _ : state) {
+        vpiFFTFwd_CToC_32fc_C1R(data.data(), step, data.data(), step, spec, buf.data());
+        vpiFFTInv_CToC_32fc_C1R(data.data(), step, data.data(), step, spec, buf.data());
+        benchmark::DoNotOptimize(data.data());
+        benchmark::ClobberMemory();
+    }
+    vpiFFTFree_C_32fc(spec);
+}
+BENCHMARK(BM_Tile_ForwardInverse_InPlace);
+
+// One 128-point row, forward and inverse, at the px level.
+void BM_Row128_Px(benchmark::State& state) {
+    VpsFFTSpec_C_32fc* spec = nullptr;
+    if (vpsFFTInitAlloc_C_32fc_px(&spec, kOrder, VP_FFT_DIV_INV_BY_N, vpAlgHintFast) != vpStsNoErr) {
+        state.SkipWithError("creation failed");
+        return;
+    }
+    std::vector<Vp32fc> src = tile();
+    src.resize(kSide);
+    std::vector<Vp32fc> freq(kSide), back(kSide);
+    for (auto _ : state) {
+        vpsFFTFwd_CToC_32fc_px(&src[0].re, &freq[0].re, spec, nullptr);
+        vpsFFTInv_CToC_32fc_px(&freq[0].re, &back[0].re, spec, nullptr);
+        benchmark::DoNotOptimize(back.data());
+        benchmark::ClobberMemory();
+    }
+    vpsFFTFree_C_32fc_px(spec);
+}
+BENCHMARK(BM_Row128_Px);
+
+// Creation of the engine's record (tables and the one-dimensional record).
+void BM_Tile_Creation(benchmark::State& state) {
+    for (auto _ : state) {
+        VpiFFTSpec_C_32fc* spec = nullptr;
+        vpiFFTInitAlloc_C_32fc(&spec, kOrder, kOrder, VP_FFT_DIV_INV_BY_N, vpAlgHintFast);
+        benchmark::DoNotOptimize(spec);
+        vpiFFTFree_C_32fc(spec);
+    }
+}
+BENCHMARK(BM_Tile_Creation);
+
+// A large one-dimensional transform (recursive path) at the px level.
+void BM_Order20_Px(benchmark::State& state) {
+    VpsFFTSpec_C_32fc* spec = nullptr;
+    if (vpsFFTInitAlloc_C_32fc_px(&spec, 20, VP_FFT_DIV_INV_BY_N, vpAlgHintFast) != vpStsNoErr) {
+        state.SkipWithError("creation failed");
+        return;
+    }
+    int bufSize = 0;
+    vpsFFTGetBufSize_C_32fc_px(spec, &bufSize);
+    std::vector<Vp8u> buf(bufSize);
+    std::vector<float> data(2 << 20, 0.5f);
+    for (auto _ : state) {
+        vpsFFTFwd_CToC_32fc_px(data.data(), data.data(), spec, buf.data());
+        benchmark::DoNotOptimize(data.data());
+        benchmark::ClobberMemory();
+    }
+    vpsFFTFree_C_32fc_px(spec);
+}
+BENCHMARK(BM_Order20_Px)->Unit(benchmark::kMillisecond);
+
+#ifdef FE_HAVE_OPENCV
+void BM_Tile_ForwardInverse_OpenCV(benchmark::State& state) {
+    cv::setNumThreads(1);
+    const std::vector<Vp32fc> data = tile();
+    cv::Mat src(kSide, kSide, CV_32FC2, const_cast<Vp32fc*>(data.data()));
+    cv::Mat freq, back;
+    for (auto _ : state) {
+        cv::dft(src, freq, cv::DFT_COMPLEX_OUTPUT);
+        cv::dft(freq, back, cv::DFT_INVERSE | cv::DFT_SCALE | cv::DFT_COMPLEX_OUTPUT);
+        benchmark::DoNotOptimize(back.data);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_Tile_ForwardInverse_OpenCV);
+#endif
+
+}  // namespace
+
+BENCHMARK_MAIN();
