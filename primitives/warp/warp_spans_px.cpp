@@ -250,6 +250,16 @@ int BuildWarpSpans_px(const double quad[4][2], int x0, int y0, int x1, int y1, i
         out[i].xBegin = std::max(out[i].xBegin, x0);
         out[i].xEnd = std::min(out[i].xEnd, x1);
     }
+    if (*firstRow < y0 || *lastRow > y1) {
+        const int drop = *firstRow < y0 ? y0 - *firstRow : 0;
+        *firstRow += drop;
+        if (*lastRow > y1) *lastRow = y1;
+        if (*lastRow < *firstRow) {
+            vpsFree(out);
+            return kWarpSpansEmpty;
+        }
+        std::copy(out + drop, out + drop + (*lastRow - *firstRow + 1), out);
+    }
     *spans = out;
     return kWarpSpansBuilt;
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <random>
 #include <vector>
 
 #include "primitives/core/memory.h"
@@ -357,6 +358,60 @@ TEST(WarpCore, DispatchedEntryReachesTheWarp) {
     ASSERT_EQ(vpStsNoErr, vpiWarpAffine_32f_C1R(src.px.data(), {8, 8}, src.step(), {0, 0, 8, 8}, dst.px.data(),
                                                 dst.step(), {0, 0, 8, 8}, kIdentity, VPI_INTER_CUBIC));
     EXPECT_EQ(src.px, dst.px);
+}
+
+}  // namespace
+
+namespace {
+
+// Random maps, regions and sizes, fenced buffers: whatever the status, nothing
+// outside the source is read and nothing outside the destination region is
+// written.
+TEST(WarpCore, RandomMapsStayInsideTheirImages) {
+    std::mt19937 rng(77);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    int warped = 0;
+    auto pick = [&](int lo, int hi) { return lo + static_cast<int>(rng() % static_cast<unsigned>(hi - lo + 1)); };
+    for (int trial = 0; trial < 1000; ++trial) {
+        const bool odd = trial % 7 == 0;  // sizes and regions anywhere, mostly refused
+        const int sw = pick(odd ? 1 : 3, 24), sh = pick(odd ? 1 : 3, 24), dw = pick(4, 40), dh = pick(4, 40);
+        // Mostly rotations, scales and shears that land on the destination; every
+        // tenth map is arbitrary.
+        const double scale = std::pow(10.0, unit(rng) * 0.7), angle = unit(rng) * 3.2;
+        double coeffs[2][3] = {{scale * std::cos(angle), -scale * std::sin(angle) + 0.2 * unit(rng), 0},
+                               {scale * std::sin(angle), scale * std::cos(angle), 0}};
+        coeffs[0][2] = dw / 2.0 - coeffs[0][0] * sw / 2.0 - coeffs[0][1] * sh / 2.0 + 3 * unit(rng);
+        coeffs[1][2] = dh / 2.0 - coeffs[1][0] * sw / 2.0 - coeffs[1][1] * sh / 2.0 + 3 * unit(rng);
+        if (trial % 10 == 0)
+            for (auto& row : coeffs)
+                for (double& v : row) v = unit(rng) * std::pow(10.0, unit(rng) * 3);
+        if (trial % 50 == 0) coeffs[0][2] = 1e300;
+        const VpiRect srcRoi = odd ? VpiRect{pick(0, sw), pick(0, sh), pick(1, 30), pick(1, 30)}
+                                   : VpiRect{pick(0, std::max(0, sw - 3)), pick(0, std::max(0, sh - 3)), pick(2, 30),
+                                             pick(2, 30)};
+        const int dx = pick(0, odd ? dw - 1 : dw / 4), dy = pick(0, odd ? dh - 1 : dh / 4);
+        const VpiRect dst{dx, dy, pick(odd ? 1 : (dw - dx) / 2, dw - dx), pick(odd ? 1 : (dh - dy) / 2, dh - dy)};
+        const int interp = (trial % 3 == 0 ? VPI_INTER_NN : trial % 3 == 1 ? VPI_INTER_LINEAR : VPI_INTER_CUBIC) |
+                           (trial % 4 == 0 ? VPI_SMOOTH_EDGE : 0);
+        GuardedBuffer srcBuf(static_cast<size_t>(sw) * sh * 4, trial % 2 ? warp_test::Fence::End
+                                                                         : warp_test::Fence::Front);
+        for (int i = 0; i < sw * sh; ++i) srcBuf.as<float>()[i] = static_cast<float>(i % 13);
+        std::vector<float> out(static_cast<size_t>(dw) * dh, kUntouched);
+        const VpStatus status = vpiWarpAffine_32f_C1R_px(srcBuf.as<float>(), {sw, sh}, sw * 4, srcRoi, out.data(),
+                                                         dw * 4, dst, coeffs, interp);
+        ASSERT_TRUE(status == vpStsNoErr || status == vpStsNoOperation || status == vpStsCoeffErr ||
+                    status == vpStsWrongIntersectROI)
+            << status;
+        for (int y = 0; y < dh; ++y)
+            for (int x = 0; x < dw; ++x) {
+                const bool inRegion = x >= dst.x && x < dst.x + dst.width && y >= dst.y && y < dst.y + dst.height;
+                if (!inRegion || status != vpStsNoErr) {
+                    ASSERT_EQ(kUntouched, out[y * dw + x]) << trial;
+                }
+            }
+        if (status == vpStsNoErr && out != std::vector<float>(out.size(), kUntouched)) ++warped;
+    }
+    EXPECT_GT(warped, 400);
 }
 
 }  // namespace
