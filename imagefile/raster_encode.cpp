@@ -8,7 +8,7 @@
 namespace {
 
 // Forwards every call to the stream under it and remembers whether a write,
-// a single byte or a flush failed, so that a save whose bytes did not all
+// a single byte, a seek or a flush failed, so that a save whose bytes did not all
 // reach the stream is never reported as a success.
 class WriteCheckingStream final : public RasterStream {
 public:
@@ -26,7 +26,16 @@ public:
             failed_ = true;
         return written;
     }
-    bool Seek(std::int64_t offset, int origin) override { return inner_.Seek(offset, origin); }
+    bool Seek(std::int64_t offset, int origin) override
+    {
+        // Encoders seek only to place what they write: a failed seek loses
+        // bytes as surely as a failed write (a full device shows up here
+        // when the file's buffer is flushed).
+        const bool ok = inner_.Seek(offset, origin);
+        if (!ok)
+            failed_ = true;
+        return ok;
+    }
     std::int64_t Tell() override { return inner_.Tell(); }
     std::int64_t Size() override { return inner_.Size(); }
     bool Flush() override
