@@ -277,28 +277,37 @@ int FrameEnhancer::processFrame(int slot, int parity, const Image32f* referenceL
     setIdentity(model);
     warpToOutputGrid(scale, model, &confidence, &om);
 
-    // accum += plane * weight, weightSum += weight, with the weight kept in
-    // 0..1 (the cubic warp of the confidence may overshoot slightly).
-    for (int y = 0; y < gridHeight_; ++y) {
-        const Vp32f* a = oy.row(y);
-        const Vp32f* b = ou.row(y);
-        const Vp32f* c = ov.row(y);
-        const Vp32f* w = om.row(y);
-        Vp32f* sy = sumY->row(y);
-        Vp32f* su = sumU->row(y);
-        Vp32f* sv = sumV->row(y);
-        Vp32f* ss = weightSum->row(y);
-        for (int x = 0; x < gridWidth_; ++x) {
-            float weight = w[x];
-            if (!(weight > 0.0f) || std::isnan(a[x]) || std::isnan(b[x]) || std::isnan(c[x]))
+    accumulateWeighted(&oy, &ou, &ov, &om, sumY, sumU, sumV, weightSum);
+    return 1;
+}
+
+void FrameEnhancer::accumulateWeighted(const Image32f* y, const Image32f* u, const Image32f* v,
+                                       const Image32f* weight, Image32f* sumY, Image32f* sumU, Image32f* sumV,
+                                       Image32f* weightSum)
+{
+    const Image32f* all[8] = {y, u, v, weight, sumY, sumU, sumV, weightSum};
+    for (const Image32f* p : all)
+        if (p->data == nullptr || !p->sameSize(weight->width, weight->height))
+            return;
+    for (int r = 0; r < weight->height; ++r) {
+        const Vp32f* a = y->row(r);
+        const Vp32f* b = u->row(r);
+        const Vp32f* c = v->row(r);
+        const Vp32f* w = weight->row(r);
+        Vp32f* sy = sumY->row(r);
+        Vp32f* su = sumU->row(r);
+        Vp32f* sv = sumV->row(r);
+        Vp32f* ss = weightSum->row(r);
+        for (int x = 0; x < weight->width; ++x) {
+            float k = w[x];
+            if (!(k > 0.0f) || std::isnan(a[x]) || std::isnan(b[x]) || std::isnan(c[x]))
                 continue;
-            if (weight > 1.0f)
-                weight = 1.0f;
-            sy[x] += a[x] * weight;
-            su[x] += b[x] * weight;
-            sv[x] += c[x] * weight;
-            ss[x] += weight;
+            if (k > 1.0f)
+                k = 1.0f;
+            sy[x] += a[x] * k;
+            su[x] += b[x] * k;
+            sv[x] += c[x] * k;
+            ss[x] += k;
         }
     }
-    return 1;
 }

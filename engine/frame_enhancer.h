@@ -54,6 +54,11 @@ public:
     // source keep their values. Returns 1.
     static int warpToOutputGrid(double scale, const MotionModel& model, const Image32f* source,
                                 Image32f* destination);
+    // sum += plane * weight for the three planes and weightSum += weight, at
+    // every pixel whose weight is above 0 and whose planes were written (not
+    // NaN); weights above 1 count as 1. All planes of one size.
+    static void accumulateWeighted(const Image32f* y, const Image32f* u, const Image32f* v, const Image32f* weight,
+                                   Image32f* sumY, Image32f* sumU, Image32f* sumV, Image32f* weightSum);
     // Type 14, centre (0, 0), no brightness offset, all coefficients 0.
     static void setIdentity(MotionModel& model);
 
