@@ -46,8 +46,8 @@ void blocked(const VpsFFTSpec_C_32fc* spec, float* data, int N) {
 }
 
 template <bool Fwd>
-void recursive(const VpsFFTSpec_C_32fc* spec, float* data, int n, int depth, float* work) {
-    const int s = FFTSplitTable_px[n];
+void recursive(const VpsFFTSpec_C_32fc* spec, float* data, int n, int depth, float* work, const int* split) {
+    const int s = split[n];
     const int d = n - s;
     const std::int64_t R = std::int64_t{1} << s;
     const std::int64_t C = std::int64_t{1} << d;
@@ -58,8 +58,8 @@ void recursive(const VpsFFTSpec_C_32fc* spec, float* data, int n, int depth, flo
         if (d <= kDirectLimitPx) {
             direct<Fwd>(row, static_cast<int>(C), spec->pTwdDirect);
             if (scaleFlag<Fwd>(spec)) FFTScale_px(spec->normFactor, row, static_cast<int>(2 * C));
-        } else if (FFTSplitTable_px[d] != 0) {
-            recursive<Fwd>(spec, row, d, depth + 1, work);
+        } else if (split[d] != 0) {
+            recursive<Fwd>(spec, row, d, depth + 1, work, split);
         } else {
             blocked<Fwd>(spec, row, static_cast<int>(C));
         }
@@ -102,9 +102,9 @@ void recursive(const VpsFFTSpec_C_32fc* spec, float* data, int n, int depth, flo
 }
 
 template <bool Fwd>
-void large(const VpsFFTSpec_C_32fc* spec, float* data, int order, float* work) {
-    if (FFTSplitTable_px[order] != 0) {
-        recursive<Fwd>(spec, data, order, 0, work);
+void large(const VpsFFTSpec_C_32fc* spec, float* data, int order, float* work, const int* split) {
+    if (split[order] != 0) {
+        recursive<Fwd>(spec, data, order, 0, work, split);
     } else {
         blocked<Fwd>(spec, data, 1 << order);
     }
@@ -113,20 +113,29 @@ void large(const VpsFFTSpec_C_32fc* spec, float* data, int order, float* work) {
 }  // namespace
 
 void FFTFwdLarge_px(const VpsFFTSpec_C_32fc* pSpec, float* data, int order, float* work) {
-    large<true>(pSpec, data, order, work);
+    large<true>(pSpec, data, order, work, FFTSplitTable_px);
 }
 void FFTInvLarge_px(const VpsFFTSpec_C_32fc* pSpec, float* data, int order, float* work) {
-    large<false>(pSpec, data, order, work);
+    large<false>(pSpec, data, order, work, FFTSplitTable_px);
 }
 void FFTFwdRecursive_px(const VpsFFTSpec_C_32fc* pSpec, float* data, int order, int depth, float* work) {
-    recursive<true>(pSpec, data, order, depth, work);
+    recursive<true>(pSpec, data, order, depth, work, FFTSplitTable_px);
 }
 void FFTInvRecursive_px(const VpsFFTSpec_C_32fc* pSpec, float* data, int order, int depth, float* work) {
-    recursive<false>(pSpec, data, order, depth, work);
+    recursive<false>(pSpec, data, order, depth, work, FFTSplitTable_px);
 }
 void FFTFwdBlocked_px(const VpsFFTSpec_C_32fc* pSpec, float* data, int N, float*) { blocked<true>(pSpec, data, N); }
 void FFTInvBlocked_px(const VpsFFTSpec_C_32fc* pSpec, float* data, int N, float*) {
     blocked<false>(pSpec, data, N);
+}
+
+void FFTLargeWithSplitTable_px(const VpsFFTSpec_C_32fc* pSpec, float* data, int order, float* work, bool forward,
+                                const int* splitTable) {
+    if (forward) {
+        large<true>(pSpec, data, order, work, splitTable);
+    } else {
+        large<false>(pSpec, data, order, work, splitTable);
+    }
 }
 
 void FFTCombinePass_px(float* data, int n, int blockLen, const float* pQuarter, int direction, int slice) {

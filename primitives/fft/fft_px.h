@@ -45,6 +45,11 @@ void FFTFwdRecursive_px(const VpsFFTSpec_C_32fc* pSpec, float* data, int order, 
 void FFTInvRecursive_px(const VpsFFTSpec_C_32fc* pSpec, float* data, int order, int depth, float* work);
 void FFTFwdBlocked_px(const VpsFFTSpec_C_32fc* pSpec, float* data, int N, float* work);
 void FFTInvBlocked_px(const VpsFFTSpec_C_32fc* pSpec, float* data, int N, float* work);
+// The large-order paths with another split table (the record's tables built
+// for that table); lets the decompositions of every depth be checked on
+// orders small enough for a test.
+void FFTLargeWithSplitTable_px(const VpsFFTSpec_C_32fc* pSpec, float* data, int order, float* work, bool forward,
+                               const int* splitTable);
 // Merges transformed blocks of blockLen points pairwise into one transform of
 // n points (direction: above 0 forward, else inverse); slice in floats.
 void FFTCombinePass_px(float* data, int n, int blockLen, const float* pQuarter, int direction, int slice);

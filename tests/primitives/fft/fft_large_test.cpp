@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "fft_reference.h"
+#include "primitives/core/memory.h"
+#include "primitives/fft/fft_internal.h"
 #include "primitives/fft/fft_px.h"
 #include "primitives/primitives.h"
 
@@ -84,6 +86,54 @@ TEST(FFT1DLarge, CallFormsGiveTheSameFloats) {
         std::vector<Vp8u> buf(bufSize + 16);
         ASSERT_EQ(vpsFFTInv_CToC_32fc_px(inPlace.data(), inPlace.data(), spec.p, buf.data() + 3), vpStsNoErr);
         EXPECT_EQ(inPlace, ref) << "order " << order;
+    }
+}
+
+// The px decompositions at every depth, on orders small enough for a test:
+// records built for split tables that cut early, run through the px large
+// path with the same tables. Order 16 cut at 2 three times reaches depth 2
+// with 4096-point blocked rows; order 15 cut 3 then 2 ends in direct rows.
+TEST(FFT1DLarge, DeepDecompositionsWithOtherSplitTables) {
+    struct Case {
+        int order;
+        std::vector<std::pair<int, int>> splits;
+        int depths;
+        bool blocked;
+    };
+    const Case cases[] = {
+        {16, {{16, 2}, {14, 2}, {12, 0}}, 2, true},
+        {16, {{16, 2}, {14, 2}, {12, 2}}, 3, false},
+        {15, {{15, 3}, {12, 2}}, 2, false},
+        {13, {{13, 2}, {11, 0}}, 1, true},
+    };
+    for (const Case& c : cases) {
+        int split[31] = {};
+        for (auto [n, s] : c.splits) split[n] = s;
+        FFTLevelLayout layout = FFTLayout_px;
+        layout.splitTable = split;
+        const int N = 1 << c.order;
+        for (int flag : {VP_FFT_DIV_INV_BY_N, VP_FFT_DIV_BY_SQRTN}) {
+            VpsFFTSpec_C_32fc* spec = nullptr;
+            ASSERT_EQ(FFTInitAllocFor(layout, &spec, c.order, flag, 1), vpStsNoErr);
+            for (int d = 0; d < 3; ++d) EXPECT_EQ(spec->pTwdMatrix[d] != nullptr, d < c.depths) << c.order;
+            EXPECT_EQ(spec->pTwdBlocked != nullptr, c.blocked);
+            std::vector<Vp8u> buf(spec->bufSize + 16);
+            float* work = reinterpret_cast<float*>(buf.data() + ((16 - reinterpret_cast<std::uintptr_t>(buf.data()) % 16) % 16));
+            const std::vector<float> x = fftref::randomSignal(N, 1000 + c.order);
+            const std::vector<cd> xc = fftref::toComplex(x.data(), N);
+            const double norm = fftref::norm2(x.data(), N);
+            for (bool fwd : {true, false}) {
+                std::vector<float> data(2 * static_cast<std::size_t>(N));
+                FFTBitReverseCopy_px(x.data(), data.data(), N, spec->pBitRev);
+                FFTLargeWithSplitTable_px(spec, data.data(), c.order, work, fwd, split);
+                const bool scaled = fwd ? spec->fwdScaleFlag : spec->invScaleFlag;
+                const double scale = !scaled ? 1.0 : flag == VP_FFT_DIV_BY_SQRTN ? 1.0 / std::sqrt(double(N)) : 1.0 / N;
+                EXPECT_LE(fftref::maxError(data.data(), fftref::fft(xc, fwd ? -1 : 1), scale),
+                          fftref::tolerance(N, norm, scale))
+                    << "order " << c.order << " depths " << c.depths << (fwd ? " forward" : " inverse");
+            }
+            destroyFFTSpec(spec);
+        }
     }
 }
 
