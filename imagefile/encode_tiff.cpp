@@ -147,16 +147,20 @@ bool RasterImageTiff::EncodePage(TIFF* tif, bool multiPage, std::int32_t page)
     if (bits == 1) {
         // Index 0 is written as white. The caller's image is brought into
         // that order: entries 0 and 1 exchanged and the pixel bits inverted
-        // (the padding of each row stays zero); the picture stays the same.
+        // (the bits and bytes after the last pixel of a row stay as they
+        // are); the picture stays the same.
         if (LumaDifference(PaletteEntry(0), PaletteEntry(1)) < 0) {
             const RasterColour first = PaletteEntry(0);
             PutPaletteEntry(0, PaletteEntry(1));
             PutPaletteEntry(1, first);
-            const std::size_t pixelBytes = (std::size_t{width} + 7) / 8;
+            const std::size_t fullBytes = width / 8;
+            const std::uint8_t lastMask = static_cast<std::uint8_t>(0xFF00 >> (width % 8));
             for (std::uint32_t y = 0; y < height; ++y) {
                 std::uint8_t* row = RowAddress(y);
-                for (std::size_t i = 0; i < pixelBytes; ++i)
+                for (std::size_t i = 0; i < fullBytes; ++i)
                     row[i] = static_cast<std::uint8_t>(~row[i]);
+                if (lastMask)
+                    row[fullBytes] ^= lastMask;
             }
         }
         photometric = PHOTOMETRIC_MINISWHITE;

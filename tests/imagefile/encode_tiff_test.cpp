@@ -297,9 +297,11 @@ TEST(TiffEncoder, OneBitIsWrittenWhiteIsZeroWithGroup4)
         for (std::uint32_t x = 0; x < 37; ++x)
             after.push_back(image.ColourAt(x, y, false).red);
     EXPECT_EQ(after, picture);
-    for (std::uint32_t y = 0; y < 11; ++y)
+    for (std::uint32_t y = 0; y < 11; ++y) {
+        EXPECT_EQ(image.RowAddress(y)[4] & 0x07, 0);   // bits after the 37th pixel
         for (std::uint32_t i = 5; i < image.info.rowBytes; ++i)
             EXPECT_EQ(image.RowAddress(y)[i], 0);
+    }
     // The file's bits are the image's bits (1 = black); compare the pixels.
     const Bytes stored = StoredRowsTopDown(image, 5);
     for (std::uint32_t r = 0; r < 11; ++r)
