@@ -7,22 +7,33 @@ using vp_px::rowAt;
 
 namespace {
 
-// Saturates to 0..255, then rounds to nearest with ties to even.
-inline Vp8u nearestByte(Vp32f x) {
-    if (x >= 255.0f) return 255;
-    if (!(x > 0.0f)) return 0;  // zero, negative or NaN
-    const double t = static_cast<double>(x) + 0.5;  // exact for floats below 255
-    int e = static_cast<int>(t);
-    if ((e & 1) && e == t) --e;  // a tie goes to the even neighbour
-    return static_cast<Vp8u>(e);
+// Saturates to 0..255: values at or above 255 give 255; zero, negative values
+// and NaN give 0.
+inline Vp32f saturated(Vp32f x) { return x >= 255.0f ? 255.0f : (x > 0.0f ? x : 0.0f); }
+
+// Rounds saturated values to nearest with ties to even, whatever the
+// processor's rounding mode: e = integer part of c + 0.5 (exact for
+// 0 <= c <= 255), one less when that is odd and was a tie. The saturation
+// runs as a pass of its own over a short run, which keeps both loops free of
+// branches, so the compiler vectorises them.
+void nearestBytes(const Vp32f* src, Vp8u* dst, int width) {
+    constexpr int kRun = 256;
+    Vp32f halfUp[kRun];
+    for (int start = 0; start < width; start += kRun) {
+        const int n = width - start < kRun ? width - start : kRun;
+        for (int x = 0; x < n; ++x) halfUp[x] = saturated(src[start + x]);
+        for (int x = 0; x < n; ++x) halfUp[x] += 0.5f;
+        for (int x = 0; x < n; ++x) {
+            const Vp32f t = halfUp[x];
+            const int e = static_cast<int>(t);
+            const int tie = static_cast<Vp32f>(e) == t ? 1 : 0;
+            dst[start + x] = static_cast<Vp8u>(e - (e & tie));
+        }
+    }
 }
 
-// Saturates to 0..255, then truncates toward zero.
-inline Vp8u truncatedByte(Vp32f x) {
-    if (x >= 255.0f) return 255;
-    if (!(x > 0.0f)) return 0;
-    return static_cast<Vp8u>(static_cast<int>(x));
-}
+// Saturates, then truncates toward zero.
+inline Vp8u truncatedByte(Vp32f x) { return static_cast<Vp8u>(static_cast<int>(saturated(x))); }
 
 }  // namespace
 
@@ -47,7 +58,7 @@ VpStatus vpiConvert_32f8u_C1R_px(const Vp32f* pSrc, int srcStep, Vp8u* pDst, int
         const Vp32f* s = rowAt(pSrc, srcStep, y);
         Vp8u* d = rowAt(pDst, dstStep, y);
         if (roundMode == vpRndNear)
-            for (int x = 0; x < roiSize.width; ++x) d[x] = nearestByte(s[x]);
+            nearestBytes(s, d, roiSize.width);
         else
             for (int x = 0; x < roiSize.width; ++x) d[x] = truncatedByte(s[x]);
     }

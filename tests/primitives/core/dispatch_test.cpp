@@ -246,6 +246,18 @@ TEST(LevelSelection, ARecordWithoutAnyVariantShowsTheMessageOnce) {
     EXPECT_EQ(fakeSlots[1], nullptr);
 }
 
+TEST(LevelSelection, TheDefaultReporterWritesToStandardError) {
+    report::setErrorReporter(nullptr);
+    InjectedCpu cpu(referenceCpu(6, kMmx));
+    FakeTable t;
+    t.records[0].px = nullptr;
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(SelectVpLevelOver(t.records, 3), 0);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Set VP library error"), std::string::npos);
+    EXPECT_NE(err.find(" No VP matching to examined CPU was found during the Waterfall procedure"), std::string::npos);
+}
+
 TEST(LevelSelection, AnEmptyTableFails) {
     CapturedReports reports;
     FakeTable t;
