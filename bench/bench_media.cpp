@@ -3,10 +3,9 @@
 // seek until the frame is delivered, and sequential decoding per frame.
 #include <benchmark/benchmark.h>
 
-#include <condition_variable>
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
 #include <random>
 #include <string>
 
@@ -59,7 +58,7 @@ class CountingCallback : public media::FrameCallback {
     ++frames;
     return media::kOk;
   }
-  long frames = 0;
+  std::atomic<long> frames{0};
 };
 
 bool build(media::MediaGraph& graph, media::FrameCallback* cb, const std::string& path) {
@@ -77,8 +76,8 @@ void BM_Open(benchmark::State& state) {
     return;
   }
   for (auto _ : state) {
+    CountingCallback cb;  // outlives the graph's streaming thread
     media::MediaGraph graph;
-    CountingCallback cb;
     if (!build(graph, &cb, path)) state.SkipWithError("open failed");
   }
 }
@@ -89,8 +88,8 @@ void BM_RandomSeek(benchmark::State& state) {
     state.SkipWithError("no encoder");
     return;
   }
+  CountingCallback cb;  // outlives the graph's streaming thread
   media::MediaGraph graph;
-  CountingCallback cb;
   if (!build(graph, &cb, path)) {
     state.SkipWithError("open failed");
     return;
@@ -111,8 +110,8 @@ void BM_SequentialDecodePerFrame(benchmark::State& state) {
     state.SkipWithError("no encoder");
     return;
   }
+  CountingCallback cb;  // outlives the graph's streaming thread
   media::MediaGraph graph;
-  CountingCallback cb;
   if (!build(graph, &cb, path)) {
     state.SkipWithError("open failed");
     return;

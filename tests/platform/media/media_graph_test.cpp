@@ -32,10 +32,12 @@ VideoSpec makeSpec(const char* container, const char* codec, int bFrames, bool l
 
 // A built graph over one video with a recording callback.
 struct Built {
-  MediaGraph graph;
+  // Declared before the graph: the streaming thread uses them until the
+  // graph is destroyed.
   std::unique_ptr<RecordingCallback> callback;
-  media::VideoFormat format;
   std::atomic<int> notifications{0};
+  media::VideoFormat format;
+  MediaGraph graph;
 
   bool build(const std::string& path) {
     if (media::Failed(graph.Load(path)) || media::Failed(graph.Connect()) ||
@@ -196,12 +198,12 @@ TEST(MediaGraph, PauseStopsDeliveryAndRunGoesOn) {
 
 TEST(MediaGraph, MediaTimeFormatCountsHundredNanoseconds) {
   const std::string path = mediatest::videoFor(makeSpec("mkv", "ffv1", 0, true));
+  RecordingCallback cb(96, 64);
   MediaGraph graph;
   ASSERT_EQ(graph.Load(path), media::kOk);
   ASSERT_EQ(graph.Connect(), media::kOk);
   media::VideoFormat format;
   ASSERT_EQ(graph.GetConnectedMediaType(&format), media::kOk);
-  RecordingCallback cb(format.width, format.height);
   graph.SetCallback(&cb);
   ASSERT_EQ(graph.Render(), media::kOk);
   std::int64_t duration = 0;
