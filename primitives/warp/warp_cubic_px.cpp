@@ -12,30 +12,32 @@ constexpr double kSixth = 1.0 / 6.0;
 constexpr double kMinusThird = -1.0 / 3.0;
 constexpr double kHalf = 0.5;
 
-// Lagrange weights of the nodes -1, 0, 1, 2 at the float fractions fx and fy,
-// every operation in double, in this order:
+// Lagrange weights of the nodes -1, 0, 1, 2 at the fraction f (a float widened
+// to double), every operation in double, in this order:
 //   w0 = ((-1/6*f)*f)*f + (1/2*f)*f, then + (-1/3)*f
 //   w1 = ((1/2*f)*f)*f + 1, then - f*f, then + (-1/2)*f
 //   w2 = (1/2*f)*f + ((-1/2*f)*f)*f, then + f
 //   w3 = ((1/6*f)*f)*f + (-1/6)*f
-// The two fractions are laid out lane by lane so that the compiler can compute
-// both in one vector register.
+// A product by -c is the negated product by c and x + (-y) is x - y, so the
+// shared products are formed once without changing a single bit.
+inline void cubicWeights(double f, double& w0, double& w1, double& w2, double& w3) {
+    const double halfF = kHalf * f;               // 1/2*f; (-1/2)*f is its negation
+    const double half2 = halfF * f;               // (1/2*f)*f
+    const double half3 = half2 * f;               // ((1/2*f)*f)*f; ((-1/2*f)*f)*f is its negation
+    const double sixthF = kSixth * f;             // 1/6*f; (-1/6)*f is its negation
+    const double sixth3 = (sixthF * f) * f;       // ((1/6*f)*f)*f; with -1/6 its negation
+    w0 = (half2 - sixth3) + kMinusThird * f;
+    w1 = ((half3 + 1.0) - f * f) - halfF;
+    w2 = (half2 - half3) + f;
+    w3 = sixth3 - sixthF;
+}
+
+// The weights of the two fractions of one pixel, laid out lane by lane so that
+// the compiler can compute both in one vector register.
 inline void cubicWeightPair(float fx, float fy, double wx[4], double wy[4]) {
     const double f[2] = {fx, fy};
     double w[4][2];
-    // A product by -c is the negated product by c and x + (-y) is x - y, so the
-    // shared products are formed once without changing a single bit.
-    for (int l = 0; l < 2; ++l) {
-        const double halfF = kHalf * f[l];       // 1/2*f; (-1/2)*f is its negation
-        const double half2 = halfF * f[l];       // (1/2*f)*f
-        const double half3 = half2 * f[l];       // ((1/2*f)*f)*f; ((-1/2*f)*f)*f is its negation
-        const double sixthF = kSixth * f[l];     // 1/6*f; (-1/6)*f is its negation
-        const double sixth3 = (sixthF * f[l]) * f[l];  // ((1/6*f)*f)*f; with -1/6 its negation
-        w[0][l] = (half2 - sixth3) + kMinusThird * f[l];
-        w[1][l] = ((half3 + 1.0) - f[l] * f[l]) - halfF;
-        w[2][l] = (half2 - half3) + f[l];
-        w[3][l] = sixth3 - sixthF;
-    }
+    for (int l = 0; l < 2; ++l) cubicWeights(f[l], w[0][l], w[1][l], w[2][l], w[3][l]);
     for (int k = 0; k < 4; ++k) {
         wx[k] = w[k][0];
         wy[k] = w[k][1];
@@ -127,6 +129,40 @@ inline int cubicPlace(double v, int maxIndex, float& frac) {
     return first;
 }
 
+// One span of a one-channel row, the engine's road, in chunks of pixels: first
+// the points and fractions of the chunk (one after the other, as the source
+// point advances), then the weights of all its fractions in one loop the
+// compiler can vectorize, then the sums. Every value is the one the
+// pixel-by-pixel path computes. sx and sy advance past the span.
+template <typename T>
+void cubicSpanOneChannel(const unsigned char* src, int srcStep, unsigned char* dstRow, WarpRowSpan span,
+                         const WarpInverseCoeffs& c, int srcMaxX, int srcMaxY, double& sx, double& sy) {
+    constexpr int kChunk = 32;
+    constexpr std::ptrdiff_t e = sizeof(T);
+    for (int x = span.xBegin; x <= span.xEnd; x += kChunk) {
+        const int n = span.xEnd - x + 1 < kChunk ? span.xEnd - x + 1 : kChunk;
+        float f[2][kChunk];
+        const unsigned char* nbhd[kChunk];
+        for (int p = 0; p < n; ++p) {
+            const int x0 = cubicPlace(sx, srcMaxX, f[0][p]);
+            const int y0 = cubicPlace(sy, srcMaxY, f[1][p]);
+            nbhd[p] = src + WarpOffset(y0, srcStep, x0, static_cast<int>(e));
+            sx += c.c0;
+            sy += c.c3;
+        }
+        // The loop below always runs over the whole chunk.
+        for (int p = n; p < kChunk; ++p) f[0][p] = f[1][p] = 0.0f;
+        double w[2][4][kChunk];
+        for (int a = 0; a < 2; ++a)
+            for (int p = 0; p < kChunk; ++p) cubicWeights(f[a][p], w[a][0][p], w[a][1][p], w[a][2][p], w[a][3][p]);
+        for (int p = 0; p < n; ++p) {
+            const double wx[4] = {w[0][0][p], w[0][1][p], w[0][2][p], w[0][3][p]};
+            const double wy[4] = {w[1][0][p], w[1][1][p], w[1][2][p], w[1][3][p]};
+            storeCubic<T>(dstRow + static_cast<std::ptrdiff_t>(x + p) * e, cubicSum<T>(nbhd[p], srcStep, e, wx, wy));
+        }
+    }
+}
+
 template <typename T, int Stride, int Channels, int Planes>
 void warpCubicRows(const void* pSrc, void* pDst, int srcStep, int dstStep, int firstRow, int lastRow,
                    const WarpRowSpan* pSpans, const WarpInverseCoeffs* pCoeffs, int srcMaxX, int srcMaxY) {
@@ -148,7 +184,13 @@ void warpCubicRows(const void* pSrc, void* pDst, int srcStep, int dstStep, int f
         if (span.xEnd >= span.xBegin) {
             double sx = span.xBegin * c.c0 + bx;
             double sy = span.xBegin * c.c3 + by;
-            for (int x = span.xBegin; x <= span.xEnd; ++x) {
+            int x = span.xBegin;
+            if constexpr (!Planes && Stride == 1 && Channels == 1) {
+                cubicSpanOneChannel<T>(static_cast<const unsigned char*>(pSrc), srcStep, dstRow, span, c, srcMaxX,
+                                       srcMaxY, sx, sy);
+                x = span.xEnd + 1;
+            }
+            for (; x <= span.xEnd; ++x) {
                 float fx, fy;
                 const int x0 = cubicPlace(sx, srcMaxX, fx);
                 const int y0 = cubicPlace(sy, srcMaxY, fy);
