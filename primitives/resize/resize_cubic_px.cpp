@@ -53,27 +53,57 @@ inline double cubicV(const CubicFactors& f, double a, double b, double c, double
 }
 
 // Conversion of a vertical result to 8u or 16u: truncate v + 1e-7 toward zero
-// and clamp to the element range.
+// and clamp to the element range. Written without branches so that blocks of
+// values convert together; the results of finite integer samples are never NaN.
 template <class T, int Max>
-inline T toInteger(double v) {
-    const double x = v + 1e-7;
-    if (!(x >= 0.0)) return 0;  // negative values (and a NaN that cannot arise from integer samples)
-    if (x >= static_cast<double>(Max)) return static_cast<T>(Max);
-    return static_cast<T>(static_cast<int>(x));
+inline int toIntegerValue(double v) {
+    double x = v + 1e-7;
+    x = x < 0.0 ? 0.0 : x;
+    x = x > static_cast<double>(Max) ? static_cast<double>(Max) : x;
+    return static_cast<int>(x);
 }
 
-inline Vp8u convert(double v, Vp8u*) { return toInteger<Vp8u, 255>(v); }
-inline Vp16u convert(double v, Vp16u*) { return toInteger<Vp16u, 65535>(v); }
-inline Vp32f convert(double v, Vp32f*) { return static_cast<Vp32f>(v); }
+// A vertical result on its way to the destination type: the integer value for
+// 8u and 16u, the float for 32f.
+inline int converted(double v, Vp8u*) { return toIntegerValue<Vp8u, 255>(v); }
+inline int converted(double v, Vp16u*) { return toIntegerValue<Vp16u, 65535>(v); }
+inline float converted(double v, Vp32f*) { return static_cast<float>(v); }
+
+template <class T>
+using ConvertedType = decltype(converted(0.0, static_cast<T*>(nullptr)));
+
+template <class T>
+inline void store(T* out, double v) {
+    *out = static_cast<T>(converted(v, static_cast<T*>(nullptr)));
+}
+
+// Values handled per block: the samples of a block are gathered into local
+// arrays first, so that the arithmetic runs over contiguous data. The results
+// are those of the value-by-value loop.
+constexpr int kBlock = 8;
 
 // ---- horizontal passes ------------------------------------------------------
 
 template <class T>
 void cubicH1(const T* srcRow, int width, const int* colOffsets, const float* colWeights, float* ringRow) {
-    for (int j = 0; j < width; ++j) {
+    int j = 0;
+    for (; j + kBlock <= width; j += kBlock) {
+        double a[kBlock], b[kBlock], c[kBlock], d[kBlock], t[kBlock];
+        for (int k = 0; k < kBlock; ++k) {
+            const T* s = srcRow + colOffsets[j + k];
+            a[k] = s[-1];
+            b[k] = s[0];
+            c[k] = s[1];
+            d[k] = s[2];
+            t[k] = colWeights[j + k];
+        }
+        for (int k = 0; k < kBlock; ++k) {
+            ringRow[j + k] = static_cast<float>(cubicH(horizontalFactors(t[k]), a[k], b[k], c[k], d[k]));
+        }
+    }
+    for (; j < width; ++j) {
         const T* s = srcRow + colOffsets[j];
-        const CubicFactors f = horizontalFactors(colWeights[j]);
-        ringRow[j] = static_cast<float>(cubicH(f, s[-1], s[0], s[1], s[2]));
+        ringRow[j] = static_cast<float>(cubicH(horizontalFactors(colWeights[j]), s[-1], s[0], s[1], s[2]));
     }
 }
 
@@ -81,7 +111,28 @@ void cubicH1(const T* srcRow, int width, const int* colOffsets, const float* col
 template <class T, int K>
 void cubicHK(const T* srcRow, int width, int stride, const int* colOffsets, const float* colWeights,
              float* ringRow) {
-    for (int j = 0; j < width; ++j) {
+    constexpr int kPixels = 4;
+    constexpr int kValues = kPixels * K;
+    int j = 0;
+    for (; j + kPixels <= width; j += kPixels) {
+        double a[kValues], b[kValues], c[kValues], d[kValues], t[kValues];
+        for (int q = 0; q < kPixels; ++q) {
+            const T* s = srcRow + colOffsets[j + q];
+            const double tq = colWeights[j + q];
+            for (int k = 0; k < K; ++k) {
+                a[q * K + k] = s[k - stride];
+                b[q * K + k] = s[k];
+                c[q * K + k] = s[k + stride];
+                d[q * K + k] = s[k + 2 * stride];
+                t[q * K + k] = tq;
+            }
+        }
+        float* out = ringRow + static_cast<std::ptrdiff_t>(K) * j;
+        for (int v = 0; v < kValues; ++v) {
+            out[v] = static_cast<float>(cubicH(horizontalFactors(t[v]), a[v], b[v], c[v], d[v]));
+        }
+    }
+    for (; j < width; ++j) {
         const T* s = srcRow + colOffsets[j];
         const CubicFactors f = horizontalFactors(colWeights[j]);
         for (int k = 0; k < K; ++k) {
@@ -97,9 +148,15 @@ template <class T>
 void cubicVFull(T* dstRow, int count, float t, const float* r0, const float* r1, const float* r2,
                 const float* r3) {
     const CubicFactors f = verticalFactors(t);
-    for (int v = 0; v < count; ++v) {
-        dstRow[v] = convert(cubicV(f, r0[v], r1[v], r2[v], r3[v]), static_cast<T*>(nullptr));
+    int v = 0;
+    for (; v + kBlock <= count; v += kBlock) {
+        ConvertedType<T> value[kBlock];
+        for (int k = 0; k < kBlock; ++k) {
+            value[k] = converted(cubicV(f, r0[v + k], r1[v + k], r2[v + k], r3[v + k]), static_cast<T*>(nullptr));
+        }
+        for (int k = 0; k < kBlock; ++k) dstRow[v + k] = static_cast<T>(value[k]);
     }
+    for (; v < count; ++v) store(dstRow + v, cubicV(f, r0[v], r1[v], r2[v], r3[v]));
 }
 
 template <class T>
@@ -109,7 +166,7 @@ void cubicVAC4(T* dstRow, int width, float t, const float* r0, const float* r1, 
     for (int j = 0; j < width; ++j) {
         for (int k = 0; k < 3; ++k) {
             const int v = 3 * j + k;
-            dstRow[4 * j + k] = convert(cubicV(f, r0[v], r1[v], r2[v], r3[v]), static_cast<T*>(nullptr));
+            store(dstRow + 4 * j + k, cubicV(f, r0[v], r1[v], r2[v], r3[v]));
         }
     }
 }

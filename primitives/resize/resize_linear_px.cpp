@@ -13,9 +13,33 @@ namespace {
 // d is the element distance between the two samples, K the channels written per
 // destination pixel (packed without gaps in the ring row).
 
+// Pixels handled per block: the samples of a block are gathered into local
+// arrays first, so that the arithmetic runs over contiguous data. The results
+// are those of the pixel-by-pixel loop.
+constexpr int kBlockPixels = 8;
+
 template <int K>
 void linearH8u(const Vp8u* src, int count, int d, const int* colOffsets, const Vp16u* colWeights, Vp16s* out) {
-    for (int j = 0; j < count; ++j) {
+    constexpr int kValues = kBlockPixels * K;
+    int j = 0;
+    for (; j + kBlockPixels <= count; j += kBlockPixels) {
+        // Samples and Q14 weights fit 16 bits; their products are formed in 32.
+        Vp16s s0[kValues], s1[kValues], w0[kValues], w1[kValues];
+        for (int q = 0; q < kBlockPixels; ++q) {
+            const Vp8u* s = src + colOffsets[j + q];
+            for (int c = 0; c < K; ++c) {
+                s0[q * K + c] = s[c];
+                s1[q * K + c] = s[d + c];
+                w0[q * K + c] = static_cast<Vp16s>(colWeights[2 * (j + q)]);
+                w1[q * K + c] = static_cast<Vp16s>(colWeights[2 * (j + q) + 1]);
+            }
+        }
+        Vp16s* o = out + static_cast<std::ptrdiff_t>(K) * j;
+        for (int v = 0; v < kValues; ++v) {
+            o[v] = static_cast<Vp16s>((static_cast<int>(s0[v]) * w0[v] + static_cast<int>(s1[v]) * w1[v] + 128) >> 8);
+        }
+    }
+    for (; j < count; ++j) {
         const Vp8u* s = src + colOffsets[j];
         const int w0 = colWeights[2 * j];
         const int w1 = colWeights[2 * j + 1];
@@ -132,7 +156,18 @@ void ResizeLinearH_32f_C4_px(const Vp32f* src, int count, const int* colOffsets,
 }
 
 void ResizeLinearV_8u_px(Vp8u* dst, int count, int a, const Vp16s* upper, const Vp16s* lower) {
-    for (int v = 0; v < count; ++v) dst[v] = linearV8u(a, upper[v], lower[v]);
+    // Weights (at most 16384) and ring values fit 16 bits; products are formed in 32.
+    const Vp16s wu = static_cast<Vp16s>(16384 - a);
+    const Vp16s wl = static_cast<Vp16s>(a);
+    int v = 0;
+    for (; v + 16 <= count; v += 16) {
+        int value[16];
+        for (int k = 0; k < 16; ++k) {
+            value[k] = (static_cast<int>(wu) * upper[v + k] + static_cast<int>(wl) * lower[v + k] + 524288) >> 20;
+        }
+        for (int k = 0; k < 16; ++k) dst[v + k] = static_cast<Vp8u>(value[k]);
+    }
+    for (; v < count; ++v) dst[v] = linearV8u(a, upper[v], lower[v]);
 }
 void ResizeLinearV_16u_px(Vp16u* dst, int count, int a, const Vp16u* upper, const Vp16u* lower) {
     for (int v = 0; v < count; ++v) dst[v] = linearV16u(a, upper[v], lower[v]);
