@@ -253,6 +253,51 @@ TEST(FrameEnhancer, MissingFramesAreSkipped)
     EXPECT_EQ(none.accumY->row(20)[20], 0.0f);
 }
 
+// Grid pixels that a frame's warp did not reach (left NaN) and weights
+// outside 0..1 do not disturb the sums.
+TEST(FrameEnhancer, WeightedAccumulation)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    struct Case {
+        float plane, weight;
+        float sum, weightSum;
+    };
+    const Case cases[] = {
+        {100.0f, 0.5f, 60.0f, 1.5f}, {100.0f, 0.0f, 10.0f, 1.0f}, {100.0f, -0.2f, 10.0f, 1.0f},
+        {100.0f, 1.3f, 110.0f, 2.0f}, {nan, 0.8f, 10.0f, 1.0f},   {100.0f, nan, 10.0f, 1.0f},
+    };
+    for (const Case& c : cases) {
+        Image32f p[4], sums[4];
+        for (int k = 0; k < 4; ++k) {
+            p[k].allocate(3, 2);
+            sums[k].allocate(3, 2);
+            setImageValue(k == 3 ? c.weight : c.plane, &p[k]);
+            setImageValue(k == 3 ? 1.0f : 10.0f, &sums[k]);
+        }
+        FrameEnhancer::accumulateWeighted(&p[0], &p[1], &p[2], &p[3], &sums[0], &sums[1], &sums[2], &sums[3]);
+        for (int k = 0; k < 3; ++k)
+            EXPECT_FLOAT_EQ(sums[k].row(1)[2], c.sum) << c.plane << " " << c.weight;
+        EXPECT_FLOAT_EQ(sums[3].row(1)[2], c.weightSum) << c.plane << " " << c.weight;
+    }
+}
+
+// An interlaced frame of odd height loses its last line; the registration
+// sees planes of the fields' lines only.
+TEST(FrameEnhancer, InterlacedOddHeight)
+{
+    const synthetic::SequenceSpec spec = smallSpec(48, 41);
+    FrameEnhancer e(48, 41, 3, 1, 2.0);
+    storeRun(e, spec);
+    e.lumaNoiseMode = 0;
+    e.estimateNoise(1);
+    e.run();
+    EXPECT_EQ(e.accumY->height, 82);
+    for (int y = 0; y < 78; ++y)
+        for (int x = 0; x < 94; ++x)
+            ASSERT_TRUE(std::isfinite(e.accumY->row(y)[x]));
+    EXPECT_NEAR(e.accumY->row(40)[48], e.frameStore->yPlanes[1]->row(20)[24], 40.0f);
+}
+
 // Counts allocations, and fails every one after the first `g_allowed`.
 int g_allowed = 0;
 int g_taken = 0;
