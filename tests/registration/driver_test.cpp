@@ -194,6 +194,48 @@ TEST(RegisterPyramid, WholePixelTranslationForSeveralTypes) {
     }
 }
 
+TEST(RegisterPyramid, TiedTypeKeepsItsTies) {
+    // Type 4: column shift and isotropic scale only; c1 stays exactly 0.
+    const regtest::Affine motion = regtest::Affine::rotationScale(0.0, 1.01, 64.0, 0.0, 1.5, 0.0);
+    PyramidPair pair(96, 128, 4, motion);
+    const int32_t rect[4] = {0, 0, 128, 96};
+    RegistrationModel m = modelOfType(4);
+    double finalScale = 8.0;
+    int bounds[3];
+    ASSERT_TRUE(registerPyramid(pair.params(rect), m, finalScale, bounds));
+    EXPECT_EQ(m.c[1], 0.0);
+    EXPECT_EQ(m.c[3], 0.0);
+    EXPECT_EQ(m.c[4], 0.0);
+    EXPECT_EQ(m.c[2], m.c[5]);
+    EXPECT_NEAR(m.c[2], 0.01, 1e-3);
+    EXPECT_NEAR(m.c[0], motion.c[0], 0.1);
+}
+
+TEST(RegisterPyramid, StartModesFromTheCallersModel) {
+    // Modes 1 to 8 start from (or next to) the caller's model; +10 keeps the
+    // final type from the start.
+    regtest::Affine shift;
+    shift.c[0] = 3.0;
+    shift.c[1] = -2.0;
+    PyramidPair pair(96, 128, 4, shift);
+    const int32_t rect[4] = {0, 0, 128, 96};
+    for (int mode : {1, 2, 3, 4, 5, 6, 7, 8, 10, 13, 107}) {
+        SCOPED_TRACE(mode);
+        RegistrationModel m = modelOfType(14);
+        m.c[0] = 2.5;
+        m.c[1] = -1.5;
+        m.usedFraction = 0.9;
+        double finalScale = 8.0;
+        int bounds[3];
+        PyramidRegistrationParams p = pair.params(rect);
+        p.mode = mode;
+        ASSERT_TRUE(registerPyramid(p, m, finalScale, bounds));
+        EXPECT_NEAR(m.c[0], 3.0, 0.05);
+        EXPECT_NEAR(m.c[1], -2.0, 0.05);
+        for (int k = 2; k < 6; ++k) EXPECT_NEAR(m.c[k], 0.0, 2e-3);
+    }
+}
+
 TEST(RegisterPyramid, OneLevelPyramidAndBadBounds) {
     regtest::Affine shift;
     shift.c[0] = 0.75;
