@@ -320,6 +320,29 @@ TEST(DispatchTable, LevelsNotBuiltYetAreNullColumns) {
     FAIL() << "vpiCopy_8u_C1R is not in the table";
 }
 
+TEST(DispatchTable, HoldsAll48EntriesInSlotOrder) {
+    EXPECT_EQ(DispatchEntryCount, 48);
+    // Distinct slots and distinct px variants, one per entry.
+    for (int i = 0; i < DispatchEntryCount; ++i)
+        for (int j = i + 1; j < DispatchEntryCount; ++j) {
+            EXPECT_NE(DispatchTable[i].slot, DispatchTable[j].slot) << i << " " << j;
+            EXPECT_NE(DispatchTable[i].px, DispatchTable[j].px) << i << " " << j;
+        }
+    // Spot checks of the order: first, last and a few in between.
+    EXPECT_EQ(DispatchTable[0].px, reinterpret_cast<VpAnyFunction>(&vpsGetLibVersion_px));
+    EXPECT_EQ(DispatchTable[9].px, reinterpret_cast<VpAnyFunction>(&vpiCopy_8u_C1R_px));
+    EXPECT_EQ(DispatchTable[25].px, reinterpret_cast<VpAnyFunction>(&vpiFree_px));
+    EXPECT_EQ(DispatchTable[27].px, reinterpret_cast<VpAnyFunction>(&vpiMalloc_8u_C1_px));
+    EXPECT_EQ(DispatchTable[46].px, reinterpret_cast<VpAnyFunction>(&vpiYUVToRGB_8u_P3C3R_px));
+    EXPECT_EQ(DispatchTable[47].px, reinterpret_cast<VpAnyFunction>(&vpiWarpAffine_32f_C1R_px));
+    // The allocators do not depend on the level: their records are complete.
+    for (int i : {0, 25, 27}) {
+        EXPECT_NE(DispatchTable[i].a6, nullptr);
+        EXPECT_NE(DispatchTable[i].w7, nullptr);
+        EXPECT_NE(DispatchTable[i].t7, nullptr);
+    }
+}
+
 TEST(DispatchTable, ForwardersCallThroughTheSlot) {
     ASSERT_EQ(FillDispatchSlots(vpLevelPx), 1);
     EXPECT_EQ(vpsGetLibVersion(), vpsGetLibVersion_px());
