@@ -115,7 +115,8 @@ public:
     // size, no row gaps); only pixels whose mask byte equals key take part.
     // model: in, its type, offset flag and centre (centre (-1, -1) means the
     // centroid of the key pixels); out, on true, the estimated coefficients.
-    // On false the coefficients are left as they were.
+    // On false the coefficients are left as they were (a centre of (-1, -1)
+    // is replaced by the centroid even then).
     bool estimate(const ImagePyramid& current, const ImagePyramid& reference,
                   const uint8_t* mask, uint8_t key, MotionModel& model);
     // As estimate, with the mask already widened to 16-bit samples.
