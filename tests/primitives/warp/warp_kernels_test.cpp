@@ -309,6 +309,49 @@ TEST(WarpCubic, FloatRowKernelFollowsTheDoubleArithmeticBitForBit) {
     }
 }
 
+// One-channel rows of every length from 1 to 70 (the one-channel kernels work
+// in chunks), at every depth and at misaligned addresses, against the pixel
+// kernels called pixel by pixel with the literal placement.
+template <typename T>
+void checkRowsAgainstPixelKernel(WarpRowKernel rowKernel,
+                                 void (*pixelKernel)(const T*, int, int, T*, int, float, float)) {
+    const int w = 29, h = 11;
+    const int srcStep = w * static_cast<int>(sizeof(T)) + 1;  // odd step
+    std::vector<unsigned char> srcBytes(static_cast<size_t>(srcStep) * h + 1);
+    std::mt19937 rng(11);
+    for (auto& b : srcBytes) b = static_cast<unsigned char>(rng() & 0x3F);  // finite floats, small integers
+    const unsigned char* src = srcBytes.data() + 1;                          // misaligned
+    const WarpInverseCoeffs c{0.3713, 0.011, -0.7, 0.0291, 0.13, 0.4};
+    auto place = [](double v, int maxIndex, float& f) {
+        const int n = static_cast<int>(v + 1e-7);
+        const int first = n >= maxIndex - 1 ? maxIndex - 3 : (n <= 0 ? 0 : n - 1);
+        f = static_cast<float>((v + (-1.0)) - first);
+        return first;
+    };
+    for (int len = 1; len <= 70; ++len) {
+        std::vector<unsigned char> out(len * sizeof(T) + 1, 0xEE), ref(len * sizeof(T), 0xEE);
+        const WarpRowSpan span{0, len - 1};
+        rowKernel(src, out.data() + 1, srcStep, 0, 3, 3, &span, &c, w - 1, h - 1, nullptr);
+        double sx = 0 * c.c0 + (3 * c.c1 + c.c2), sy = 0 * c.c3 + (3 * c.c4 + c.c5);
+        for (int x = 0; x < len; ++x) {
+            float fx, fy;
+            const int x0 = place(sx, w - 1, fx), y0 = place(sy, h - 1, fy);
+            T v;
+            pixelKernel(reinterpret_cast<const T*>(src + y0 * srcStep + x0 * sizeof(T)), srcStep, 1, &v, 1, fx, fy);
+            std::memcpy(&ref[x * sizeof(T)], &v, sizeof(T));
+            sx += c.c0;
+            sy += c.c3;
+        }
+        ASSERT_EQ(0, std::memcmp(ref.data(), out.data() + 1, ref.size())) << "length " << len;
+    }
+}
+
+TEST(WarpCubic, OneChannelRowsOfEveryLengthMatchThePixelKernel) {
+    checkRowsAgainstPixelKernel<Vp8u>(WarpCubic_8u_C1_px, WarpCubicPixelKernel_8u_px);
+    checkRowsAgainstPixelKernel<Vp16u>(WarpCubic_16u_C1_px, WarpCubicPixelKernel_16u_px);
+    checkRowsAgainstPixelKernel<Vp32f>(WarpCubic_32f_C1_px, WarpCubicPixelKernel_32f_px);
+}
+
 // ---- every depth and layout against the one-channel kernels ----
 
 struct Format {
