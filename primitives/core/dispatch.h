@@ -10,6 +10,10 @@
 #include "primitives/core/cpu.h"
 #include "primitives/core/vp_types.h"
 
+// The slots themselves (vp_slot::<entry name> in dispatch_table.cpp) are each
+// a function pointer of their entry's own type, so a forwarding function needs
+// no conversion.
+
 // Any variant, as the table stores it; converted back to the entry's own
 // function type before it is called.
 typedef void (*VpAnyFunction)();
