@@ -1,6 +1,7 @@
 #include "platform/media/media_graph.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -78,6 +79,7 @@ struct MediaGraph::Impl {
   bool timestampMode = false;                // frames are identified by their pts
   bool countMode = false;                    // frames are counted from a keyframe found by dts
   std::int64_t frameCount = 0;
+  bool indexed = false;  // the packets were scanned: positions and the length are known
   bool seekable = false;
   bool connected = false;
 
@@ -120,6 +122,7 @@ struct MediaGraph::Impl {
       quit = true;
       ++generation;
     }
+    closing = true;
     wake.notify_all();
     if (worker.joinable()) worker.join();
     surface.Clear();
@@ -134,8 +137,19 @@ struct MediaGraph::Impl {
 
   // ---------------------------------------------------------------- building
 
+  // Lets a read that waits on a slow input give up when the graph goes away.
+  std::atomic<bool> closing{false};
+  static int interrupted(void* opaque) {
+    return static_cast<Impl*>(opaque)->closing.load(std::memory_order_relaxed) ? 1 : 0;
+  }
+
   bool openInput() {
     avformat_close_input(&fc);
+    fc = avformat_alloc_context();
+    if (!fc) return false;
+    fc->interrupt_callback.callback = &Impl::interrupted;
+    fc->interrupt_callback.opaque = this;
+    // On failure avformat_open_input frees the context and clears the pointer.
     if (avformat_open_input(&fc, path.c_str(), nullptr, nullptr) < 0) return false;
     if (avformat_find_stream_info(fc, nullptr) < 0) return false;
     if (videoIndex >= 0) discardOthers();
@@ -263,6 +277,14 @@ struct MediaGraph::Impl {
   // Makes the next frame obtained be the one with display index `target`.
   void positionAt(std::int64_t target) {
     if (currentValid && currentIndex == target) return;
+    if (!indexed) {
+      // An input that cannot seek plays once, from where it starts.
+      streamValid = true;
+      wantIndex = 0;
+      countBase = 0;
+      countOut = 0;
+      return;
+    }
     const bool hadCurrent = currentValid;
     currentValid = false;
     av_frame_unref(current);
@@ -320,7 +342,7 @@ struct MediaGraph::Impl {
       int r = avcodec_receive_frame(dec, frame);
       if (r == 0) {
         const std::int64_t index = identify(frame);
-        if (index < 0 || index < wantIndex || index >= frameCount) {
+        if (index < 0 || index < wantIndex || (indexed && index >= frameCount)) {
           av_frame_unref(frame);
           continue;
         }
@@ -547,8 +569,11 @@ MediaStatus MediaGraph::Connect() {
   if (!(d.fps > 0.0) || d.fps > 1000.0) d.fps = 25.0;
 
   d.discardOthers();
-  d.scanPackets();
-  if (d.frameCount == 0) return kNoDecoder;
+  if (d.fc->pb && (d.fc->pb->seekable & AVIO_SEEKABLE_NORMAL)) {
+    d.scanPackets();
+    if (d.frameCount == 0) return kNoDecoder;
+    d.indexed = true;
+  }
   d.width = st->codecpar->width;
   d.height = st->codecpar->height;
   d.connected = true;
@@ -587,8 +612,8 @@ MediaStatus MediaGraph::Render() {
   } catch (const std::bad_alloc&) {
     return kOutOfMemory;
   }
-  // The streaming thread starts stopped at frame 0 (the index scan left
-  // the demuxer at the end of the file).
+  // The streaming thread starts stopped at frame 0 (an index scan left the
+  // demuxer at the end of the file).
   d.seekPending = true;
   d.seekTarget = 0;
   d.position = 0;
@@ -631,6 +656,7 @@ MediaStatus MediaGraph::GetDuration(std::int64_t* duration) const {
   const Impl& d = *impl_;
   if (!duration) return kPointer;
   if (!d.connected) return kNotConnected;
+  if (!d.indexed) return kFail;
   std::lock_guard<std::mutex> lock(d.mutex);
   *duration = d.fromFrames(d.frameCount);
   return kOk;

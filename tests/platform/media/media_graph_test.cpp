@@ -49,7 +49,8 @@ struct Built {
     graph.SetNotify([this](unsigned message) {
       if (message == 0x8001) ++notifications;
     }, 0x8001);
-    return !media::Failed(graph.SetTimeFormat(media::TimeFormat::Frame));
+    graph.SetTimeFormat(media::TimeFormat::Frame);  // refused where the input cannot seek
+    return true;
   }
 
   // Seeks while paused and waits until the pause has completed.
@@ -327,6 +328,27 @@ TEST(MediaGraph, TearDownInAnyState) {
       b.graph.Stop();
     }
   }
+}
+
+// A pipe cannot seek: no index, no length, no seeking; the video plays once.
+TEST(MediaGraph, InputThatCannotSeekPlaysOnce) {
+  mediatest::FifoFeeder feed(mediatest::videoFor(makeSpec("mkv", "libx264", 2)), "pipe.mkv");
+  Built b;
+  ASSERT_TRUE(b.build(feed.path()));
+  EXPECT_NE(b.graph.CheckCapabilities(media::kCanSeekAbsolute | media::kCanGetDuration),
+            media::kOk);
+  EXPECT_TRUE(media::Failed(b.graph.SetTimeFormat(media::TimeFormat::Frame)));
+  std::int64_t duration = 0;
+  EXPECT_TRUE(media::Failed(b.graph.GetDuration(&duration)));
+  EXPECT_TRUE(media::Failed(b.graph.SetPositions(3)));
+  b.graph.SetRate(8.0);
+  b.graph.Run();
+  long code = 0;
+  ASSERT_TRUE(b.waitForEvent(&code));
+  EXPECT_EQ(code, media::kEventComplete);
+  const std::vector<int> numbers = b.callback->numbers();
+  ASSERT_EQ(numbers.size(), 30u);
+  for (int i = 0; i < 30; ++i) EXPECT_EQ(numbers[i], i);
 }
 
 TEST(MediaGraph, SurfaceShowsTheLastFrame) {

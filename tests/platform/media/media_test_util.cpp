@@ -1,7 +1,14 @@
 #include "tests/platform/media/media_test_util.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace mediatest {
@@ -52,6 +59,35 @@ std::string videoFor(const testvideo::VideoSpec& spec) {
   }
   written[name] = path;
   return path;
+}
+
+FifoFeeder::FifoFeeder(const std::string& video, const std::string& name)
+    : path_(scratchDir() + "/" + name) {
+  signal(SIGPIPE, SIG_IGN);
+  ::unlink(path_.c_str());
+  if (mkfifo(path_.c_str(), 0600) != 0) throw std::runtime_error("cannot create a pipe");
+  std::ifstream in(video, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  writer_ = std::thread([path = path_, bytes = std::move(bytes)] {
+    const int fd = ::open(path.c_str(), O_WRONLY);
+    if (fd < 0) return;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+      if (n <= 0) break;
+      done += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+  });
+}
+
+FifoFeeder::~FifoFeeder() {
+  // A writer still waiting for a reader, or for room in the pipe, wakes up
+  // when a reader comes and goes.
+  const int fd = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK);
+  if (fd >= 0) ::close(fd);
+  writer_.join();
+  ::unlink(path_.c_str());
 }
 
 media::MediaStatus RecordingCallback::BufferCB(double sampleTime, const std::uint8_t* buffer,

@@ -7,6 +7,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/media/media_graph.h"
@@ -23,6 +24,19 @@ std::string videoFor(const testvideo::VideoSpec& spec);
 
 // A short readable name for a spec, for test names and file names.
 std::string specName(const testvideo::VideoSpec& spec);
+
+// Feeds a video file through a named pipe (an input that cannot seek) from
+// a thread of its own, for as long as a reader takes the bytes.
+class FifoFeeder {
+ public:
+  FifoFeeder(const std::string& video, const std::string& name);
+  ~FifoFeeder();
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+  std::thread writer_;
+};
 
 class RecordingCallback : public media::FrameCallback {
  public:

@@ -360,6 +360,38 @@ TEST_F(PlayerTest, FailedOpensReleaseEverything) {
   EXPECT_EQ(player.graph(), nullptr);
 }
 
+// A video that cannot seek: no slider, no timer, the frame count of the
+// earlier video stays; with no earlier video the count is 0 and the
+// position poll still divides nothing by it.
+TEST_F(PlayerTest, VideoThatCannotSeek) {
+  const std::string video = mediatest::videoFor(spec("mkv", "ffv1", 64, 48, 12, true));
+  {
+    mediatest::FifoFeeder feed(video, "first.mkv");
+    host.nextFile = feed.path();
+    player.OnOpenVideo();
+    ASSERT_TRUE(host.errors.empty());
+    EXPECT_FALSE(player.seekable());
+    EXPECT_EQ(player.frameCount(), 0);
+    EXPECT_FALSE(host.sliderEnabled);
+    EXPECT_TRUE(host.timers.empty());
+    host.slider = 37;
+    player.OnPositionTimer();
+    EXPECT_EQ(host.slider, 0);
+    player.OnDestroy();
+  }
+  host.nextFile = standardVideo();
+  player.OnOpenVideo();
+  ASSERT_EQ(player.frameCount(), 30);
+  mediatest::FifoFeeder feed(video, "second.mkv");
+  host.nextFile = feed.path();
+  player.OnOpenVideo();
+  ASSERT_TRUE(host.errors.empty());
+  EXPECT_EQ(player.frameCount(), 30);
+  EXPECT_TRUE(host.timers.empty());
+  EXPECT_EQ(player.playState(), kPlayRunning);
+  player.OnDestroy();
+}
+
 TEST_F(PlayerTest, TimerFailureIsOnlyReported) {
   host.timerStarts = false;
   host.nextFile = standardVideo();
