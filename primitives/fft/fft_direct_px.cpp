@@ -19,7 +19,7 @@
 
 namespace {
 
-inline double rnd(double v) { return static_cast<double>(static_cast<float>(v)); }
+inline double rnd(double v) { return FFTRoundToSingle_px(v); }
 
 struct C2 {
     double re, im;

@@ -24,6 +24,15 @@ float* FFTBuildQuarterTwiddles_px(int order, const float* pSine, int sineOrder);
 VpStatus vpsFFTFwd_CToC_32fc_px(const float* pSrc, float* pDst, const VpsFFTSpec_C_32fc* pSpec, Vp8u* pBuffer);
 VpStatus vpsFFTInv_CToC_32fc_px(const float* pSrc, float* pDst, const VpsFFTSpec_C_32fc* pSpec, Vp8u* pBuffer);
 
+// Rounds a wide intermediate value to single precision and widens it again.
+// The float passes through memory: GCC 12's basic-block vectorizer at -O2
+// drops a float truncation followed by a widening when it pairs two of them
+// (re and im), which would silently skip the rounding.
+inline double FFTRoundToSingle_px(double v) {
+    volatile float f = static_cast<float>(v);
+    return f;
+}
+
 // Scale pass: pData[i] *= factor for count floats.
 void FFTScale_px(float factor, float* pData, int count);
 

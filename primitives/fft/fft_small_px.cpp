@@ -10,7 +10,7 @@ namespace {
 
 struct WideArith {
     typedef double T;
-    static double park(double v) { return static_cast<double>(static_cast<float>(v)); }
+    static double park(double v) { return FFTRoundToSingle_px(v); }
 };
 
 }  // namespace
