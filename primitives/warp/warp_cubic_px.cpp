@@ -132,8 +132,10 @@ inline int cubicPlace(double v, int maxIndex, float& frac) {
 // One span of a one-channel row, the engine's road, in chunks of pixels: first
 // the points and fractions of the chunk (one after the other, as the source
 // point advances), then the weights of all its fractions in one loop the
-// compiler can vectorize, then the sums. Every value is the one the
-// pixel-by-pixel path computes. sx and sy advance past the span.
+// compiler can vectorize, then the sums two pixels at a time, laid out lane by
+// lane (index l) so that the two pixels can share vector registers. Every value
+// is the one the pixel-by-pixel path computes, by the same operations in the
+// same order. sx and sy advance past the span.
 template <typename T>
 void cubicSpanOneChannel(const unsigned char* src, int srcStep, unsigned char* dstRow, WarpRowSpan span,
                          const WarpInverseCoeffs& c, int srcMaxX, int srcMaxY, double& sx, double& sy) {
@@ -155,7 +157,27 @@ void cubicSpanOneChannel(const unsigned char* src, int srcStep, unsigned char* d
         double w[2][4][kChunk];
         for (int a = 0; a < 2; ++a)
             for (int p = 0; p < kChunk; ++p) cubicWeights(f[a][p], w[a][0][p], w[a][1][p], w[a][2][p], w[a][3][p]);
-        for (int p = 0; p < n; ++p) {
+        int p = 0;
+        for (; p + 1 < n; p += 2) {
+            double s[4][4][2];  // row, column, pixel
+            for (int r = 0; r < 4; ++r)
+                for (int j = 0; j < 4; ++j)
+                    for (int l = 0; l < 2; ++l)
+                        s[r][j][l] = sampleAt<T>(nbhd[p + l] + static_cast<std::ptrdiff_t>(r) * srcStep + j * e);
+            double rows[4][2];
+            for (int r = 0; r < 4; ++r)
+                for (int l = 0; l < 2; ++l)
+                    rows[r][l] = ((s[r][0][l] * w[0][0][p + l] + s[r][1][l] * w[0][1][p + l]) +
+                                  s[r][2][l] * w[0][2][p + l]) +
+                                 s[r][3][l] * w[0][3][p + l];
+            double v[2];
+            for (int l = 0; l < 2; ++l)
+                v[l] = ((rows[0][l] * w[1][0][p + l] + rows[1][l] * w[1][1][p + l]) + rows[2][l] * w[1][2][p + l]) +
+                       rows[3][l] * w[1][3][p + l];
+            storeCubic<T>(dstRow + static_cast<std::ptrdiff_t>(x + p) * e, v[0]);
+            storeCubic<T>(dstRow + static_cast<std::ptrdiff_t>(x + p + 1) * e, v[1]);
+        }
+        for (; p < n; ++p) {  // the odd last pixel
             const double wx[4] = {w[0][0][p], w[0][1][p], w[0][2][p], w[0][3][p]};
             const double wy[4] = {w[1][0][p], w[1][1][p], w[1][2][p], w[1][3][p]};
             storeCubic<T>(dstRow + static_cast<std::ptrdiff_t>(x + p) * e, cubicSum<T>(nbhd[p], srcStep, e, wx, wy));
