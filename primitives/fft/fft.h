@@ -4,7 +4,7 @@
 
 #include "primitives/core/vp_types.h"
 
-// Normalisation of a specification: which direction multiplies by 1/N
+// Normalisation of a transform record: which direction multiplies by 1/N
 // (or both by 1/sqrt(N)). Any other value is refused with vpStsFftFlagErr.
 enum : int {
     VP_FFT_DIV_FWD_BY_N = 1,
@@ -13,7 +13,7 @@ enum : int {
     VP_FFT_NODIV_BY_ANY = 8,
 };
 
-// One-dimensional complex FFT specification of N = 2^order points. It owns
+// One-dimensional complex FFT record of N = 2^order points. It owns
 // every table it points to; each table is a separate block of vpsMalloc_8u.
 // The tables are in the layout of the processor level that created the record,
 // so a record serves only the transforms of that level.
@@ -33,12 +33,12 @@ struct VpsFFTSpec_C_32fc {
     Vp32f* pTwdMatrix[3]; // per recursion depth: twiddle matrix of the column gather
 };
 
-// A real-input specification shares the record layout and carries id 6.
+// A real-input record shares the record layout and carries id 6.
 // Nothing creates one; only its release exists.
 typedef VpsFFTSpec_C_32fc VpsFFTSpec_R_32f;
 
-// Two-dimensional complex FFT specification for images of 2^orderX x 2^orderY
-// pixels. The normalisation lives in the one-dimensional specifications.
+// Two-dimensional complex FFT record for images of 2^orderX x 2^orderY
+// pixels. The normalisation lives in the one-dimensional records.
 struct VpiFFTSpec_C_32fc {
     Vp32s id;                     // 25 while valid, 0 after release
     Vp32s orderX;                 // row length W = 2^orderX

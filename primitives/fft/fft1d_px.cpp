@@ -1,4 +1,4 @@
-// px one-dimensional entries: the specification (creation, buffer-size
+// px one-dimensional entries: the record (creation, buffer-size
 // query, releases) and the forward and inverse transforms.
 //
 // Orders 0..3 run a straight-line kernel; orders 4..10 permute into

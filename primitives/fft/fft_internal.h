@@ -62,7 +62,7 @@ float* FFTBuildHalvingTwiddles(int n, const float* S, int sineOrder);
 // w^k, w = exp(-2 pi i / 2^n), read from the sine table by quadrant.
 void FFTTwiddleFromSine(const float* S, int sineOrder, int n, std::int64_t k, float* re, float* im);
 
-// The per-level procedures of the one-dimensional specification, driven by
+// The per-level procedures of the one-dimensional record, driven by
 // the level's layout.
 VpStatus FFTInitAllocFor(const FFTLevelLayout& layout, VpsFFTSpec_C_32fc** ppSpec, int order, int flag,
                          VpHintAlgorithm hint);

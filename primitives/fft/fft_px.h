@@ -6,7 +6,7 @@
 #include "primitives/core/dispatch_variants.h"
 #include "primitives/fft/fft.h"
 
-// One-dimensional specification (px; the buffer-size query also serves a6).
+// One-dimensional record (px; the buffer-size query also serves a6).
 VpStatus vpsFFTInitAlloc_C_32fc_px(VpsFFTSpec_C_32fc** ppSpec, int order, int flag, VpHintAlgorithm hint);
 VpStatus vpsFFTGetBufSize_C_32fc_px(const VpsFFTSpec_C_32fc* pSpec, int* pSize);
 VpStatus vpsFFTFree_C_32fc_px(VpsFFTSpec_C_32fc* pSpec);
