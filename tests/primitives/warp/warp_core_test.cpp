@@ -336,6 +336,25 @@ TEST(WarpCore, SmoothEdgeBlendsTheFringeOutsideSlantedEdges) {
     EXPECT_EQ(a, b);
 }
 
+// Steep edges: a left edge through column 4.25 at row 2 and a right edge through
+// column 11.25, over a constant 200 in a destination of 100.
+TEST(WarpCore, SmoothEdgeBlendsAlongSteepEdges) {
+    std::vector<Vp8u> src(64, 200);
+    const double shear[2][3] = {{1, 0.25, 4.25}, {0, 1, 2}};
+    const int c1 = kWarpDepth8u * 8 + kWarpLayoutC1;
+    std::vector<Vp8u> dst(20 * 20, 100);
+    ASSERT_EQ(vpStsNoErr, WarpAffineCore_px(src.data(), {8, 8}, 8, {0, 0, 8, 8}, dst.data(), 20, {0, 0, 20, 20}, c1,
+                                            shear, VPI_INTER_NN | VPI_SMOOTH_EDGE));
+    auto at = [&](int x, int y) { return static_cast<int>(dst[y * 20 + x]); };
+    EXPECT_EQ(175, at(4, 2));   // 0.25 * 100 + 0.75 * 200
+    EXPECT_EQ(150, at(4, 3));   // edge at 4.5
+    EXPECT_EQ(125, at(4, 4));   // edge at 4.75
+    EXPECT_EQ(100, at(4, 5));   // edge exactly on column 5: nothing blended
+    EXPECT_EQ(125, at(12, 2));  // right edge at 11.25: 0.75 * 100 + 0.25 * 200
+    EXPECT_EQ(200, at(11, 2));
+    EXPECT_EQ(100, at(3, 2));
+}
+
 TEST(WarpCore, SmoothEdgeBlendsTheAlphaChannelOfAC4) {
     std::vector<Vp8u> src(8 * 8 * 4, 200);
     const double slope[2][3] = {{1, 0, 2}, {0.25, 1, 4.25}};
