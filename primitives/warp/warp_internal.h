@@ -74,7 +74,12 @@ constexpr int WarpKernelIndex(int formatCode, int interpolation) {
     return (formatCode >> 3) * 18 + (formatCode & 7) * 3 + (interpolation >> 1);
 }
 
-// The eighteen formats in table order:
+// The eighteen formats in table order. Each level defines its row kernels
+// (WarpNN_8u_C1_<level> ... WarpCubic_16u_P4_<level>) and its
+// WarpKernelTable_<level> from this list, one row of three entries per format
+// (see warp_core_px.cpp), and instantiates WarpAffineCoreT (warp_core.h) with
+// its own helpers.
+//
 //   X(depthName, sampleType, layoutName, formatCode, channelStride, channels, planes)
 // channelStride: samples per pixel of an interleaved layout (1 for planar);
 // channels: samples interpolated and written per pixel (interleaved) or 1 (planar);
