@@ -234,6 +234,11 @@ TEST_F(PlayerTest, MenuLoopPausesAndPlayPauseToggles) {
   EXPECT_EQ(player.playState(), kPlayRunning);
   player.OnPlayPause();
   EXPECT_EQ(player.playState(), kPlayPaused);
+  host.speed = 4;
+  player.OnSpeedChange();
+  double rate = 0.0;
+  player.graph()->GetRate(&rate);
+  EXPECT_EQ(rate, 4.0);
 }
 
 // Frame sizes that set the pixel ratio and the interlaced option.
