@@ -2,6 +2,7 @@
 // (RasterImage::ShareBuffersOf) and writes it to a stream.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "imagefile/raster_image.h"
@@ -12,6 +13,66 @@ class RasterImageBmp : public RasterImage {
 public:
     RasterImageBmp() : RasterImage(RASTER_TYPE_BMP) {}
     bool Encode(RasterStream* stream);
+};
+
+class RasterImageGif : public RasterImage {
+public:
+    RasterImageGif() : RasterImage(RASTER_TYPE_GIF) {}
+    bool Encode(RasterStream* stream);
+
+    char comment[256] = {};        // written as a comment block when not empty
+    std::uint8_t disposal = 0;     // disposal method of the graphic-control block
+
+private:
+    static constexpr int kHashSize = 5003;
+
+    bool WriteTiles();
+    void WriteScreen(bool globalTable);
+    void WriteGraphicControl();
+    void WriteComment();
+    void WriteImage(bool localTable);
+
+    // Palette indices from the top row of the picture down; -1 at the end.
+    void ResetReader();
+    int NextPixel();
+
+    // The three code writers.
+    void WritePlain(int initBits);
+    void WriteLzw(int initBits);
+    void WriteRunLength(int initBits);
+
+    // Code output of the plain and LZW writers.
+    void StartCodes(int initBits);
+    void Output(int code);
+    void FlushCodeBlock();
+    void ClearHash();
+
+    void Put(const void* bytes, std::size_t count);
+    void PutByte(std::uint8_t byte) { Put(&byte, 1); }
+    void Put16(std::uint32_t value);
+
+    RasterStream* out_ = nullptr;
+    bool writeFailed_ = false;
+
+    // Pixel reader.
+    std::int64_t readerColumn_ = 0;
+    std::int64_t readerRow_ = 0;
+    std::int64_t readerLeft_ = 0;
+
+    // Code writer state.
+    std::uint32_t accumulator_ = 0;
+    int accumulatedBits_ = 0;
+    int codeWidth_ = 0;
+    int maxCode_ = 0;
+    int freeCode_ = 0;
+    bool clearFlag_ = false;
+    int initBits_ = 0;
+    int clearCode_ = 0;
+    int endCode_ = 0;
+    std::int32_t hashTable_[kHashSize] = {};
+    std::uint16_t codeTable_[kHashSize] = {};
+    std::uint8_t block_[256] = {};
+    int blockLength_ = 0;
 };
 
 class RasterImageJpeg : public RasterImage {
@@ -47,6 +108,18 @@ private:
     struct tiff* handle_ = nullptr;
     bool multiPage_ = false;
     std::int32_t pageCount_ = 0;
+};
+
+// The JPEG-2000 family: JP2 and JPC through OpenJPEG, PGX, PNM and RAS
+// written directly.
+class RasterImageJasper : public RasterImage {
+public:
+    RasterImageJasper() : RasterImage(RASTER_TYPE_NONE) {}
+    bool Encode(RasterStream* stream, std::uint32_t typeId);
+
+private:
+    const char* EncodeJpeg2000(RasterStream* stream, bool jp2, bool grey);
+    const char* EncodeUncompressed(RasterStream* stream, std::uint32_t typeId, bool grey);
 };
 
 class RasterImageTga : public RasterImage {

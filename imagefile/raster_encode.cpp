@@ -75,6 +75,12 @@ bool KnownType(std::uint32_t typeId)
     case RASTER_TYPE_PCX:
     case RASTER_TYPE_WBMP:
     case RASTER_TYPE_WMF:
+    case RASTER_TYPE_GIF:
+    case RASTER_TYPE_JP2:
+    case RASTER_TYPE_JPC:
+    case RASTER_TYPE_PGX:
+    case RASTER_TYPE_PNM:
+    case RASTER_TYPE_RAS:
         return true;
     default:
         return false;
@@ -86,6 +92,7 @@ const char* WriteFailureText(std::uint32_t typeId)
 {
     switch (typeId) {
     case RASTER_TYPE_BMP: return "Error saving BMP file";
+    case RASTER_TYPE_GIF: return "Write Error in GIF file";
     case RASTER_TYPE_JPEG: return "Error saving JPEG file";
     case RASTER_TYPE_PNG: return "Error saving PNG file";
     case RASTER_TYPE_ICO: return "Error saving ICO file";
@@ -93,6 +100,11 @@ const char* WriteFailureText(std::uint32_t typeId)
     case RASTER_TYPE_TGA: return "Error saving TGA file";
     case RASTER_TYPE_PCX: return "Error saving PCX file";
     case RASTER_TYPE_WBMP: return "Error saving WBMP file";
+    case RASTER_TYPE_JP2:
+    case RASTER_TYPE_JPC:
+    case RASTER_TYPE_PGX:
+    case RASTER_TYPE_PNM:
+    case RASTER_TYPE_RAS: return "error: cannot encode image\n";
     default: return "Error saving file";
     }
 }
@@ -145,6 +157,12 @@ bool RasterImage::Encode(RasterStream* stream, std::uint32_t typeId)
     case RASTER_TYPE_PCX: ok = RunCoder<RasterImagePcx>(*this, target); break;
     case RASTER_TYPE_WBMP: ok = RunCoder<RasterImageWbmp>(*this, target); break;
     case RASTER_TYPE_WMF: ok = RunCoder<RasterImageWmf>(*this, target); break;
+    case RASTER_TYPE_GIF: ok = RunCoder<RasterImageGif>(*this, target); break;
+    case RASTER_TYPE_JP2:
+    case RASTER_TYPE_JPC:
+    case RASTER_TYPE_PGX:
+    case RASTER_TYPE_PNM:
+    case RASTER_TYPE_RAS: ok = RunCoder<RasterImageJasper>(*this, target, typeId); break;
     default: break;
     }
 

@@ -147,7 +147,7 @@ public:
     static std::int32_t LumaDifference(RasterColour a, RasterColour b);
     void FreeSelection();
 
-    // Encoding (the GIF and JPEG-2000 family encoders are not part of this build).
+    // Encoding into a stream, an open file or a new file by name.
     bool Encode(RasterStream* stream, std::uint32_t typeId);
     bool EncodeToFile(std::FILE* file, std::uint32_t typeId);
     bool Save(const char* fileName, std::uint32_t typeId);
