@@ -64,11 +64,14 @@ std::unique_ptr<FrameEnhancer> run(const synthetic::SequenceSpec& spec, const Ru
     return e;
 }
 
-// A run of the standard moving sequence of `o.frames` frames.
+// A run of the standard moving sequence of `o.frames` frames. Frames are
+// numbered from the reference, so runs of any length share the reference
+// frame and its noise.
 inline std::unique_ptr<FrameEnhancer> runMoving(const synthetic::SequenceSpec& spec, const RunOptions& o)
 {
     return run(spec, o, [&](int i, Image8uC3* f) {
-        synthetic::renderFrame(spec, synthetic::runMotion(i, o.frames), spec.seed * 1000 + i, f);
+        const uint32_t k = static_cast<uint32_t>(i - o.frames / 2 + 4);
+        synthetic::renderFrame(spec, synthetic::runMotion(i, o.frames), spec.seed * 1000 + k, f);
     });
 }
 

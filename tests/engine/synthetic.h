@@ -18,7 +18,10 @@ namespace synthetic {
 inline double texture(double u, double v)
 {
     double s = 128.0;
-    s += 28.0 * std::sin(0.061 * u + 0.023 * v);
+    // Products of gratings and a lattice of soft spots: no direction along
+    // which the whole picture is invariant.
+    s += 22.0 * std::sin(0.061 * u + 0.4) * std::cos(0.047 * v - 0.3);
+    s += 10.0 * std::sin(0.23 * u) * std::sin(0.17 * v + 1.1);
     s += 18.0 * std::sin(0.19 * u - 0.13 * v + 1.0);
     s += 14.0 * std::sin(0.07 * u + 0.41 * v + 2.0);
     s += 10.0 * std::sin(0.52 * u + 0.21 * v + 0.5);
@@ -28,6 +31,9 @@ inline double texture(double u, double v)
     s += 12.0 * std::sin(1.55 * u + 0.9 * v + 0.7);
     s += 30.0 * std::exp(-((u - 60.0) * (u - 60.0) + (v - 50.0) * (v - 50.0)) / 300.0);
     s -= 30.0 * std::exp(-((u - 130.0) * (u - 130.0) + (v - 110.0) * (v - 110.0)) / 200.0);
+    const double su = std::fmod(u + 10000.0, 83.0) - 41.5;
+    const double sv = std::fmod(v + 10000.0, 71.0) - 35.5;
+    s += 16.0 * std::exp(-(su * su + sv * sv) / 90.0);
     // Sharp-edged bars every 37 units.
     const double bar = std::fmod(u + 0.5 * v + 1000.0, 37.0);
     s += bar < 6.0 ? 12.0 : 0.0;
