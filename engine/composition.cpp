@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -66,8 +67,11 @@ void composeOutputImage(const OutputSettings* settings, const Image32f* y, const
         outH = h;
     }
     if (!usable) {
+        // Planes without pixels: a black picture of the size asked for.
         if (!result->sameSize(stretch ? outW : w, stretch ? outH : h) || result->data == nullptr)
             result->reallocate(stretch ? outW : w, stretch ? outH : h);
+        for (int r = 0; result->data != nullptr && r < result->height; ++r)
+            std::memset(result->row(r), 0, static_cast<std::size_t>(result->width) * 3);
         return;
     }
 

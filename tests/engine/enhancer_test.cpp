@@ -298,6 +298,35 @@ TEST(FrameEnhancer, InterlacedOddHeight)
     EXPECT_NEAR(e.accumY->row(40)[48], e.frameStore->yPlanes[1]->row(20)[24], 40.0f);
 }
 
+// Degenerate frame sizes and counts run to the end without touching memory
+// they do not own.
+TEST(FrameEnhancer, DegenerateSizesAndCounts)
+{
+    struct Case {
+        int w, h, frames, interlaced;
+        double scale;
+    };
+    const Case cases[] = {{0, 0, 3, 0, 2.0}, {1, 1, 3, 0, 2.5}, {3, 2, 3, 1, 1.5}, {9, 7, 1, 0, 2.0},
+                          {16, 12, 0, 0, 2.0}, {16, 12, -2, 0, 2.0}, {16, 12, 3, 0, -1.0}, {16, 12, 3, 0, 0.0}};
+    for (const Case& c : cases) {
+        FrameEnhancer e(c.w, c.h, c.frames, c.interlaced, c.scale);
+        Image8uC3 f;
+        f.allocate(c.w, c.h);
+        for (int y = 0; y < c.h; ++y)
+            for (int x = 0; x < 3 * c.w; ++x)
+                f.row(y)[x] = static_cast<Vp8u>(17 * x + 5 * y);
+        for (int i = 0; i < c.frames; ++i)
+            e.frameStore->setFrame(i, &f);
+        e.lumaNoiseMode = 3;
+        e.chromaNoiseMode = 13;
+        e.estimateNoise(c.frames / 2);
+        EXPECT_EQ(e.run(), 1);
+        for (int y = 0; y < e.accumY->height; ++y)
+            for (int x = 0; x < e.accumY->width; ++x)
+                ASSERT_TRUE(std::isfinite(e.accumY->row(y)[x])) << c.w << "x" << c.h;
+    }
+}
+
 // Counts allocations, and fails every one after the first `g_allowed`.
 int g_allowed = 0;
 int g_taken = 0;
