@@ -12,11 +12,6 @@ namespace {
 // contiguous memory and the compiler can vectorise them.
 constexpr int kBlock = 256;
 
-inline const Vp32f* rowAt(const Vp32f* base, int step, int y) {
-    return reinterpret_cast<const Vp32f*>(reinterpret_cast<const Vp8u*>(base) +
-                                          static_cast<std::ptrdiff_t>(y) * step);
-}
-
 inline Vp32f* rowAt(Vp32f* base, int step, int y) {
     return reinterpret_cast<Vp32f*>(reinterpret_cast<Vp8u*>(base) + static_cast<std::ptrdiff_t>(y) * step);
 }
@@ -29,27 +24,27 @@ VpStatus checkFilterArguments(const Vp32f* pSrc, int srcStep, const Vp32f* pDst,
     return vpStsNoErr;
 }
 
-}  // namespace
-
-void FilterRowCore_px(const Vp32f* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSize dstRoiSize,
-                      const Vp32f* pKernel, int kernelSize, int xAnchor) {
+// One output block: acc[i] = sum over j of tap(n-1-j) * window pixel j, where
+// window pixel j of output i lies (windowStart + j) * tapStride bytes from
+// `origin` + i floats. Rows and columns differ only in tapStride.
+void filterCore(const Vp32f* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSize size, const Vp32f* pKernel,
+                int n, int anchor, bool alongRows) {
     // Rows are addressed with steps rounded down to whole floats.
     const int sStep = srcStep & ~3;
     const int dStep = dstStep & ~3;
-    const int n = kernelSize;
-    // The window of output x starts at column x - (n - 1 - anchor); product j
-    // pairs tap n-1-j with window pixel j.
-    const std::ptrdiff_t windowStart = -(static_cast<std::ptrdiff_t>(n) - 1 - xAnchor);
+    const std::ptrdiff_t tapStride = alongRows ? static_cast<std::ptrdiff_t>(sizeof(Vp32f)) : sStep;
+    // The window of an output starts n - 1 - anchor pixels (or rows) before it.
+    const std::ptrdiff_t windowStart = -(static_cast<std::ptrdiff_t>(n) - 1 - anchor);
     double acc[kBlock];
-    for (int y = 0; y < dstRoiSize.height; ++y) {
-        const Vp32f* src = rowAt(pSrc, sStep, y);
+    for (int y = 0; y < size.height; ++y) {
+        const Vp8u* srcRow = reinterpret_cast<const Vp8u*>(pSrc) + static_cast<std::ptrdiff_t>(y) * sStep;
         Vp32f* dst = rowAt(pDst, dStep, y);
-        for (int x0 = 0; x0 < dstRoiSize.width; x0 += kBlock) {
-            const int count = std::min(kBlock, dstRoiSize.width - x0);
+        for (int x0 = 0; x0 < size.width; x0 += kBlock) {
+            const int count = std::min(kBlock, size.width - x0);
             std::fill(acc, acc + count, 0.0);
             for (int j = 0; j < n; ++j) {
                 const double tap = pKernel[n - 1 - j];
-                const Vp32f* s = src + x0 + windowStart + j;
+                const Vp32f* s = reinterpret_cast<const Vp32f*>(srcRow + (windowStart + j) * tapStride) + x0;
                 for (int i = 0; i < count; ++i) acc[i] += tap * static_cast<double>(s[i]);
             }
             for (int i = 0; i < count; ++i) dst[x0 + i] = static_cast<Vp32f>(acc[i]);
@@ -57,30 +52,16 @@ void FilterRowCore_px(const Vp32f* pSrc, int srcStep, Vp32f* pDst, int dstStep, 
     }
 }
 
+}  // namespace
+
+void FilterRowCore_px(const Vp32f* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSize dstRoiSize,
+                      const Vp32f* pKernel, int kernelSize, int xAnchor) {
+    filterCore(pSrc, srcStep, pDst, dstStep, dstRoiSize, pKernel, kernelSize, xAnchor, true);
+}
+
 void FilterColumnCore_px(const Vp32f* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSize dstRoiSize,
                          const Vp32f* pKernel, int kernelSize, int yAnchor) {
-    const int sStep = srcStep & ~3;
-    const int dStep = dstStep & ~3;
-    const int n = kernelSize;
-    // The window of output row y starts at row y - (n - 1 - anchor).
-    const std::ptrdiff_t windowStart = -(static_cast<std::ptrdiff_t>(n) - 1 - yAnchor);
-    double acc[kBlock];
-    for (int y = 0; y < dstRoiSize.height; ++y) {
-        Vp32f* dst = rowAt(pDst, dStep, y);
-        for (int x0 = 0; x0 < dstRoiSize.width; x0 += kBlock) {
-            const int count = std::min(kBlock, dstRoiSize.width - x0);
-            std::fill(acc, acc + count, 0.0);
-            for (int j = 0; j < n; ++j) {
-                const double tap = pKernel[n - 1 - j];
-                const Vp32f* s = reinterpret_cast<const Vp32f*>(
-                                     reinterpret_cast<const Vp8u*>(pSrc) +
-                                     (static_cast<std::ptrdiff_t>(y) + windowStart + j) * sStep) +
-                                 x0;
-                for (int i = 0; i < count; ++i) acc[i] += tap * static_cast<double>(s[i]);
-            }
-            for (int i = 0; i < count; ++i) dst[x0 + i] = static_cast<Vp32f>(acc[i]);
-        }
-    }
+    filterCore(pSrc, srcStep, pDst, dstStep, dstRoiSize, pKernel, kernelSize, yAnchor, false);
 }
 
 VpStatus vpiFilterRow_32f_C1R_px(const Vp32f* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSize dstRoiSize,

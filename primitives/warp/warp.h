@@ -2,19 +2,8 @@
 // not dispatched. The dispatched entries are declared from the dispatch list.
 #pragma once
 
+#include "primitives/core/interpolation.h"
 #include "primitives/core/vp_types.h"
-
-// Interpolation codes shared by the resize and warp entries. The guard lets the
-// resize header carry the same definitions.
-#ifndef VP_INTERPOLATION_CODES_DEFINED
-#define VP_INTERPOLATION_CODES_DEFINED
-enum : int {
-    VPI_INTER_NN = 1,
-    VPI_INTER_LINEAR = 2,
-    VPI_INTER_CUBIC = 4,
-    VPI_INTER_SUPER = 8,
-};
-#endif
 
 // Or-ed into the warp's interpolation code: blend the one-pixel fringe outside
 // the slanted edges of the destination quadrangle.
