@@ -118,8 +118,12 @@ LogGaborBank::LogGaborBank()
     bandSpectrum.allocate(kTile, kTile);
     bandMagnitude.allocate(kTile, kTile);
     bandGain.allocate(kTile, kTile);
+    histogramTile.allocate(kTile, kTile);
     vpiFFTInitAlloc_C_32fc(&fftSpec, 7, 7, VP_FFT_DIV_INV_BY_N, vpAlgHintFast);
-    if (fftSpec != nullptr) {
+    // Without its transform the bank would read spectra it never wrote.
+    if (fftSpec == nullptr)
+        throw MemoryException();
+    {
         int bytes = 0;
         vpiFFTGetBufSize_C_32fc(fftSpec, &bytes);
         if (bytes > 0) {
@@ -140,7 +144,6 @@ LogGaborBank::LogGaborBank()
     }
     for (int o = 0; o < kOrientations; ++o)
         orientationWeights[o] = 1.0f;
-    histogramTile.allocate(kTile, kTile);
 }
 
 LogGaborBank::~LogGaborBank()

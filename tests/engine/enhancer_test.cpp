@@ -368,6 +368,25 @@ TEST(FrameEnhancer, OutOfMemoryLeavesTheRunCleanly)
     ASSERT_GT(needed, 10);
     for (int allowed : {0, needed / 3, 2 * needed / 3})
         EXPECT_TRUE(runWith(allowed)) << allowed << " of " << needed;
+    // Construction fails the same way, wherever its allocations run out.
+    g_taken = 0;
+    g_allowed = 1 << 30;
+    vpSetHeapHooks(limitedAlloc, plainRelease);
+    { FrameEnhancer probe(48, 40, 3, 0, 2.0); }
+    vpSetHeapHooks(nullptr, nullptr);
+    const int construction = g_taken;
+    for (int allowed = 0; allowed < construction; allowed += 7) {
+        g_allowed = allowed;
+        vpSetHeapHooks(limitedAlloc, plainRelease);
+        bool thrown = false;
+        try {
+            FrameEnhancer e(48, 40, 3, 0, 2.0);
+        } catch (const MemoryException&) {
+            thrown = true;
+        }
+        vpSetHeapHooks(nullptr, nullptr);
+        EXPECT_TRUE(thrown) << allowed << " of " << construction;
+    }
     // The primitives' own work buffers report a status instead: whichever
     // allocation fails, the run ends one way or the other.
     for (int allowed = needed - 4; allowed < needed; ++allowed)
