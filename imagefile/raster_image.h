@@ -4,8 +4,10 @@
 #pragma once
 
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 
 #include "imagefile/raster_stream.h"
 
@@ -62,6 +64,44 @@ enum RasterImageType : std::uint32_t {
 inline constexpr std::uint64_t RASTERIMAGE_MAX_MEMORY = 256000000;
 
 class RasterImage;
+
+// A rectangle in device pixels: left and top inside, right and bottom outside.
+struct RasterRect {
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t right = 0;
+    std::int32_t bottom = 0;
+};
+
+// What RasterImage::Draw needs of a drawing surface (a window, a widget, a
+// picture in memory). Coordinates are device pixels, y growing downwards.
+// Pixel buffers are 24-bit bottom-up rows (blue, green, red): row 0 is the
+// bottom screen row of the rectangle.
+class RasterDrawTarget {
+public:
+    enum class ClipMode { Intersect, Unite };
+    virtual ~RasterDrawTarget() = default;
+    // The bounding box of the current clip region.
+    virtual RasterRect ClipBox() const = 0;
+    // Intersects the clip region with `rect`, or adds `rect` to it.
+    virtual void CombineClip(const RasterRect& rect, ClipMode mode) = 0;
+    // Copies what the surface shows under the rectangle into `pixels`;
+    // false when it cannot.
+    virtual bool ReadPixels(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
+                            std::uint8_t* pixels, std::uint32_t rowBytes) = 0;
+    // Shows the rows with their top-left corner at (left, top), within the
+    // clip region. `pixels` null: nothing is shown.
+    virtual void PutPixels(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
+                           const std::uint8_t* pixels, std::uint32_t rowBytes) = 0;
+};
+
+// A copy of an image's bitmap block (header, palette, rows) that its
+// receiver owns: what goes to the clipboard as a device-independent bitmap.
+struct RasterGlobalBlock {
+    std::unique_ptr<std::uint8_t[]> bytes;
+    std::size_t size = 0;
+    explicit operator bool() const { return bytes != nullptr; }
+};
 
 struct RasterImageInfo {
     std::uint32_t rowBytes = 0;              // bytes per stored row
@@ -152,6 +192,16 @@ public:
     bool EncodeToFile(std::FILE* file, std::uint32_t typeId);
     bool Save(const char* fileName, std::uint32_t typeId);
     bool CheckEncodeArgs(RasterStream* stream);
+
+    // Drawing on a surface at (x, y), cx x cy pixels (negative: the image's
+    // own width or height), stretched by nearest-neighbour sampling when the
+    // size differs, within `clip` when given. 1 when drawn, 0 when refused.
+    int Draw(RasterDrawTarget* dc, std::int32_t x, std::int32_t y, std::int32_t cx = -1, std::int32_t cy = -1,
+             const RasterRect* clip = nullptr) const;
+    // The bitmap block copied into a zero-initialised block of
+    // DibBlockSize() bytes; empty for an image without block or when the
+    // block cannot be had.
+    RasterGlobalBlock CopyToGlobalHandle() const;
 
     std::uint8_t* DibBlock() const { return dib_; }
     const char* LastError() const { return info.lastError; }
