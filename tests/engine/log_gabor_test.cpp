@@ -137,6 +137,20 @@ TEST_F(LogGaborTest, EstimateCountsSampledTilesOfEveryPlane)
     EXPECT_GT(bank().noiseLevels[0], 0.0f);
 }
 
+// Beyond four tiles in a direction every second tile is sampled: a 720 x 288
+// field gives tile columns 0, 2, 4 and tile rows 0, 1.
+TEST_F(LogGaborTest, EstimateSamplesEverySecondTileBeyondFour)
+{
+    Image8u field;
+    texturedPlane(&field, 720, 288, 3.0, 4);
+    bank().estimateNoise(&field);
+    EXPECT_EQ(bank().tilesCounted, 6);
+    uint64_t total = 0;
+    for (int b = 0; b < 256; ++b)
+        total += bank().histograms[3][b];
+    EXPECT_EQ(total, 6u * 8 * 128 * 128);
+}
+
 TEST_F(LogGaborTest, DroppingEveryScaleLeavesTheLowPass)
 {
     Image8u plane;
