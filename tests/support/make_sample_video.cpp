@@ -1,5 +1,6 @@
-// Writes a small synthetic video (numbered frames over colour bars).
-// usage: make-sample-video <output file> [container] [codec] [width] [height] [frames]
+// Writes a small synthetic video: numbered frames over colour bars, or with
+// --panning a textured scene under a slowly drifting camera.
+// usage: make-sample-video [--panning] <output file> [container] [codec] [width] [height] [frames]
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -7,14 +8,19 @@
 #include "tests/support/test_video.h"
 
 int main(int argc, char** argv) {
+  testvideo::VideoSpec spec;
+  if (argc > 1 && std::string(argv[1]) == "--panning") {
+    spec.scene = testvideo::Scene::Panning;
+    --argc;
+    ++argv;
+  }
   if (argc < 2) {
     std::fprintf(stderr,
-                 "usage: %s <output> [container avi|mp4|mov|mkv|mpg] [codec] [width] "
+                 "usage: %s [--panning] <output> [container avi|mp4|mov|mkv|mpg] [codec] [width] "
                  "[height] [frames]\n",
                  argv[0]);
     return 2;
   }
-  testvideo::VideoSpec spec;
   spec.container = argc > 2 ? argv[2] : "avi";
   spec.codec = argc > 3 ? argv[3] : "mpeg4";
   spec.width = argc > 4 ? std::atoi(argv[4]) : 320;

@@ -1,6 +1,7 @@
 #include "tests/support/test_video.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -125,6 +126,97 @@ void drawFrame(int index, int width, int height, std::uint8_t* rgb, int stride) 
   }
 }
 
+void panningOffset(int index, double* dx, double* dy) {
+  // A slow diagonal drift with a small wobble, so that successive frames
+  // sample the scene at different sub-pixel phases.
+  *dx = 0.37 * index + 0.25 * std::sin(0.9 * index);
+  *dy = 0.21 * index + 0.2 * std::cos(1.3 * index);
+}
+
+namespace {
+
+// The scene in scene coordinates (pixels of the first frame): soft colour
+// fields, a zone plate of rings, fine slanted stripes, a brick pattern and
+// some discs. Red, green, blue in 0..1.
+void panningScene(double u, double v, double* r, double* g, double* b) {
+  const double pi = 3.14159265358979323846;
+  double red = 0.45 + 0.25 * std::sin(u * 0.021) * std::cos(v * 0.017);
+  double green = 0.45 + 0.2 * std::cos(u * 0.013 + v * 0.019);
+  double blue = 0.5 + 0.2 * std::sin(v * 0.025 - u * 0.008);
+  // Rings around (90, 80) that get finer outwards.
+  const double ru = u - 90.0, rv = v - 80.0, rr = ru * ru + rv * rv;
+  if (rr < 70.0 * 70.0) {
+    const double t = 0.5 + 0.5 * std::cos(pi * rr / 90.0);
+    red = green = blue = 0.15 + 0.7 * t;
+  }
+  // Slanted stripes, period about 3.1 pixels.
+  if (u > 175.0 && u < 290.0 && v > 20.0 && v < 110.0) {
+    const double t = 0.5 + 0.5 * std::sin(2.0 * pi * (u * 0.9 + v * 0.35) / 3.1);
+    red = 0.2 + 0.6 * t;
+    green = 0.25 + 0.5 * t;
+    blue = 0.1 + 0.3 * t;
+  }
+  // Bricks with thin mortar lines.
+  if (v > 135.0 && v < 225.0 && u > 20.0 && u < 170.0) {
+    const double row = std::floor((v - 135.0) / 7.0);
+    const double shift = std::fmod(row, 2.0) * 6.0;
+    const double bu = std::fmod(u - 20.0 + shift, 12.0), bv = std::fmod(v - 135.0, 7.0);
+    const bool mortar = bu < 1.2 || bv < 1.2;
+    red = mortar ? 0.85 : 0.6;
+    green = mortar ? 0.82 : 0.25;
+    blue = mortar ? 0.78 : 0.15;
+  }
+  // Discs of several sizes.
+  const double discs[4][4] = {{230, 170, 22, 0}, {280, 200, 9, 1}, {205, 215, 5, 2}, {300, 150, 3.5, 0}};
+  for (const auto& d : discs) {
+    const double du = u - d[0], dv = v - d[1];
+    if (du * du + dv * dv < d[2] * d[2]) {
+      red = d[3] == 0 ? 0.9 : 0.1;
+      green = d[3] == 1 ? 0.85 : 0.15;
+      blue = d[3] == 2 ? 0.9 : 0.2;
+    }
+  }
+  *r = red;
+  *g = green;
+  *b = blue;
+}
+
+std::uint8_t toByte(double v) {
+  return static_cast<std::uint8_t>(std::clamp(v * 255.0 + 0.5, 0.0, 255.0));
+}
+
+}  // namespace
+
+void drawPanningFrame(int index, int width, int height, std::uint8_t* rgb, int stride) {
+  double dx, dy;
+  panningOffset(index, &dx, &dy);
+  // The scene is scaled so its 320 x 240 layout fills any frame size.
+  const double sx = 320.0 / width, sy = 240.0 / height;
+  constexpr int kSub = 4;  // 4 x 4 samples per pixel: the sensor's area
+  std::uint32_t noise = 0x9E3779B9u * static_cast<std::uint32_t>(index + 1);
+  for (int y = 0; y < height; ++y) {
+    std::uint8_t* row = rgb + static_cast<std::ptrdiff_t>(y) * stride;
+    for (int x = 0; x < width; ++x) {
+      double r = 0, g = 0, b = 0;
+      for (int j = 0; j < kSub; ++j)
+        for (int i = 0; i < kSub; ++i) {
+          double pr, pg, pb;
+          panningScene((x + (i + 0.5) / kSub + dx) * sx, (y + (j + 0.5) / kSub + dy) * sy, &pr, &pg,
+                       &pb);
+          r += pr;
+          g += pg;
+          b += pb;
+        }
+      noise = noise * 1664525u + 1013904223u;
+      const double n = (static_cast<double>(noise >> 24) / 255.0 - 0.5) * 0.06;
+      const double k = 1.0 / (kSub * kSub);
+      row[3 * x] = toByte(r * k + n);
+      row[3 * x + 1] = toByte(g * k + n);
+      row[3 * x + 2] = toByte(b * k + n);
+    }
+  }
+}
+
 int readFrameNumber(const std::uint8_t* bgrBottomUp, int width, int height, int stride) {
   const int half = height / 2;
   const int cellW = width / kCellColumns;
@@ -218,7 +310,10 @@ bool writeVideo(const std::string& path, const VideoSpec& spec, std::string* err
   const int rgbStride = spec.width * 3;
   std::vector<std::uint8_t> rgb(static_cast<std::size_t>(rgbStride) * spec.height);
   for (int i = 0; i < spec.frames; ++i) {
-    drawFrame(i, spec.width, spec.height, rgb.data(), rgbStride);
+    if (spec.scene == Scene::Panning)
+      drawPanningFrame(i, spec.width, spec.height, rgb.data(), rgbStride);
+    else
+      drawFrame(i, spec.width, spec.height, rgb.data(), rgbStride);
     if (av_frame_make_writable(w.frame) < 0) return fail(error, "out of memory");
     const std::uint8_t* src[1] = {rgb.data()};
     const int srcStride[1] = {rgbStride};

@@ -1,8 +1,12 @@
-// Synthetic test videos written with FFmpeg's libraries. Every frame carries
-// its own number as a 16-bit pattern of bright and dark cells in its top half
-// and three colour bars (red, green, blue from left to right) in its bottom
-// half, so a reader can tell which frame it got, whether the rows arrived in
-// the expected order and whether the bytes are in blue-green-red order.
+// Synthetic test videos written with FFmpeg's libraries. In the numbered
+// scene every frame carries its own number as a 16-bit pattern of bright and
+// dark cells in its top half and three colour bars (red, green, blue from
+// left to right) in its bottom half, so a reader can tell which frame it got,
+// whether the rows arrived in the expected order and whether the bytes are in
+// blue-green-red order. The panning scene is a finely textured picture seen
+// by a camera that drifts by fractions of a pixel from frame to frame, each
+// pixel averaged over its area and given a little noise: the kind of
+// footage that multi-frame enhancement improves.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +14,10 @@
 
 namespace testvideo {
 
+enum class Scene { Numbered, Panning };
+
 struct VideoSpec {
+  Scene scene = Scene::Numbered;
   std::string container = "avi";  // avi, mp4, mov, mkv, mpg
   std::string codec = "mpeg4";    // an FFmpeg encoder name
   int width = 96;                 // even; at least 32
@@ -30,6 +37,12 @@ bool writeVideo(const std::string& path, const VideoSpec& spec, std::string* err
 
 // Draws frame `index` as top-down RGB24 rows (red first) `stride` bytes apart.
 void drawFrame(int index, int width, int height, std::uint8_t* rgb, int stride);
+
+// Draws frame `index` of the panning scene, rows as drawFrame's.
+void drawPanningFrame(int index, int width, int height, std::uint8_t* rgb, int stride);
+
+// The camera's offset in pixels at frame `index` of the panning scene.
+void panningOffset(int index, double* dx, double* dy);
 
 // Colours of the three bars in the bottom half, red first.
 struct Rgb { std::uint8_t r, g, b; };
