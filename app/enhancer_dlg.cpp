@@ -1,0 +1,363 @@
+#include "app/enhancer_dlg.h"
+
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include <cstdio>
+
+#include "app/about_dlg.h"
+#include "app/resource_ids.h"
+#include "app/resources.h"
+#include "app/splash_wnd.h"
+
+CEnhancerDlg::CEnhancerDlg() : ui::Dialog(MainDialogTemplate(), &MainMenu()) {
+  setWindowIcon(ui::LoadIcon(IDR_MAINFRAME));
+}
+
+CEnhancerDlg::~CEnhancerDlg() {
+  // The graph goes first (m_player is destroyed before the other members).
+  delete m_engine;
+  m_engine = nullptr;
+  delete m_postFilterY;
+  delete m_postFilterU;
+  delete m_postFilterV;
+  m_postFilterY = m_postFilterU = m_postFilterV = nullptr;
+}
+
+// ---------------------------------------------------------------- creation
+
+int CEnhancerDlg::OnCreate() {
+  ShowSplashScreen(this);
+  return 0;
+}
+
+bool CEnhancerDlg::OnInitDialog() {
+  ui::Dialog::OnInitDialog();
+
+  const std::string about = LoadResourceString(IDS_ABOUTBOX);
+  if (!about.empty()) {
+    AppendSystemMenuItem(0, "");
+    AppendSystemMenuItem(static_cast<int>(IDM_ABOUTBOX), about);
+  }
+  setWindowIcon(ui::LoadIcon(IDR_MAINFRAME));
+
+  m_positionSlider->setEnabled(false);
+
+  m_speedSpin->SetRange(1, 8);
+  m_speedSpin->SetPosition(1);
+
+  for (ui::Slider* slider :
+       {m_contrastSlider, m_brightnessSlider, m_saturationSlider, m_hueSlider, m_sharpnessSlider}) {
+    slider->SetRange(0, 100);
+    slider->SetPosition(50);
+    slider->setTickInterval(10);
+    slider->setPageStep(0);  // a click on the channel does not move the thumb
+  }
+  m_progress->setRange(0, 100);
+  SetButtonStyle(IDC_PLAY, 0x50000040u);
+  m_player.UpdatePlayButtons();
+  return true;
+}
+
+void CEnhancerDlg::DoDataExchange(ui::DataExchange* dx) {
+  dx->Control(IDC_SHARPNESS);
+  m_sharpnessSlider = Item<ui::Slider>(IDC_SHARPNESS);
+  dx->Control(IDC_PROGRESS);
+  m_progress = Item<QProgressBar>(IDC_PROGRESS);
+  dx->Control(IDC_HUE);
+  m_hueSlider = Item<ui::Slider>(IDC_HUE);
+  dx->Control(IDC_CONTRAST);
+  m_contrastSlider = Item<ui::Slider>(IDC_CONTRAST);
+  dx->Control(IDC_SATURATION);
+  m_saturationSlider = Item<ui::Slider>(IDC_SATURATION);
+  dx->Control(IDC_BRIGHTNESS);
+  m_brightnessSlider = Item<ui::Slider>(IDC_BRIGHTNESS);
+  dx->Control(IDC_FRAME_SPIN);
+  m_frameSpin = Item<ui::UpDown>(IDC_FRAME_SPIN);
+  dx->Control(IDC_FRAME_EDIT);
+  m_frameEdit = GetDlgItem(IDC_FRAME_EDIT);
+  dx->Control(IDC_POSITION_SLIDER);
+  m_positionSlider = Item<ui::Slider>(IDC_POSITION_SLIDER);
+  dx->Control(IDC_VSCROLL);
+  m_verticalScroll = Item<ui::ScrollBar>(IDC_VSCROLL);
+  dx->Control(IDC_HSCROLL);
+  m_horizontalScroll = Item<ui::ScrollBar>(IDC_HSCROLL);
+  dx->Control(IDC_CAPTURE);
+  m_captureButton = Item<QPushButton>(IDC_CAPTURE);
+  dx->Control(IDC_SPEED_SPIN);
+  m_speedSpin = Item<ui::UpDown>(IDC_SPEED_SPIN);
+  dx->Control(IDC_SPEED_EDIT);
+  m_speedEdit = GetDlgItem(IDC_SPEED_EDIT);
+  dx->Control(IDC_PLAY);
+  m_playButton = Item<QPushButton>(IDC_PLAY);
+  dx->Control(IDC_DISPLAY);
+  m_display = Item<ui::GrayRect>(IDC_DISPLAY);
+  dx->Control(IDC_VIDEO_HOST);
+  m_videoHost = Item<ui::GrayRect>(IDC_VIDEO_HOST);
+
+  dx->Radio(IDC_ACTUAL_SIZE, m_displayMode);
+  dx->TextFloat(IDC_PIXEL_RATIO, m_pixelRatio, 0.24f, 4.1f);
+  dx->Check(IDC_INTERLACED, m_interlaced);
+  dx->Radio(IDC_NOISE_NONE, m_noiseReduction);
+  dx->Radio(IDC_NEIGHBORS_0, m_neighbors);
+  dx->Radio(IDC_RESOLUTION_1X, m_resolution);
+  dx->Radio(IDC_SMOOTH_MIN, m_motionSmooth);
+  dx->Check(IDC_CROP, m_crop);
+
+  dx->Control(IDC_COPY);
+  m_copyButton = Item<QPushButton>(IDC_COPY);
+  dx->Control(IDC_SAVE);
+  m_saveButton = Item<QPushButton>(IDC_SAVE);
+
+  if (m_display && !dx->m_bSaveAndValidate) m_display->SetPaintHandler([this](QPainter& p) { PaintDisplay(p); });
+}
+
+bool CEnhancerDlg::DestroyWindow() {
+  m_player.TearDownGraph();
+  return ui::Dialog::DestroyWindow();
+}
+
+void CEnhancerDlg::OnDestroy() {
+  m_player.OnDestroy();  // the graph goes, and no video is loaded any more
+  WinHelp(0, ui::HELP_QUIT);
+}
+
+// ---------------------------------------------------------------- window procedure
+
+std::intptr_t CEnhancerDlg::WindowProc(const ui::Message& m) {
+  switch (m.message) {
+    case ui::WM_COMMAND: {
+      const unsigned command = ui::LoWord(m.wParam);
+      if (command == ui::IDOK || command == ui::IDCANCEL) PostQuitMessage(0);
+      break;
+    }
+    case ui::WM_TIMER:
+      if (static_cast<int>(m.wParam) == IDT_POSITION) m_player.OnPositionTimer();
+      break;
+    case ui::WM_HSCROLL:
+      if (static_cast<int>(m.lParam) == IDC_POSITION_SLIDER && CaptureId() == IDC_POSITION_SLIDER &&
+          static_cast<int>(ui::LoWord(m.wParam)) == ui::SB_THUMBTRACK) {
+        // The first drag pauses the graph; the player's state and buttons
+        // say so, so that a capture of the frame dragged to is not refused.
+        if (g_firstDrag && m_player.playState() == kPlayRunning) {
+          m_player.PausePlayback();
+          m_player.UpdatePlayButtons();
+        }
+        m_player.OnPositionSliderTrack();
+      }
+      break;
+    case ui::WM_MOUSEMOVE:
+      OnCropMouseMove(static_cast<unsigned>(m.wParam), static_cast<int>(ui::LoWord(static_cast<std::uintptr_t>(m.lParam))),
+                      static_cast<std::int16_t>(ui::HiWord(static_cast<std::uintptr_t>(m.lParam))));
+      break;
+    case ui::WM_ENTERMENULOOP:
+    case ui::WM_EXITMENULOOP:
+    case ui::WM_ENTERSIZEMOVE:
+    case ui::WM_EXITSIZEMOVE:
+      m_player.OnMenuOrMoveLoop();
+      break;
+    case kGraphNotifyMessage:
+      m_player.OnGraphNotify();
+      break;
+    default:
+      break;
+  }
+  return ui::Dialog::WindowProc(m);
+}
+
+void CEnhancerDlg::OnCommand(int id, int code) {
+  // Menu items and accelerators carry no notification of their own.
+  if (code == ui::CMD_FROM_ACCELERATOR) code = ui::BN_CLICKED;
+  if (code == ui::EN_CHANGE) {
+    if (id == IDC_SPEED_EDIT) OnSpeedChange();
+    else if (id == IDC_FRAME_EDIT) OnFrameEditChange();
+    return;
+  }
+  if (code != ui::BN_CLICKED) return;
+  switch (id) {
+    case ID_FILE_OPEN_VIDEO: OnOpenVideo(); break;
+    case IDC_PLAY: OnPlayPause(); break;
+    case IDC_CAPTURE: OnCaptureEnhance(); break;
+    case IDC_ACTUAL_SIZE: OnActualSize(); break;
+    case IDC_RAW_FRAME: OnRawFrame(); break;
+    case IDC_SAVE: OnSaveAs(); break;
+    case IDC_COPY: OnCopy(); break;
+    case IDC_ZOOM_TO_FIT: OnZoomToFit(); break;
+    case ID_APP_ABOUT: OnAbout(); break;
+    case IDC_CROP: OnCropToggle(); break;
+    case IDC_RESET_ADJUSTMENTS: OnResetAdjustments(); break;
+    case IDC_RESET_OPTIONS: OnResetOptions(); break;
+    case ID_HELP_INDEX: OnHelp(); break;
+    default: ui::Dialog::OnCommand(id, code); break;
+  }
+}
+
+void CEnhancerDlg::OnHScroll(int code, int position, int controlId) {
+  if (controlId == IDC_HSCROLL)
+    OnPictureScroll(code, position, controlId);
+  else if (controlId != IDC_POSITION_SLIDER)
+    OnAdjustmentScroll(code, position, controlId);
+}
+
+void CEnhancerDlg::OnVScroll(int code, int position, int controlId) {
+  if (controlId == IDC_VSCROLL) OnPictureScroll(code, position, controlId);
+}
+
+void CEnhancerDlg::OnEnterKey(int focusId) {
+  // Enter in a text field applies the field; it does not end the program.
+  if (focusId == IDC_PIXEL_RATIO) {
+    ui::DataExchange exchange(this, true);
+    try {
+      exchange.TextFloat(IDC_PIXEL_RATIO, m_pixelRatio, 0.24f, 4.1f);
+    } catch (const ui::DataExchangeFailure&) {
+    }
+    return;
+  }
+  if (focusId == IDC_SPEED_EDIT || focusId == IDC_FRAME_EDIT) return;
+  ui::Dialog::OnEnterKey(focusId);
+}
+
+// ---------------------------------------------------------------- player commands
+
+void CEnhancerDlg::OnOpenVideo() {
+  // After a failed open there is no graph, and SetPlayerControls shows the
+  // player controls as with no video.
+  m_player.OnOpenVideo();
+}
+
+void CEnhancerDlg::OnPlayPause() { m_player.OnPlayPause(); }
+void CEnhancerDlg::OnSpeedChange() { m_player.OnSpeedChange(); }
+void CEnhancerDlg::OnFrameEditChange() { m_player.OnFrameEditChange(); }
+
+// ---------------------------------------------------------------- About, help
+
+void CEnhancerDlg::OnAbout() {
+  CAboutDlg about(this);
+  about.DoModal();
+}
+
+void CEnhancerDlg::OnSysCommand(unsigned id, std::intptr_t) {
+  if ((id & 0xFFF0u) == IDM_ABOUTBOX) OnAbout();
+}
+
+void CEnhancerDlg::WinHelp(std::uint32_t data, unsigned command) {
+  if (!ui::GetServices().WinHelp(ui::DefaultHelpFilePath(), command, data))
+    ui::AfxMessageBox("Failed to launch help.");
+}
+
+void CEnhancerDlg::OnHelp() { WinHelp(0x20000u + IDD_ENHANCER_DIALOG, ui::HELP_CONTEXT); }
+
+bool CEnhancerDlg::OnHelpInfo(int controlId) {
+  ui::GetServices().ContextHelp(GetDlgItem(controlId), ui::HELP_WM_HELP, static_cast<std::uint32_t>(controlId),
+                                HelpIdTable());
+  return true;
+}
+
+void CEnhancerDlg::OnContextMenu(int controlId, QPoint) {
+  ui::GetServices().ContextHelp(GetDlgItem(controlId), ui::HELP_CONTEXTMENU, static_cast<std::uint32_t>(controlId),
+                                HelpIdTable());
+}
+
+// ---------------------------------------------------------------- PlayerHost
+
+void CEnhancerDlg::ShowError(const std::string& text) {
+  ui::GetServices().MessageBox(nullptr, text, "Error!", ui::MB_OK | ui::MB_TASKMODAL | ui::MB_SETFOREGROUND);
+}
+
+void CEnhancerDlg::Beep() { ui::GetServices().Beep(); }
+
+bool CEnhancerDlg::ChooseVideoFile(const OpenFileRequest& request, std::string* fileName) {
+  ui::FileDialogRequest r;
+  r.title = request.title;
+  r.filters = {{request.filterName, request.filterPatterns}, {request.allName, request.allPatterns}};
+  r.filterIndex = 1;
+  r.defaultExtension = request.defaultExtension;
+  r.initialDirectory = request.initialDirectory;
+  r.mustExist = true;
+  return ui::GetServices().ChooseFile(this, r, fileName);
+}
+
+void CEnhancerDlg::SetFrameSpinRange(int low, int high) {
+  if (m_frameSpin) m_frameSpin->SetRange(low, high);
+}
+
+bool CEnhancerDlg::ReadSpeed(int* speed) {
+  return std::sscanf(ItemText(IDC_SPEED_EDIT).c_str(), "%d", speed) == 1;
+}
+
+int CEnhancerDlg::PositionSlider() { return m_positionSlider ? m_positionSlider->Position() : 0; }
+
+void CEnhancerDlg::SetPositionSlider(int position) {
+  if (m_positionSlider) m_positionSlider->SetPosition(position);
+}
+
+void CEnhancerDlg::EnablePositionSlider(bool enable) { EnableItem(IDC_POSITION_SLIDER, enable); }
+
+std::string CEnhancerDlg::FrameEditText() {
+  std::string text = ItemText(IDC_FRAME_EDIT);
+  return text.substr(0, 9);
+}
+
+void CEnhancerDlg::SetFrameEditText(const std::string& text) { SetItemText(IDC_FRAME_EDIT, text); }
+
+void CEnhancerDlg::SetPlayerControls(const PlayerControls& c) {
+  if (!m_player.graph()) {
+    // No graph (never opened, or the last open failed): nothing that needs
+    // a video can be used.
+    EnableItem(IDC_PLAY, false);
+    SetItemText(IDC_PLAY, c.playText);
+    for (int id : {IDC_CAPTURE, IDC_COPY, IDC_SAVE, IDC_FRAME_SPIN, IDC_FRAME_EDIT, IDC_POSITION_SLIDER})
+      EnableItem(id, false);
+    return;
+  }
+  EnableItem(IDC_PLAY, c.playEnabled);
+  SetItemText(IDC_PLAY, c.playText);
+  EnableItem(IDC_CAPTURE, c.capture);
+  EnableItem(IDC_COPY, c.copy);
+  EnableItem(IDC_SAVE, c.save);
+  EnableItem(IDC_FRAME_SPIN, c.frame);
+  EnableItem(IDC_FRAME_EDIT, c.frame);
+  if (c.setSlider) EnableItem(IDC_POSITION_SLIDER, c.sliderEnabled);
+}
+
+void CEnhancerDlg::UpdateDataToControls() { UpdateData(false); }
+
+void CEnhancerDlg::SetVideoOptions(float pixelRatio, bool interlaced) {
+  m_pixelRatio = pixelRatio;
+  m_interlaced = interlaced ? 1 : 0;
+}
+
+bool CEnhancerDlg::StartTimer(int id, int periodMs) { return SetTimer(id, periodMs); }
+
+void CEnhancerDlg::KillTimer(int id) { ui::Dialog::KillTimer(id); }
+
+media::NotifyHook CEnhancerDlg::GraphMessagePoster() {
+  // Runs on the streaming thread; the graph is always torn down before the
+  // dialog goes away.
+  return [this](unsigned message) { PostMessage(message); };
+}
+
+bool CEnhancerDlg::AttachVideo(media::VideoSurface* surface) {
+  if (!m_videoHost || !surface) return false;
+  DetachVideo();
+  if (!m_videoView) m_videoView = new ui::VideoView(m_videoHost);
+  m_videoView->setGeometry(m_videoHost->rect());
+  m_videoView->SetSource([surface](std::vector<std::uint8_t>* pixels, int* w, int* h, int* stride) {
+    return surface->Snapshot(pixels, w, h, stride);
+  });
+  ui::VideoView* view = m_videoView;
+  surface->SetListener([view] { view->RequestRepaint(); });
+  m_videoSurface = surface;
+  m_videoView->show();
+  return true;
+}
+
+void CEnhancerDlg::DetachVideo() {
+  if (m_videoSurface) m_videoSurface->SetListener(nullptr);
+  m_videoSurface = nullptr;
+  if (m_videoView) {
+    m_videoView->SetSource(nullptr);
+    m_videoView->hide();
+  }
+}

@@ -1,0 +1,154 @@
+// The program's main window: a modal dialog (template 102, menu 129) that
+// owns the option values, the video player, the objects of a capture and
+// the pictures of the display area, and routes every command, scroll and
+// timer message to its handler.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/video_player.h"
+#include "engine/engine.h"
+#include "imagefile/raster_image.h"
+#include "platform/ui/ui.h"
+
+class QProgressBar;
+class QPushButton;
+
+// A rectangle by its edges.
+struct CropRect {
+  int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+class CEnhancerDlg : public ui::Dialog, public PlayerHost {
+ public:
+  CEnhancerDlg();
+  ~CEnhancerDlg() override;
+
+  bool DestroyWindow() override;
+
+  // PlayerHost: what the player asks of the dialog and the UI layer.
+  void ShowError(const std::string& text) override;
+  void Beep() override;
+  bool ChooseVideoFile(const OpenFileRequest& request, std::string* fileName) override;
+  void SetFrameSpinRange(int low, int high) override;
+  bool ReadSpeed(int* speed) override;
+  int PositionSlider() override;
+  void SetPositionSlider(int position) override;
+  void EnablePositionSlider(bool enable) override;
+  std::string FrameEditText() override;
+  void SetFrameEditText(const std::string& text) override;
+  void SetPlayerControls(const PlayerControls& controls) override;
+  void UpdateDataToControls() override;
+  void SetVideoOptions(float pixelRatio, bool interlaced) override;
+  bool StartTimer(int id, int periodMs) override;
+  void KillTimer(int id) override;
+  media::NotifyHook GraphMessagePoster() override;
+  bool AttachVideo(media::VideoSurface* surface) override;
+  void DetachVideo() override;
+
+  // Option values, for the capture and for tests.
+  int m_displayMode = 0;       // 0 Actual Size, 1 Zoom to Fit, 2 Raw Frame
+  float m_pixelRatio = 1.0f;   // 0.24 to 4.1
+  int m_interlaced = 0;
+  int m_resolution = 0;        // 1x, 1.5x, 2x, 2.5x
+  int m_noiseReduction = 0;    // none, low, med, high
+  int m_neighbors = 1;         // "0", "2", "4", "8"
+  int m_motionSmooth = 2;      // min, low, med, high
+  int m_crop = 0;
+
+  VideoPlayer& Player() { return m_player; }
+
+ protected:
+  int OnCreate() override;
+  bool OnInitDialog() override;
+  void DoDataExchange(ui::DataExchange* dx) override;
+  std::intptr_t WindowProc(const ui::Message& message) override;
+  void OnCommand(int id, int code) override;
+  void OnOK() override {}  // the window procedure ends the program on command 1
+  void OnHScroll(int code, int position, int controlId) override;
+  void OnVScroll(int code, int position, int controlId) override;
+  void OnSysCommand(unsigned id, std::intptr_t lParam) override;
+  bool OnHelpInfo(int controlId) override;
+  void OnContextMenu(int controlId, QPoint screenPosition) override;
+  void OnDestroy() override;
+  void OnEnterKey(int focusId) override;
+
+ public:
+  // Commands (message map).
+  void OnOpenVideo();
+  void OnPlayPause();
+  void OnSpeedChange();
+  void OnFrameEditChange();
+  void OnAbout();
+  void OnHelp();
+
+  // Capture and enhance, adjustments (capture_driver.cpp).
+  void OnCaptureEnhance();
+  void OnResetAdjustments();
+  void OnResetOptions();
+  void OnAdjustmentScroll(int code, int position, int controlId);
+
+  // Display, copy and save (picture_display.cpp).
+  void RefreshDisplay(bool recompute);
+  void OnActualSize();
+  void OnZoomToFit();
+  void OnRawFrame();
+  void OnCropToggle();
+  void OnCopy();
+  void OnSaveAs();
+  void OnPictureScroll(int code, int position, int controlId);
+  void OnCropMouseMove(unsigned flags, int x, int y);
+  void PaintDisplay(QPainter& painter);
+
+  // The help engine through the class library's wrapper: "Failed to launch
+  // help." when it cannot be started.
+  void WinHelp(std::uint32_t data, unsigned command);
+
+  // Members (the player's graph, state, frame count, timer, file name and
+  // loaded flag live in m_player).
+  int m_areaWidth = 0, m_areaHeight = 0;
+  ui::Slider* m_sharpnessSlider = nullptr;
+  QProgressBar* m_progress = nullptr;
+  ui::Slider* m_hueSlider = nullptr;
+  ui::Slider* m_contrastSlider = nullptr;
+  ui::Slider* m_saturationSlider = nullptr;
+  ui::Slider* m_brightnessSlider = nullptr;
+  ui::UpDown* m_frameSpin = nullptr;
+  QWidget* m_frameEdit = nullptr;
+  ui::Slider* m_positionSlider = nullptr;
+  ui::ScrollBar* m_verticalScroll = nullptr;
+  ui::ScrollBar* m_horizontalScroll = nullptr;
+  QPushButton* m_captureButton = nullptr;
+  ui::UpDown* m_speedSpin = nullptr;
+  QWidget* m_speedEdit = nullptr;
+  QPushButton* m_playButton = nullptr;
+  ui::GrayRect* m_display = nullptr;
+  ui::GrayRect* m_videoHost = nullptr;
+  int m_offsetX = 0, m_offsetY = 0;
+  ui::VideoView* m_videoView = nullptr;
+  media::VideoSurface* m_videoSurface = nullptr;
+  std::int64_t m_capturePosition = 0;
+  FrameEnhancer* m_engine = nullptr;
+  PlanePostFilter* m_postFilterY = nullptr;
+  PlanePostFilter* m_postFilterU = nullptr;
+  PlanePostFilter* m_postFilterV = nullptr;
+  OutputSettings m_output;
+  Image8uC3 m_rawFrame;
+  Image8uC3 m_result;
+  RasterImage m_picture{0};
+  int m_captureFrames = 0;
+  int m_captureInterlaced = 0;
+  std::uint8_t m_jpegQuality = 95;
+  int m_borderBase = 4;
+  CropRect m_cropRect{0, 0, 9000, 9000};
+  int m_dragging = 0;
+  double m_zoom = 1.0;
+  QPushButton* m_copyButton = nullptr;
+  QPushButton* m_saveButton = nullptr;
+
+ private:
+  // Declared last: destroyed first, so the graph's streaming thread has
+  // stopped before any widget or picture goes away.
+  VideoPlayer m_player{this};
+};
