@@ -1,0 +1,377 @@
+// The capture-and-enhance request: frames from the player into a new engine,
+// the run, the post-filters and the composed picture; the adjustment sliders
+// and the two resets that recompose it without running the engine again.
+#include <algorithm>
+#include <new>
+#include <utility>
+
+#include "app/enhance_controller.h"
+#include "app/grabbed_frame.h"
+#include "app/video_player.h"
+
+ProgressControl* g_progressCtrl = nullptr;
+
+const char* const kOutOfMemoryMessage = "Not enough memory to capture and enhance this frame.";
+const char* const kEmptyCropMessage = "The crop rectangle is empty.";
+
+namespace {
+
+// Exchanges the pixels of two picture records.
+void SwapImages(Image8uC3& a, Image8uC3& b)
+{
+    std::swap(a.data, b.data);
+    std::swap(a.step, b.step);
+    std::swap(a.width, b.width);
+    std::swap(a.height, b.height);
+}
+
+}  // namespace
+
+int EnhanceProgress(int percent)
+{
+    if (g_progressCtrl) {
+        g_progressCtrl->SetPos(10 - static_cast<int>(percent * -0.8));
+        g_progressCtrl->PumpMessages();
+    }
+    return 0;
+}
+
+EnhanceController::EnhanceController(EnhanceHost* host, VideoPlayer* player) : m_host(host), m_player(player) {}
+
+EnhanceController::~EnhanceController() = default;
+
+const PlanePostFilter* EnhanceController::postFilter(int plane) const
+{
+    switch (plane) {
+    case 0: return m_postFilterY.get();
+    case 1: return m_postFilterU.get();
+    case 2: return m_postFilterV.get();
+    default: return nullptr;
+    }
+}
+
+void EnhanceController::OnCaptureEnhance()
+{
+    // A capture started from the progress pump of a running one would
+    // delete the engine under it.
+    if (m_capturing)
+        return;
+    if (!m_player->videoLoaded() || m_player->playState() != kPlayPaused)
+        return;
+    media::MediaGraph* graph = m_player->graph();
+    std::int64_t c = 0;
+    if (!graph || media::Failed(graph->GetCurrentPosition(&c))) {
+        m_host->ShowError("OnCapture, cannot get position!");
+        return;
+    }
+    g_progressCtrl = m_host->Progress();
+    m_host->SetMouseCaptureToProgress(true);
+    m_capturing = true;
+    m_host->LockCommands(true);
+    g_progressCtrl->SetPos(5);
+    m_host->UpdateData(true);
+
+    bool outOfMemory = false;
+    try {
+        RunCapture(c);
+    } catch (const MemoryException&) {
+        outOfMemory = true;
+    } catch (const std::bad_alloc&) {
+        outOfMemory = true;
+    }
+    // Whatever happened, the engine goes and the window is given back.
+    m_engine.reset();
+    g_progressCtrl->SetPos(0);
+    m_host->LockCommands(false);
+    m_capturing = false;
+    m_host->SetMouseCaptureToProgress(false);
+    if (outOfMemory)
+        ReportOutOfMemory();
+}
+
+void EnhanceController::RunCapture(std::int64_t c)
+{
+    media::MediaGraph* graph = m_player->graph();
+    m_capturePosition = c;
+    m_output.pixelRatio = 1.0f;  // the post-filters apply the pixel ratio
+
+    int n = NeighborFrameCount();
+    const bool single = n == 0;
+    if (single)
+        n = 1;
+    m_captureFrames = n;
+    m_captureInterlaced = opt().interlaced ? 1 : 0;
+
+    // The paused frame becomes the raw frame only once the capture has made
+    // its picture; until then the previous one stays.
+    Image8uC3 raw;
+    copyImage8uC3(&g_grabbedFrame.image, &raw);
+
+    m_engine.reset();
+    m_engine = std::make_unique<FrameEnhancer>(raw.width, raw.height, n, m_captureInterlaced,
+                                               1.0 + 0.5 * static_cast<double>(opt().resolution));
+    m_engine->singleFrame = single ? 1 : 0;
+
+    // Frames c - N/2 .. c - N/2 + N - 1, moved inside the video.
+    const std::int64_t frameCount = m_player->frameCount();
+    std::int64_t p = c - n / 2;
+    for (int i = 0; i < n; ++i) {
+        if (p < 0)
+            p = 0;
+        if (frameCount > 0 && p >= frameCount)
+            p = frameCount - 1;
+        graph->SetPositions(p);
+        graph->Pause();
+        media::GraphState state = media::GraphState::Stopped;
+        graph->GetState(1000, &state);
+        if (state != media::GraphState::Paused)
+            graph->GetState(1000, &state);
+        m_engine->frameStore->setFrame(i, &g_grabbedFrame.image);
+        if (frameStoredHook)
+            frameStoredHook(i, p);
+        p = p + 1;
+    }
+    graph->SetPositions(c);
+    graph->Pause();
+
+    SetEnhancerParameters();
+    m_engine->progressCallback = EnhanceProgress;
+    m_engine->estimateNoise(n / 2);
+    m_engine->run();
+    if (engineRanHook)
+        engineRanHook(*m_engine);
+
+    opt().displayMode = kDisplayActualSize;
+    m_host->UpdateData(false);
+
+    const bool built = BuildPostFilters();
+    g_progressCtrl->SetPos(95);
+    m_engine.reset();
+    SwapImages(raw, m_rawFrame);
+    if (!built) {
+        // No result planes: the previous capture's picture must not come
+        // back as this one's.
+        m_postFilterY.reset();
+        m_postFilterU.reset();
+        m_postFilterV.reset();
+        m_picture.Destroy();
+        m_host->InvalidateDisplay(true);
+    }
+    Recompose(true);
+}
+
+void EnhanceController::ReportOutOfMemory()
+{
+    m_host->MessageBox(kOutOfMemoryMessage);
+}
+
+int EnhanceController::NeighborFrameCount() const
+{
+    static const int kCounts[4] = {0, 3, 5, 9};
+    const int k = m_host->Options().neighbors;
+    return kCounts[std::clamp(k, 0, 3)];
+}
+
+void EnhanceController::SetEnhancerParameters()
+{
+    struct NoiseRow {
+        int chroma, luma;
+        float threshold[4], boost[4], floor[4], ceiling[4];
+    };
+    static const NoiseRow kNoise[4] = {
+        {10, 0, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}},
+        {11, 3, {1.5f, 0.8f, 0.4f, 0.2f}, {2.5f, 1.2f, 1.0f, 1.0f}, {0.2f, 0.2f, 0.2f, 0.2f}, {2.0f, 1.1f, 1.0f, 1.0f}},
+        {12, 3, {3.0f, 1.5f, 0.8f, 0.3f}, {2.5f, 1.2f, 1.0f, 1.0f}, {0.1f, 0.1f, 0.1f, 0.1f}, {2.0f, 1.1f, 1.0f, 1.0f}},
+        {13, 3, {4.5f, 2.4f, 1.2f, 0.6f}, {2.5f, 1.2f, 1.0f, 1.0f}, {0.1f, 0.1f, 0.1f, 0.1f}, {2.0f, 1.1f, 1.0f, 1.0f}},
+    };
+    static const float kMotionThreshold[4] = {0.0f, 1.0f, 3.0f, 6.0f};
+    static const float kMotionSlope[4] = {0.2f, 0.1f, 1.0f / 30.0f, 0.01f};
+
+    const NoiseRow& row = kNoise[std::clamp(opt().noiseReduction, 0, 3)];
+    m_engine->chromaNoiseMode = row.chroma;
+    m_engine->lumaNoiseMode = row.luma;
+    if (row.luma != 0) {
+        std::copy(row.threshold, row.threshold + 4, m_engine->lumaThresholdFactors);
+        std::copy(row.boost, row.boost + 4, m_engine->lumaBoosts);
+        std::copy(row.floor, row.floor + 4, m_engine->lumaGainFloors);
+        std::copy(row.ceiling, row.ceiling + 4, m_engine->lumaGainCeilings);
+    }
+    const int smooth = std::clamp(opt().motionSmooth, 0, 3);
+    m_engine->motionThreshold = kMotionThreshold[smooth];
+    m_engine->motionSlope = kMotionSlope[smooth];
+}
+
+float EnhanceController::SharpnessAmount()
+{
+    const int q = m_host->SliderPosition(ctl::kSharpnessSlider);
+    if (q < 50)
+        return 3.0f - static_cast<float>(50 - q) * 0.06f;
+    return 3.0f + static_cast<float>(q - 50) * 0.2f;
+}
+
+void EnhanceController::SetPostFilterAmounts(float amount)
+{
+    m_postFilterY->amount = amount;
+    m_postFilterU->amount = amount * 1.5f;
+    m_postFilterV->amount = amount * 1.5f;
+}
+
+bool EnhanceController::BuildPostFilters()
+{
+    if (!m_engine || !m_engine->accumY || m_engine->accumY->width == 0 || m_engine->accumY->height == 0)
+        return false;
+    const double r = opt().pixelRatio;
+    double sx = r, sy = 1.0;
+    if (r < 1.0) {
+        sx = 1.0;
+        sy = 1.0 / r;
+    }
+    // Built aside and put in place only once all three are prepared, so a
+    // failure keeps the previous capture's filters whole.
+    auto y = std::make_unique<PlanePostFilter>(2, 1.0f, sx, sy);
+    auto u = std::make_unique<PlanePostFilter>(4, 2.0f, sx, sy);
+    auto v = std::make_unique<PlanePostFilter>(4, 2.0f, sx, sy);
+    const float a = SharpnessAmount();
+    y->amount = a;
+    u->amount = a * 1.5f;
+    v->amount = a * 1.5f;
+    {
+        Image32f scratch;
+        y->prepare(m_engine->accumY.get(), &scratch);
+        u->prepare(m_engine->accumU.get(), &scratch);
+        v->prepare(m_engine->accumV.get(), &scratch);
+    }
+    m_postFilterY = std::move(y);
+    m_postFilterU = std::move(u);
+    m_postFilterV = std::move(v);
+    return true;
+}
+
+int EnhanceController::BorderPixels() const
+{
+    const int base = m_borderBase;
+    switch (m_host->Options().resolution) {
+    case 0: return 1 - static_cast<int>(base * -0.501);
+    case 1: return base;
+    case 2: return static_cast<int>(base * 1.501);
+    default: return static_cast<int>(base * 2.001);
+    }
+}
+
+VpiRect EnhanceController::OutputCrop(int w, int h, int border)
+{
+    // The border shrinks for planes too small for it, so the crop keeps at
+    // least one pixel and never has a negative size.
+    const int bx = std::max(0, std::min(border, (w - 1) / 2));
+    const int by = std::max(0, std::min(border, (h - 1) / 2));
+    return VpiRect{bx, by, std::max(0, w - 2 * bx), std::max(0, h - 2 * by)};
+}
+
+void EnhanceController::Recompose(bool recompute)
+{
+    if (!m_postFilterY) {
+        m_result.release();
+        return;
+    }
+    m_output.crop = OutputCrop(m_postFilterY->width, m_postFilterY->height, BorderPixels());
+    try {
+        Image32f y, u, v;
+        m_postFilterY->render(&y);
+        m_postFilterU->render(&u);
+        m_postFilterV->render(&v);
+        // Composed aside, so a failure leaves the shown picture whole.
+        Image8uC3 composed;
+        composeOutputImage(&m_output, &y, &u, &v, &composed);
+        SwapImages(composed, m_result);
+    } catch (const MemoryException&) {
+        ReportOutOfMemory();
+        return;
+    } catch (const std::bad_alloc&) {
+        ReportOutOfMemory();
+        return;
+    }
+    RefreshDisplay(recompute);
+}
+
+void EnhanceController::OnHScroll(int code, int position, int id)
+{
+    if (id == ctl::kHorizontalScroll) {
+        ScrollBy(code, position, id, &m_offsetX);
+        return;
+    }
+    const unsigned p = static_cast<unsigned>(position);
+    const bool move = code == 4 || code == 5;
+    bool recompose = false;
+    switch (id) {
+    case ctl::kContrastSlider:
+        if (move)
+            m_output.contrast = p >= 50 ? 1.0f + static_cast<float>(p - 50) * 0.04f
+                                        : 1.0f - static_cast<float>(50 - p) * 0.013333334f;
+        recompose = true;
+        break;
+    case ctl::kBrightnessSlider:
+        if (move)
+            m_output.brightness = (static_cast<float>(p) - 50.0f) * 2.0f;
+        recompose = true;
+        break;
+    case ctl::kSaturationSlider:
+        if (move)
+            m_output.saturation = p >= 50 ? 1.0f + static_cast<float>(p - 50) * 0.04f
+                                          : 1.0f - static_cast<float>(50 - p) * 0.02f;
+        recompose = true;
+        break;
+    case ctl::kHueSlider:
+        if (move)
+            m_output.hue = p >= 50 ? 1.0f + static_cast<float>(p - 50) * 0.0033333334f
+                                   : 1.0f - static_cast<float>(50 - p) * 0.005f;
+        recompose = true;
+        break;
+    case ctl::kSharpnessSlider:
+        if (m_postFilterY) {
+            if (move)
+                SetPostFilterAmounts(SharpnessAmount());
+            recompose = true;
+        }
+        break;
+    default:
+        return;
+    }
+    if (code == 8 && recompose && !m_capturing) {
+        m_host->Progress()->SetPos(50);
+        m_host->UpdateData(true);
+        Recompose(false);
+        m_host->Progress()->SetPos(0);
+    }
+}
+
+void EnhanceController::OnResetAdjustments()
+{
+    for (int id : {ctl::kContrastSlider, ctl::kBrightnessSlider, ctl::kSaturationSlider, ctl::kHueSlider})
+        m_host->SetSliderPosition(id, 50);
+    m_output.contrast = 1.0f;
+    m_output.brightness = 0.0f;
+    m_output.saturation = 1.0f;
+    m_output.hue = 1.0f;
+    m_host->SetSliderPosition(ctl::kSharpnessSlider, 50);
+    if (m_postFilterY)
+        SetPostFilterAmounts(3.0f);
+    opt().crop = false;
+    m_cropRect = RasterRect{0, 0, 9000, 9000};
+    m_dragging = false;
+    m_host->UpdateData(false);
+    if (m_capturing)
+        return;
+    m_host->Progress()->SetPos(50);
+    Recompose(false);
+    m_host->Progress()->SetPos(0);
+}
+
+void EnhanceController::OnResetOptions()
+{
+    opt().neighbors = 1;
+    opt().motionSmooth = 2;
+    opt().noiseReduction = 0;
+    opt().resolution = 0;
+    m_host->SetSliderPosition(ctl::kSharpnessSlider, 50);
+    m_host->UpdateData(false);
+}

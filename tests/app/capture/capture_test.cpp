@@ -1,0 +1,762 @@
+// Capture and enhance end to end: a generated video is opened by the real
+// player, paused on a frame and captured; a recording host stands in for the
+// dialog's controls, display area, clipboard and save dialog.
+#include <gtest/gtest.h>
+
+#include <jpeglib.h>
+#include <png.h>
+#include <tiffio.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/enhance_controller.h"
+#include "app/grabbed_frame.h"
+#include "app/video_player.h"
+#include "primitives/core/memory.h"
+#include "tests/support/test_video.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// ---------------------------------------------------------------- player host
+
+class QuietPlayerHost : public PlayerHost {
+ public:
+  std::string file;
+  std::string frameText;
+  std::vector<std::string> errors;
+  void ShowError(const std::string& text) override { errors.push_back(text); }
+  void Beep() override {}
+  bool ChooseVideoFile(const OpenFileRequest&, std::string* name) override {
+    *name = file;
+    return true;
+  }
+  void SetFrameSpinRange(int, int) override {}
+  bool ReadSpeed(int* speed) override {
+    *speed = 1;
+    return true;
+  }
+  int PositionSlider() override { return 0; }
+  void SetPositionSlider(int) override {}
+  void EnablePositionSlider(bool) override {}
+  std::string FrameEditText() override { return frameText; }
+  void SetFrameEditText(const std::string& text) override { frameText = text; }
+  void SetPlayerControls(const PlayerControls&) override {}
+  void UpdateDataToControls() override {}
+  void SetVideoOptions(float, bool) override {}
+  bool StartTimer(int, int) override { return true; }
+  void KillTimer(int) override {}
+  media::NotifyHook GraphMessagePoster() override {
+    return [](unsigned) {};
+  }
+  bool AttachVideo(media::VideoSurface*) override { return true; }
+  void DetachVideo() override {}
+};
+
+// ---------------------------------------------------------------- enhance host
+
+// The display area as a top-down picture of blue, green, red pixels.
+class AreaSurface : public RasterDrawTarget {
+ public:
+  int width = 0, height = 0;
+  std::vector<std::uint8_t> pixels;
+  void Resize(int w, int h) {
+    width = w;
+    height = h;
+    pixels.assign(static_cast<std::size_t>(w) * h * 3, 0);
+  }
+  RasterRect ClipBox() const override { return {0, 0, width, height}; }
+  void CombineClip(const RasterRect&, ClipMode) override {}
+  bool ReadPixels(std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::uint8_t*, std::uint32_t) override {
+    return false;
+  }
+  void PutPixels(std::int32_t left, std::int32_t top, std::int32_t w, std::int32_t h, const std::uint8_t* src,
+                 std::uint32_t rowBytes) override {
+    if (!src) return;
+    for (int r = 0; r < h; ++r) {
+      const int Y = top + h - 1 - r;
+      if (Y < 0 || Y >= height) continue;
+      for (int c = 0; c < w; ++c) {
+        const int X = left + c;
+        if (X < 0 || X >= width) continue;
+        std::memcpy(&pixels[(static_cast<std::size_t>(Y) * width + X) * 3], src + static_cast<std::size_t>(r) * rowBytes + c * 3, 3);
+      }
+    }
+  }
+};
+
+class RecordingHost : public EnhanceHost, public ProgressControl {
+ public:
+  EnhanceOptions options;
+  std::vector<int> progress;
+  std::vector<std::string> errors, messages;
+  std::map<int, int> sliders;
+  struct Bar { int maximum = 0, position = 0; bool enabled = false; };
+  std::map<int, Bar> bars;
+  int updatesToControls = 0, updatesFromControls = 0, pumps = 0;
+  bool mouseCaptured = false, locked = false;
+  int areaWidth = 400, areaHeight = 300;
+  RasterRect areaInDialog{450, 14, 850, 314};
+  AreaSurface surface;
+  std::vector<RasterRect> margins;
+  std::vector<RasterRect> outlines;
+  std::vector<std::uint8_t> clipboard;
+  int clipboardSets = 0;
+  std::string savePath;
+  bool saveChosen = true;
+  SaveFileRequest lastSaveRequest;
+  std::function<void()> onPump;
+
+  RecordingHost() {
+    for (int id : {ctl::kContrastSlider, ctl::kBrightnessSlider, ctl::kSharpnessSlider, ctl::kSaturationSlider,
+                   ctl::kHueSlider})
+      sliders[id] = 50;
+  }
+  EnhanceOptions& Options() override { return options; }
+  void UpdateData(bool save) override { ++(save ? updatesFromControls : updatesToControls); }
+  void ShowError(const std::string& text) override { errors.push_back(text); }
+  void MessageBox(const std::string& text) override { messages.push_back(text); }
+  ProgressControl* Progress() override { return this; }
+  void SetPos(int position) override { progress.push_back(position); }
+  void PumpMessages() override {
+    ++pumps;
+    if (onPump) onPump();
+  }
+  void SetMouseCaptureToProgress(bool capture) override { mouseCaptured = capture; }
+  void LockCommands(bool lock) override { locked = lock; }
+  int SliderPosition(int id) override { return sliders[id]; }
+  void SetSliderPosition(int id, int position) override { sliders[id] = position; }
+  void DisplayClientSize(int* w, int* h) override {
+    *w = areaWidth;
+    *h = areaHeight;
+  }
+  RasterRect DisplayRectInDialog() override { return areaInDialog; }
+  void SetScrollBar(int id, int maximum, int position, bool enabled) override { bars[id] = {maximum, position, enabled}; }
+  int ScrollBarPosition(int id) override { return bars[id].position; }
+  int ScrollBarMaximum(int id) override { return bars[id].maximum; }
+  void SetScrollBarPosition(int id, int position) override { bars[id].position = position; }
+  void InvalidateDisplay(bool) override {}
+  RasterDrawTarget* BeginDisplayDrawing() override {
+    if (surface.width != areaWidth || surface.height != areaHeight) surface.Resize(areaWidth, areaHeight);
+    margins.clear();
+    outlines.clear();
+    return &surface;
+  }
+  void FillMargin(const RasterRect& band) override { margins.push_back(band); }
+  void DrawCropOutline(const RasterRect& rect) override { outlines.push_back(rect); }
+  void EndDisplayDrawing() override {}
+  bool SetClipboardDib(const std::uint8_t* dib, std::size_t size) override {
+    ++clipboardSets;
+    clipboard.assign(dib, dib + size);
+    return true;
+  }
+  bool ChooseSaveFile(const SaveFileRequest& request, std::string* path) override {
+    lastSaveRequest = request;
+    *path = savePath;
+    return saveChosen;
+  }
+};
+
+// ---------------------------------------------------------------- fixture
+
+constexpr int kFrames = 16;
+constexpr int kWidth = 64;
+constexpr int kHeight = 48;
+
+std::string TestVideo() {
+  static const std::string path = [] {
+    const std::string p = (fs::temp_directory_path() / ("capture_test_" + std::to_string(getpid()) + ".avi")).string();
+    testvideo::VideoSpec spec;
+    spec.width = kWidth;
+    spec.height = kHeight;
+    spec.frames = kFrames;
+    std::string error;
+    if (!testvideo::writeVideo(p, spec, &error)) ADD_FAILURE() << error;
+    return p;
+  }();
+  return path;
+}
+
+class CaptureTest : public ::testing::Test {
+ protected:
+  QuietPlayerHost playerHost;
+  VideoPlayer player{&playerHost};
+  RecordingHost host;
+  EnhanceController controller{&host, &player};
+  std::vector<std::int64_t> sought;
+  std::vector<int> grabbedNumbers;
+  int runs = 0;
+  int referenceIndex = -1;
+  int accumWidth = 0, accumHeight = 0;
+
+  void SetUp() override {
+    playerHost.file = TestVideo();
+    controller.frameStoredHook = [this](int, std::int64_t p) {
+      sought.push_back(p);
+      const Image8uC3& f = g_grabbedFrame.image;
+      grabbedNumbers.push_back(testvideo::readFrameNumber(f.data, f.width, f.height, f.step));
+    };
+    controller.engineRanHook = [this](FrameEnhancer& engine) {
+      ++runs;
+      referenceIndex = engine.referenceIndex;
+      accumWidth = engine.accumY->width;
+      accumHeight = engine.accumY->height;
+    };
+  }
+  void TearDown() override { std::remove((TestVideo() + ".out").c_str()); }
+
+  void OpenAndPauseAt(int frame) {
+    player.OnOpenVideo();
+    ASSERT_TRUE(player.videoLoaded());
+    if (player.playState() != kPlayRunning) player.OnPlayPause();
+    player.OnPlayPause();
+    ASSERT_EQ(player.playState(), kPlayPaused);
+    playerHost.frameText = std::to_string(frame);
+    player.OnFrameEditChange();
+    media::GraphState state;
+    player.graph()->GetState(1000, &state);
+  }
+  void Capture() {
+    sought.clear();
+    grabbedNumbers.clear();
+    host.progress.clear();
+    controller.OnCaptureEnhance();
+  }
+};
+
+// ---------------------------------------------------------------- tests
+
+struct RunCase {
+  int neighbors, resolution;
+};
+
+class CaptureRun : public CaptureTest, public ::testing::WithParamInterface<RunCase> {};
+
+TEST_P(CaptureRun, SeeksTheRunReportsProgressAndCropsTheBorder) {
+  const RunCase rc = GetParam();
+  OpenAndPauseAt(7);
+  host.options.neighbors = rc.neighbors;
+  host.options.resolution = rc.resolution;
+  Capture();
+  ASSERT_EQ(runs, 1);
+  EXPECT_TRUE(host.errors.empty());
+  EXPECT_TRUE(host.messages.empty());
+
+  const int n = std::vector<int>{1, 3, 5, 9}[rc.neighbors];
+  ASSERT_EQ(static_cast<int>(sought.size()), n);
+  for (int i = 0; i < n; ++i) {
+    EXPECT_EQ(sought[i], 7 - n / 2 + i);
+    EXPECT_EQ(grabbedNumbers[i], 7 - n / 2 + i) << "slot " << i;
+  }
+  EXPECT_EQ(controller.captureFrames(), n);
+  EXPECT_EQ(controller.capturePosition(), 7);
+  EXPECT_EQ(referenceIndex, n / 2);
+
+  // 5 before the run, 10 to 90 during it, 95 after it, 0 at the end.
+  ASSERT_GE(host.progress.size(), 4u);
+  EXPECT_EQ(host.progress.front(), 5);
+  EXPECT_EQ(host.progress.back(), 0);
+  EXPECT_EQ(host.progress[host.progress.size() - 2], 95);
+  for (std::size_t i = 1; i + 2 < host.progress.size(); ++i) {
+    EXPECT_GE(host.progress[i], 10);
+    EXPECT_LE(host.progress[i], 90);
+    if (i > 1) {
+      EXPECT_GE(host.progress[i], host.progress[i - 1]);
+    }
+  }
+  EXPECT_EQ(host.progress[host.progress.size() - 3], 90);
+  EXPECT_GT(host.pumps, 0);
+  EXPECT_FALSE(host.mouseCaptured);
+  EXPECT_FALSE(host.locked);
+
+  // Grid of scale x frame, border 3, 4, 6 or 8 off every side.
+  const double scale = 1.0 + 0.5 * rc.resolution;
+  EXPECT_EQ(accumWidth, static_cast<int>(scale * kWidth));
+  EXPECT_EQ(accumHeight, static_cast<int>(scale * kHeight));
+  const int border = std::vector<int>{3, 4, 6, 8}[rc.resolution];
+  EXPECT_EQ(controller.BorderPixels(), border);
+  EXPECT_EQ(controller.result().width, accumWidth - 2 * border);
+  EXPECT_EQ(controller.result().height, accumHeight - 2 * border);
+  EXPECT_EQ(controller.output().crop.x, border);
+  EXPECT_EQ(controller.rawFrame().width, kWidth);
+
+  // Shown at actual size, centred in the larger area with hatched margins.
+  EXPECT_EQ(host.options.displayMode, kDisplayActualSize);
+  EXPECT_EQ(controller.picture().Width(), static_cast<std::uint32_t>(controller.result().width));
+  EXPECT_EQ(controller.offsetX(), (host.areaWidth - controller.result().width) / 2);
+  EXPECT_EQ(host.margins.size(), 4u);
+  EXPECT_FALSE(host.bars[ctl::kHorizontalScroll].enabled);
+}
+
+INSTANTIATE_TEST_SUITE_P(NeighboursByResolution, CaptureRun,
+                         ::testing::Values(RunCase{0, 0}, RunCase{0, 1}, RunCase{0, 2}, RunCase{0, 3},
+                                           RunCase{1, 0}, RunCase{1, 1}, RunCase{1, 2}, RunCase{1, 3},
+                                           RunCase{2, 0}, RunCase{2, 1}, RunCase{2, 2}, RunCase{2, 3},
+                                           RunCase{3, 0}, RunCase{3, 1}, RunCase{3, 2}, RunCase{3, 3}),
+                         [](const ::testing::TestParamInfo<RunCase>& info) {
+                           return "n" + std::to_string(info.param.neighbors) + "_r" +
+                                  std::to_string(info.param.resolution);
+                         });
+
+TEST_F(CaptureTest, RunsAreMovedInsideTheVideo) {
+  OpenAndPauseAt(0);
+  host.options.neighbors = 3;  // "8"
+  Capture();
+  EXPECT_EQ(sought, (std::vector<std::int64_t>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
+  EXPECT_EQ(referenceIndex, 4);
+
+  playerHost.frameText = std::to_string(kFrames - 1);
+  player.OnFrameEditChange();
+  host.options.neighbors = 2;  // "4"
+  Capture();
+  const std::int64_t f = kFrames;
+  EXPECT_EQ(sought, (std::vector<std::int64_t>{f - 3, f - 2, f - 1, f - 1, f - 1}));
+  EXPECT_EQ(grabbedNumbers, (std::vector<int>{kFrames - 3, kFrames - 2, kFrames - 1, kFrames - 1, kFrames - 1}));
+}
+
+TEST_F(CaptureTest, NothingHappensUnlessAVideoIsPaused) {
+  Capture();  // no video
+  EXPECT_EQ(runs, 0);
+  EXPECT_TRUE(host.progress.empty());
+  player.OnOpenVideo();
+  if (player.playState() != kPlayRunning) player.OnPlayPause();
+  ASSERT_EQ(player.playState(), kPlayRunning);
+  Capture();  // playing
+  EXPECT_EQ(runs, 0);
+  EXPECT_TRUE(host.progress.empty());
+  EXPECT_TRUE(host.errors.empty());
+}
+
+TEST_F(CaptureTest, ASecondCaptureCannotStartFromTheProgressPump) {
+  OpenAndPauseAt(5);
+  int nested = 0;
+  host.onPump = [&] {
+    if (nested++ == 0) controller.OnCaptureEnhance();
+    EXPECT_TRUE(controller.capturing());
+    EXPECT_TRUE(host.locked);
+  };
+  Capture();
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(sought.size(), 3u);
+  EXPECT_FALSE(controller.capturing());
+}
+
+TEST_F(CaptureTest, SlidersRecomposeWithoutANewRun) {
+  OpenAndPauseAt(6);
+  Capture();
+  ASSERT_EQ(runs, 1);
+  auto pixels = [&] {
+    const Image8uC3& r = controller.result();
+    std::vector<std::uint8_t> v;
+    for (int y = 0; y < r.height; ++y) v.insert(v.end(), r.row(y), r.row(y) + r.width * 3);
+    return v;
+  };
+  const auto before = pixels();
+
+  // Contrast dragged to 0: 1/3 on tracking, one recomposition on release.
+  host.progress.clear();
+  controller.OnHScroll(5, 0, ctl::kContrastSlider);
+  EXPECT_NEAR(controller.output().contrast, 1.0f / 3.0f, 1e-4);
+  EXPECT_EQ(pixels(), before);  // tracking alone does not recompose
+  controller.OnHScroll(8, 0, ctl::kContrastSlider);
+  EXPECT_EQ(host.progress, (std::vector<int>{50, 0}));
+  EXPECT_NE(pixels(), before);
+  EXPECT_EQ(runs, 1);
+
+  // The other sliders' ends of range.
+  controller.OnHScroll(4, 100, ctl::kBrightnessSlider);
+  EXPECT_EQ(controller.output().brightness, 100.0f);
+  controller.OnHScroll(5, 0, ctl::kSaturationSlider);
+  EXPECT_EQ(controller.output().saturation, 0.0f);
+  controller.OnHScroll(5, 100, ctl::kHueSlider);
+  EXPECT_NEAR(controller.output().hue, 1.1667f, 1e-4);
+  controller.OnHScroll(5, 0, ctl::kHueSlider);
+  EXPECT_NEAR(controller.output().hue, 0.75f, 1e-6);
+  // Line moves change nothing.
+  controller.OnHScroll(0, 3, ctl::kHueSlider);
+  EXPECT_NEAR(controller.output().hue, 0.75f, 1e-6);
+
+  // Sharpness: 0 at position 0, 13 at 100, chroma 1.5 times.
+  host.sliders[ctl::kSharpnessSlider] = 100;
+  controller.OnHScroll(5, 100, ctl::kSharpnessSlider);
+  EXPECT_FLOAT_EQ(controller.postFilter(0)->amount, 13.0f);
+  EXPECT_FLOAT_EQ(controller.postFilter(1)->amount, 19.5f);
+  host.sliders[ctl::kSharpnessSlider] = 0;
+  EXPECT_FLOAT_EQ(controller.SharpnessAmount(), 0.0f);
+
+  // Reset: all back, picture as first composed.
+  controller.OnResetAdjustments();
+  EXPECT_EQ(host.sliders[ctl::kSharpnessSlider], 50);
+  EXPECT_EQ(controller.output().contrast, 1.0f);
+  EXPECT_FLOAT_EQ(controller.postFilter(0)->amount, 3.0f);
+  EXPECT_FLOAT_EQ(controller.postFilter(2)->amount, 4.5f);
+  EXPECT_EQ(pixels(), before);
+  EXPECT_EQ(runs, 1);
+
+  // Resetting the options leaves the picture alone.
+  host.options.neighbors = 3;
+  host.options.resolution = 2;
+  controller.OnResetOptions();
+  EXPECT_EQ(host.options.neighbors, 1);
+  EXPECT_EQ(host.options.resolution, 0);
+  EXPECT_EQ(host.options.motionSmooth, 2);
+  EXPECT_EQ(pixels(), before);
+}
+
+TEST_F(CaptureTest, PixelRatioSetsThePostFilterScales) {
+  OpenAndPauseAt(4);
+  struct Case { float ratio; double sx, sy; };
+  for (const Case c : {Case{0.9f, 1.0, 1.0 / 0.9f}, Case{1.067f, 1.067f, 1.0}, Case{1.0f, 1.0, 1.0}}) {
+    host.options.pixelRatio = c.ratio;
+    Capture();
+    ASSERT_NE(controller.postFilter(0), nullptr);
+    EXPECT_DOUBLE_EQ(controller.postFilter(0)->scaleX, c.sx);
+    EXPECT_DOUBLE_EQ(controller.postFilter(0)->scaleY, c.sy);
+    EXPECT_EQ(controller.output().pixelRatio, 1.0f);
+  }
+}
+
+TEST_F(CaptureTest, AllocationFailureKeepsThePreviousPicture) {
+  OpenAndPauseAt(8);
+  Capture();
+  ASSERT_EQ(runs, 1);
+  const int w = controller.result().width;
+  const std::uint8_t first = controller.result().data[0];
+
+  // Every pixel allocation fails once the frames are stored.
+  controller.frameStoredHook = [](int slot, std::int64_t) {
+    if (slot == 2) vpSetHeapHooks([](std::size_t) -> void* { return nullptr; }, [](void*) {});
+  };
+  host.options.resolution = 3;
+  Capture();
+  vpSetHeapHooks(nullptr, nullptr);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0], kOutOfMemoryMessage);
+  EXPECT_EQ(controller.result().width, w);
+  EXPECT_EQ(controller.result().data[0], first);
+  EXPECT_FALSE(controller.capturing());
+  EXPECT_FALSE(host.mouseCaptured);
+  EXPECT_EQ(host.progress.back(), 0);
+  ASSERT_NE(controller.postFilter(0), nullptr);
+
+  // And the program goes on: the next capture works.
+  controller.frameStoredHook = nullptr;
+  Capture();
+  EXPECT_EQ(controller.result().width, static_cast<int>(2.5 * kWidth) - 16);
+}
+
+TEST_F(CaptureTest, ARunWithoutResultPlanesDoesNotShowThePreviousPicture) {
+  OpenAndPauseAt(8);
+  Capture();
+  ASSERT_GT(controller.result().width, 0);
+  controller.engineRanHook = [](FrameEnhancer& engine) { engine.accumY->release(); };
+  Capture();
+  EXPECT_EQ(controller.result().width, 0);
+  EXPECT_EQ(controller.postFilter(0), nullptr);
+  EXPECT_FALSE(controller.picture().IsValid());
+  host.clipboardSets = 0;
+  controller.OnCopy();
+  EXPECT_EQ(host.clipboardSets, 0);
+}
+
+TEST(OutputCrop, NeverNegative) {
+  struct Case { int w, h, b; VpiRect want; };
+  const Case cases[] = {
+      {100, 80, 3, {3, 3, 94, 74}},  {16, 16, 8, {7, 7, 2, 2}}, {6, 3, 3, {2, 1, 2, 1}},
+      {1, 1, 8, {0, 0, 1, 1}},       {0, 0, 3, {0, 0, 0, 0}},   {2, 9, 4, {0, 4, 2, 1}},
+  };
+  for (const Case& c : cases) {
+    const VpiRect r = EnhanceController::OutputCrop(c.w, c.h, c.b);
+    EXPECT_EQ(r.x, c.want.x) << c.w << "x" << c.h;
+    EXPECT_EQ(r.y, c.want.y);
+    EXPECT_EQ(r.width, c.want.width);
+    EXPECT_EQ(r.height, c.want.height);
+  }
+}
+
+TEST_F(CaptureTest, DisplayModesScrollingAndFit) {
+  OpenAndPauseAt(3);
+  host.options.resolution = 3;  // 160 x 120 grid, result 144 x 104
+  host.areaWidth = 100;
+  host.areaHeight = 80;
+  Capture();
+  const int w = controller.result().width, h = controller.result().height;
+  ASSERT_EQ(w, 144);
+  // Larger than the area: bars enabled, view centred.
+  EXPECT_TRUE(host.bars[ctl::kHorizontalScroll].enabled);
+  EXPECT_EQ(host.bars[ctl::kHorizontalScroll].maximum, w - 100);
+  EXPECT_EQ(host.bars[ctl::kHorizontalScroll].position, (w - 100) / 2);
+  EXPECT_EQ(controller.offsetX(), (100 - w) / 2);
+  EXPECT_TRUE(host.margins.empty());
+  // Scrolling: thumb tracking, line moves, start and end of the range.
+  controller.OnHScroll(5, 10, ctl::kHorizontalScroll);
+  EXPECT_EQ(controller.offsetX(), -10);
+  controller.OnHScroll(0, 0, ctl::kHorizontalScroll);
+  EXPECT_EQ(controller.offsetX(), -9);
+  controller.OnVScroll(7, 0, ctl::kVerticalScroll);
+  EXPECT_EQ(controller.offsetY(), -(h - 80));  // the far edge at the area's edge
+  EXPECT_EQ(host.bars[ctl::kVerticalScroll].position, h - 80);
+  controller.OnVScroll(6, 0, ctl::kVerticalScroll);
+  EXPECT_EQ(controller.offsetY(), 0);
+  controller.OnVScroll(4, 7, ctl::kVerticalScroll);  // the vertical bar ignores thumb position
+  EXPECT_EQ(controller.offsetY(), 0);
+
+  // Fitted: reduced with the smaller factor, centred.
+  controller.OnZoomToFit();
+  EXPECT_EQ(host.options.displayMode, kDisplayZoomToFit);
+  const double z = std::min(100.0 / w, 80.0 / h);
+  EXPECT_DOUBLE_EQ(controller.zoom(), z);
+  EXPECT_EQ(controller.picture().Width(), static_cast<std::uint32_t>(w * z));
+  EXPECT_FALSE(host.bars[ctl::kHorizontalScroll].enabled);
+
+  // Raw frame at actual size: 64 x 48 centred in 100 x 80.
+  controller.OnRawFrame();
+  EXPECT_EQ(controller.picture().Width(), 64u);
+  EXPECT_EQ(controller.offsetX(), 18);
+  EXPECT_EQ(controller.offsetY(), 16);
+  // The drawn picture is the raw frame, upright: its top-left pixel at the offsets.
+  const Image8uC3& raw = controller.rawFrame();
+  const std::uint8_t* topLeft = raw.row(raw.height - 1);
+  EXPECT_EQ(0, std::memcmp(&host.surface.pixels[(16 * 100 + 18) * 3], topLeft, 3));
+
+  // A small result is enlarged to fit.
+  host.areaWidth = 400;
+  host.areaHeight = 300;
+  controller.OnZoomToFit();
+  EXPECT_GT(controller.zoom(), 1.0);
+}
+
+// ---------------------------------------------------------------- copy and save
+
+class CopySaveTest : public CaptureTest {
+ protected:
+  void SetUp() override {
+    CaptureTest::SetUp();
+    OpenAndPauseAt(9);
+    host.options.resolution = 2;  // 128 x 96 grid, result 116 x 84
+    Capture();
+    ASSERT_EQ(controller.result().width, 116);
+  }
+  // Pixel (x, y) of the result counted from the top-left, blue first.
+  const std::uint8_t* ResultAt(int x, int y) {
+    const Image8uC3& r = controller.result();
+    return r.row(r.height - 1 - y) + 3 * x;
+  }
+};
+
+TEST_F(CopySaveTest, CopyPutsTheWholeResultOnTheClipboard) {
+  controller.OnCopy();
+  ASSERT_EQ(host.clipboardSets, 1);
+  BITMAPINFOHEADER h;
+  ASSERT_GE(host.clipboard.size(), sizeof h);
+  std::memcpy(&h, host.clipboard.data(), sizeof h);
+  EXPECT_EQ(h.biSize, 40u);
+  EXPECT_EQ(h.biWidth, 116);
+  EXPECT_EQ(h.biHeight, 84);
+  EXPECT_EQ(h.biBitCount, 24);
+  EXPECT_EQ(host.clipboard.size(), 40u + h.biSizeImage);
+  // Stored row 0 of the block is the result's bottom row.
+  const std::uint32_t rowBytes = (116 * 3 + 3) & ~3u;
+  EXPECT_EQ(0, std::memcmp(host.clipboard.data() + 40, controller.result().row(0), 116 * 3));
+  EXPECT_EQ(0, std::memcmp(host.clipboard.data() + 40 + 83 * rowBytes, controller.result().row(83), 116 * 3));
+  EXPECT_EQ(host.options.displayMode, kDisplayZoomToFit);  // copying ends fitted
+}
+
+TEST_F(CopySaveTest, CropRectangleMapsThroughTheFittedView) {
+  // 116 x 84 in 400 x 300: zoom min(3.448, 3.571) = 3.448, fitted 400 x 289,
+  // offsets (0, 5).
+  controller.OnCropToggle();
+  ASSERT_EQ(host.options.displayMode, kDisplayZoomToFit);
+  host.options.crop = true;
+  const double z = 400.0 / 116.0;
+  const int y0 = (300 - static_cast<int>(84 * z)) / 2;
+  // Drag from (300, 200) up and left to (100, 50) inside the area.
+  const RasterRect a = host.areaInDialog;
+  controller.OnMouseMove(a.left + 300, a.top + 200, true);
+  controller.OnMouseMove(a.left + 100, a.top + 50, true);
+  ASSERT_EQ(host.outlines.size(), 1u);
+  controller.OnMouseMove(a.left + 100, a.top + 50, false);
+  // Then the view changes to actual size: copy still maps through the fit.
+  controller.OnActualSize();
+  controller.OnCopy();
+  ASSERT_EQ(host.clipboardSets, 1);
+  BITMAPINFOHEADER h;
+  std::memcpy(&h, host.clipboard.data(), sizeof h);
+  const int left = static_cast<int>(100 / z), right = static_cast<int>(300 / z);
+  const int top = static_cast<int>((50 - y0) / z), bottom = static_cast<int>((200 - y0) / z);
+  EXPECT_EQ(h.biWidth, right - left);
+  EXPECT_EQ(h.biHeight, bottom - top);
+  // The block's top row is the result's row `top`, from column `left`.
+  const std::uint32_t rowBytes = (static_cast<std::uint32_t>(h.biWidth) * 3 + 3) & ~3u;
+  EXPECT_EQ(0, std::memcmp(host.clipboard.data() + 40 + (h.biHeight - 1) * rowBytes, ResultAt(left, top), 3));
+}
+
+TEST_F(CopySaveTest, EmptyCropLeavesTheClipboardAlone) {
+  controller.OnCropToggle();
+  host.options.crop = true;
+  const RasterRect a = host.areaInDialog;
+  controller.OnMouseMove(a.left + 120, a.top + 40, true);
+  controller.OnMouseMove(a.left + 120, a.top + 90, true);  // zero width
+  controller.OnCopy();
+  EXPECT_EQ(host.clipboardSets, 0);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0], kEmptyCropMessage);
+}
+
+// Decoded picture, top row first, red-green-blue.
+struct Decoded {
+  int width = 0, height = 0;
+  std::vector<std::uint8_t> rgb;
+};
+
+Decoded ReadBack(const std::string& path, std::uint32_t type) {
+  Decoded d;
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return d;
+  std::vector<std::uint8_t> bytes;
+  for (int c; (c = std::fgetc(f)) != EOF;) bytes.push_back(static_cast<std::uint8_t>(c));
+  std::fclose(f);
+  auto le16 = [&](std::size_t at) { return bytes[at] | (bytes[at + 1] << 8); };
+  auto le32 = [&](std::size_t at) { return static_cast<std::uint32_t>(le16(at) | (le16(at + 2) << 16)); };
+  if (type == RASTER_TYPE_BMP) {
+    if (bytes.size() < 54 || bytes[0] != 'B' || bytes[1] != 'M' || le16(28) != 24) return d;
+    d.width = static_cast<int>(le32(18));
+    d.height = static_cast<int>(le32(22));
+    const std::size_t row = (static_cast<std::size_t>(d.width) * 3 + 3) & ~std::size_t{3};
+    for (int y = 0; y < d.height; ++y)
+      for (int x = 0; x < d.width; ++x) {
+        const std::size_t at = le32(10) + (d.height - 1 - y) * row + x * 3;
+        d.rgb.insert(d.rgb.end(), {bytes[at + 2], bytes[at + 1], bytes[at]});
+      }
+  } else if (type == RASTER_TYPE_TGA) {
+    if (bytes.size() < 18 || bytes[2] != 2 || bytes[16] != 24) return d;
+    d.width = le16(12);
+    d.height = le16(14);
+    const bool topDown = bytes[17] & 0x20;
+    for (int y = 0; y < d.height; ++y)
+      for (int x = 0; x < d.width; ++x) {
+        const int stored = topDown ? y : d.height - 1 - y;
+        const std::size_t at = 18 + bytes[0] + (static_cast<std::size_t>(stored) * d.width + x) * 3;
+        d.rgb.insert(d.rgb.end(), {bytes[at + 2], bytes[at + 1], bytes[at]});
+      }
+  } else if (type == RASTER_TYPE_PNG) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) return d;
+    image.format = PNG_FORMAT_RGB;
+    d.rgb.resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, d.rgb.data(), 0, nullptr)) return Decoded{};
+    d.width = static_cast<int>(image.width);
+    d.height = static_cast<int>(image.height);
+  } else if (type == RASTER_TYPE_JPEG) {
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr jerr;
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, bytes.data(), bytes.size());
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&cinfo);
+    d.width = static_cast<int>(cinfo.output_width);
+    d.height = static_cast<int>(cinfo.output_height);
+    d.rgb.resize(static_cast<std::size_t>(d.width) * d.height * 3);
+    while (cinfo.output_scanline < cinfo.output_height) {
+      JSAMPROW row = d.rgb.data() + static_cast<std::size_t>(cinfo.output_scanline) * d.width * 3;
+      jpeg_read_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+  } else if (type == RASTER_TYPE_TIFF) {
+    TIFF* tif = TIFFOpen(path.c_str(), "r");
+    if (!tif) return d;
+    std::uint32_t w = 0, h = 0;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
+    std::vector<std::uint32_t> rgba(static_cast<std::size_t>(w) * h);
+    if (TIFFReadRGBAImageOriented(tif, w, h, rgba.data(), ORIENTATION_TOPLEFT, 0)) {
+      d.width = static_cast<int>(w);
+      d.height = static_cast<int>(h);
+      for (std::uint32_t p : rgba)
+        d.rgb.insert(d.rgb.end(), {static_cast<std::uint8_t>(TIFFGetR(p)), static_cast<std::uint8_t>(TIFFGetG(p)),
+                                   static_cast<std::uint8_t>(TIFFGetB(p))});
+    }
+    TIFFClose(tif);
+  }
+  return d;
+}
+
+TEST_F(CopySaveTest, SavesByExtensionAndReadsBack) {
+  // 24-bit TIFF files carry JPEG-compressed strips, so they compare like JPEG.
+  struct Case { const char* ext; std::uint32_t type; int tolerance; };
+  const Case cases[] = {{"bmp", RASTER_TYPE_BMP, 0},   {"jpg", RASTER_TYPE_JPEG, 12}, {"jpeg", RASTER_TYPE_JPEG, 12},
+                        {"tif", RASTER_TYPE_TIFF, 12},  {"tiff", RASTER_TYPE_TIFF, 12}, {"tga", RASTER_TYPE_TGA, 0},
+                        {"png", RASTER_TYPE_PNG, 0}};
+  const std::string base = TestVideo() + ".out";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.ext);
+    const std::string path = base + "." + c.ext;
+    host.savePath = path;
+    host.options.displayMode = kDisplayZoomToFit;
+    controller.OnSaveAs();
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(host.options.displayMode, kDisplayZoomToFit);
+    const Decoded d = ReadBack(path, c.type);
+    std::remove(path.c_str());
+    ASSERT_EQ(d.width, 116);
+    ASSERT_EQ(d.height, 84);
+    double sum = 0;
+    int worst = 0;
+    for (int y = 0; y < d.height; ++y)
+      for (int x = 0; x < d.width; ++x)
+        for (int k = 0; k < 3; ++k) {
+          const int diff = std::abs(d.rgb[(static_cast<std::size_t>(y) * d.width + x) * 3 + k] - ResultAt(x, y)[2 - k]);
+          sum += diff;
+          worst = std::max(worst, diff);
+        }
+    if (c.tolerance == 0)
+      EXPECT_EQ(worst, 0);
+    else
+      EXPECT_LT(sum / (d.width * d.height * 3.0), c.tolerance / 4.0);
+  }
+  EXPECT_EQ(host.lastSaveRequest.defaultExtension, "bmp");
+  ASSERT_EQ(host.lastSaveRequest.filters.size(), 6u);
+  EXPECT_EQ(host.lastSaveRequest.filters[0].first, "JPEG (*.jpg, *.jpeg)");
+  EXPECT_EQ(host.lastSaveRequest.filters[0].second, "*.jpg;*.jpeg");
+}
+
+TEST_F(CopySaveTest, RefusedExtensionsAndFailedWrites) {
+  const std::string base = TestVideo() + ".out";
+  for (const char* ext : {".JPG", ".gif", ""}) {
+    const std::string path = base + ext;
+    host.messages.clear();
+    host.savePath = path;
+    host.options.displayMode = kDisplayZoomToFit;
+    controller.OnSaveAs();
+    ASSERT_EQ(host.messages.size(), 1u) << ext;
+    EXPECT_EQ(host.messages[0], "File extension is not supported");
+    EXPECT_EQ(host.options.displayMode, kDisplayZoomToFit);  // display unchanged
+    EXPECT_FALSE(fs::exists(path));
+  }
+  // A folder that does not exist: the write fails, the view stays at actual size.
+  host.messages.clear();
+  host.savePath = base + ".missing/picture.png";
+  controller.OnSaveAs();
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0], "Cannot write file");
+  EXPECT_EQ(host.options.displayMode, kDisplayActualSize);
+  // Cancel does nothing.
+  host.messages.clear();
+  host.saveChosen = false;
+  controller.OnSaveAs();
+  EXPECT_TRUE(host.messages.empty());
+}
+
+}  // namespace
