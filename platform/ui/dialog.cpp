@@ -26,6 +26,7 @@
 #include "platform/ui/application.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/data_exchange.h"
+#include "platform/ui/services.h"
 
 namespace ui {
 
@@ -269,7 +270,7 @@ int Dialog::DoModal() {
   if (!ended_) {
     setWindowModality(Qt::ApplicationModal);
     inModalLoop_ = true;
-    exec();
+    GetServices().RunModal(this);
     inModalLoop_ = false;
   }
   DestroyWindow();

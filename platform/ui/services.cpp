@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
+#include <QDialog>
 #include <QFileDialog>
 #include <QImage>
 #include <QMessageBox>
@@ -134,6 +135,8 @@ class QtServices final : public Services {
   }
 
   void Beep() override { QApplication::beep(); }
+
+  int RunModal(QDialog* dialog) override { return dialog->exec(); }
 };
 
 QtServices g_qtServices;

@@ -12,6 +12,7 @@
 
 #include "platform/ui/win_defs.h"
 
+class QDialog;
 class QWidget;
 
 namespace ui {
@@ -60,6 +61,9 @@ class Services {
   virtual bool ContextHelp(QWidget* control, unsigned command, std::uint32_t controlId,
                            const std::vector<HelpIdPair>& table) = 0;
   virtual void Beep() = 0;
+  // Runs a created dialog's modal loop until the dialog ends; returns its
+  // end code.
+  virtual int RunModal(QDialog* dialog) = 0;
 };
 
 // The installed services; the Qt ones until something else is installed.
