@@ -433,7 +433,7 @@ TEST_F(CaptureTest, AllocationFailureKeepsThePreviousPicture) {
 
   // Every pixel allocation fails once the frames are stored.
   controller.frameStoredHook = [](int slot, std::int64_t) {
-    if (slot == 2) vpSetHeapHooks([](std::size_t) -> void* { return nullptr; }, [](void*) {});
+    if (slot == 2) vpSetHeapHooks([](std::size_t) -> void* { return nullptr; }, &std::free);
   };
   host.options.resolution = 3;
   Capture();
