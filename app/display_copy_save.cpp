@@ -51,7 +51,6 @@ void EnhanceController::RefreshDisplay(bool recompute)
     case kDisplayZoomToFit:
         if (recompute) {
             int fw = 0, fh = 0;
-            m_areaWidth = 0;
             m_host->DisplayClientSize(&m_areaWidth, &m_areaHeight);
             FitZoom(m_result, &fw, &fh);
             SetupScrolling(fw, fh);
