@@ -355,7 +355,7 @@ void EnhanceController::OnResetAdjustments()
     m_host->SetSliderPosition(ctl::kSharpnessSlider, 50);
     if (m_postFilterY)
         SetPostFilterAmounts(3.0f);
-    opt().crop = false;
+    opt().crop = 0;
     m_cropRect = RasterRect{0, 0, 9000, 9000};
     m_dragging = false;
     m_host->UpdateData(false);

@@ -49,12 +49,12 @@ constexpr int kDisplayRawFrame = 2;
 struct EnhanceOptions {
   int displayMode = kDisplayActualSize;
   float pixelRatio = 1.0f;
-  bool interlaced = false;
+  int interlaced = 0;        // BOOL
   int resolution = 0;       // 1x, 1.5x, 2x, 2.5x
   int noiseReduction = 0;   // none, low, med, high
   int neighbors = 1;        // "0", "2", "4", "8"
   int motionSmooth = 2;     // min, low, med, high
-  bool crop = false;
+  int crop = 0;              // BOOL
 };
 
 // What the save dialog shows.

@@ -439,7 +439,7 @@ TEST_F(CopySaveTest, CropRectangleMapsThroughTheFittedView) {
   // offsets (0, 5).
   controller.OnCropToggle();
   ASSERT_EQ(host.options.displayMode, kDisplayZoomToFit);
-  host.options.crop = true;
+  host.options.crop = 1;
   const double z = 400.0 / 116.0;
   const int y0 = (300 - static_cast<int>(84 * z)) / 2;
   // Drag from (300, 200) up and left to (100, 50) inside the area.
@@ -465,7 +465,7 @@ TEST_F(CopySaveTest, CropRectangleMapsThroughTheFittedView) {
 
 TEST_F(CopySaveTest, EmptyCropLeavesTheClipboardAlone) {
   controller.OnCropToggle();
-  host.options.crop = true;
+  host.options.crop = 1;
   const RasterRect a = host.areaInDialog;
   controller.OnMouseMove(a.left + 120, a.top + 40, true);
   controller.OnMouseMove(a.left + 120, a.top + 90, true);  // zero width
