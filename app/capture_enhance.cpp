@@ -69,7 +69,7 @@ void EnhanceController::OnCaptureEnhance()
     m_capturing = true;
     m_host->LockCommands(true);
     g_progressCtrl->SetPos(5);
-    m_host->UpdateData(true);
+    m_host->UpdateOptions(true);
 
     bool outOfMemory = false;
     try {
@@ -142,7 +142,7 @@ void EnhanceController::RunCapture(std::int64_t c)
         engineRanHook(*m_engine);
 
     opt().displayMode = kDisplayActualSize;
-    m_host->UpdateData(false);
+    m_host->UpdateOptions(false);
 
     const bool built = BuildPostFilters();
     g_progressCtrl->SetPos(95);
@@ -162,7 +162,7 @@ void EnhanceController::RunCapture(std::int64_t c)
 
 void EnhanceController::ReportOutOfMemory()
 {
-    m_host->MessageBox(kOutOfMemoryMessage);
+    m_host->ShowMessage(kOutOfMemoryMessage);
 }
 
 int EnhanceController::NeighborFrameCount() const
@@ -338,7 +338,7 @@ void EnhanceController::OnHScroll(int code, int position, int id)
     }
     if (code == 8 && recompose && !m_capturing) {
         m_host->Progress()->SetPos(50);
-        m_host->UpdateData(true);
+        m_host->UpdateOptions(true);
         Recompose(false);
         m_host->Progress()->SetPos(0);
     }
@@ -358,7 +358,7 @@ void EnhanceController::OnResetAdjustments()
     opt().crop = 0;
     m_cropRect = RasterRect{0, 0, 9000, 9000};
     m_dragging = false;
-    m_host->UpdateData(false);
+    m_host->UpdateOptions(false);
     if (m_capturing)
         return;
     m_host->Progress()->SetPos(50);
@@ -373,5 +373,5 @@ void EnhanceController::OnResetOptions()
     opt().noiseReduction = 0;
     opt().resolution = 0;
     m_host->SetSliderPosition(ctl::kSharpnessSlider, 50);
-    m_host->UpdateData(false);
+    m_host->UpdateOptions(false);
 }

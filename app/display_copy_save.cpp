@@ -44,7 +44,7 @@ void EnhanceController::RefreshDisplay(bool recompute)
     case kDisplayRawFrame:
         if (recompute) {
             SetupScrolling(m_rawFrame.width, m_rawFrame.height);
-            m_host->UpdateData(true);
+            m_host->UpdateOptions(true);
         }
         DrawPicture(m_rawFrame, false);
         break;
@@ -54,14 +54,14 @@ void EnhanceController::RefreshDisplay(bool recompute)
             m_host->DisplayClientSize(&m_areaWidth, &m_areaHeight);
             FitZoom(m_result, &fw, &fh);
             SetupScrolling(fw, fh);
-            m_host->UpdateData(true);
+            m_host->UpdateOptions(true);
         }
         DrawPicture(m_result, true);
         break;
     default:
         if (recompute) {
             SetupScrolling(m_result.width, m_result.height);
-            m_host->UpdateData(true);
+            m_host->UpdateOptions(true);
         }
         DrawPicture(m_result, false);
         break;
@@ -127,7 +127,7 @@ bool EnhanceController::DrawPicture(const Image8uC3& picture, bool zoomToFit)
                                            static_cast<std::uint32_t>(picture.step), false);
     }
     if (!built) {
-        m_host->MessageBox("Cannot convert image for display");
+        m_host->ShowMessage("Cannot convert image for display");
         return false;
     }
 
@@ -207,7 +207,7 @@ void EnhanceController::ResetDisplayToMode(int mode)
 {
     m_host->InvalidateDisplay(true);
     opt().displayMode = mode;
-    m_host->UpdateData(false);
+    m_host->UpdateOptions(false);
     RefreshDisplay(true);
 }
 
@@ -234,9 +234,9 @@ void EnhanceController::OnRawFrame()
 
 void EnhanceController::OnCropToggle()
 {
-    m_host->UpdateData(true);
+    m_host->UpdateOptions(true);
     opt().displayMode = kDisplayZoomToFit;
-    m_host->UpdateData(false);
+    m_host->UpdateOptions(false);
     RefreshDisplay(true);
 }
 
@@ -307,9 +307,9 @@ void EnhanceController::OnCopy()
         block = m_picture.CopyToGlobalHandle();
     }
     if (refused)
-        m_host->MessageBox(kEmptyCropMessage);
+        m_host->ShowMessage(kEmptyCropMessage);
     else if (!block || !m_host->SetClipboardDib(block.bytes.get(), block.size))
-        m_host->MessageBox("Unable to set Clipboard data");
+        m_host->ShowMessage("Unable to set Clipboard data");
 
     ResetDisplayToMode(kDisplayZoomToFit);
 }
@@ -329,7 +329,7 @@ void EnhanceController::OnSaveAs()
         return;
     const std::uint32_t type = TypeForExtension(path);
     if (type == 0) {
-        m_host->MessageBox("File extension is not supported");
+        m_host->ShowMessage("File extension is not supported");
         return;
     }
     ResetDisplayToMode(kDisplayActualSize);
@@ -347,7 +347,7 @@ void EnhanceController::OnSaveAs()
         saved = m_picture.Save(path.c_str(), type);
     }
     if (!saved) {
-        m_host->MessageBox("Cannot write file");
+        m_host->ShowMessage("Cannot write file");
         return;
     }
     ResetDisplayToMode(kDisplayZoomToFit);

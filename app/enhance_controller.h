@@ -82,12 +82,12 @@ class EnhanceHost {
 
   // The dialog's option values and their exchange with the controls.
   virtual EnhanceOptions& Options() = 0;
-  virtual void UpdateData(bool saveAndValidate) = 0;
+  virtual void UpdateOptions(bool saveAndValidate) = 0;
 
   // Messages: the player's error box (caption "Error!") and the
   // application-titled box.
   virtual void ShowError(const std::string& text) = 0;
-  virtual void MessageBox(const std::string& text) = 0;
+  virtual void ShowMessage(const std::string& text) = 0;
 
   // Progress bar, mouse capture and the command lock of a running capture
   // (menus and accelerators off while it runs).

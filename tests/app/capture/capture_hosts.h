@@ -110,9 +110,9 @@ class RecordingHost : public EnhanceHost, public ProgressControl {
       sliders[id] = 50;
   }
   EnhanceOptions& Options() override { return options; }
-  void UpdateData(bool save) override { ++(save ? updatesFromControls : updatesToControls); }
+  void UpdateOptions(bool save) override { ++(save ? updatesFromControls : updatesToControls); }
   void ShowError(const std::string& text) override { errors.push_back(text); }
-  void MessageBox(const std::string& text) override { messages.push_back(text); }
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
   ProgressControl* Progress() override { return this; }
   void SetPos(int position) override { progress.push_back(position); }
   void PumpMessages() override {
