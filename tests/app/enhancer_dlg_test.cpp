@@ -467,6 +467,20 @@ TEST_F(DialogTest, FirstSliderDragLeavesThePlayerPaused) {
   ASSERT_EQ(dialog.Player().graph()->GetState(5000, &state), media::kOk);
   EXPECT_EQ(state, media::GraphState::Paused);
   EXPECT_TRUE(Boxes().empty());
+
+  // The video host shows the frame upright and in its colours: the bars of
+  // the bottom half run red, green, blue from the left.
+  QCoreApplication::processEvents();
+  const QImage shown = dialog.GetDlgItem(IDC_VIDEO_HOST)->grab().toImage();
+  const int w = shown.width(), h = shown.height();
+  const QColor bars[3] = {shown.pixelColor(w / 6, h * 7 / 8), shown.pixelColor(w / 2, h * 7 / 8),
+                          shown.pixelColor(w * 5 / 6, h * 7 / 8)};
+  EXPECT_GT(bars[0].red(), 150);
+  EXPECT_LT(bars[0].blue(), 100);
+  EXPECT_GT(bars[1].green(), 150);
+  EXPECT_LT(bars[1].red(), 100);
+  EXPECT_GT(bars[2].blue(), 150);
+  EXPECT_LT(bars[2].green(), 100);
 }
 
 // After a failed open no control that needs a video can be used.

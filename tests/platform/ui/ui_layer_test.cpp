@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -577,3 +579,61 @@ TEST(ResourceTest, MissingResourcesLoadAsNull) {
 }
 
 }  // namespace
+
+namespace {
+
+// A bottom-up 24-bit device-independent bitmap of w x h pixels whose pixel
+// (x, y from the top) is (red x*40, green y*60, blue 7).
+std::vector<std::uint8_t> Dib(int w, int h, int bpp = 24) {
+  const int rowBytes = ((w * bpp + 31) / 32) * 4;
+  std::vector<std::uint8_t> dib(40 + static_cast<std::size_t>(rowBytes) * h, 0);
+  auto put32 = [&](int at, std::uint32_t v) { std::memcpy(&dib[at], &v, 4); };
+  auto put16 = [&](int at, std::uint16_t v) { std::memcpy(&dib[at], &v, 2); };
+  put32(0, 40);
+  put32(4, static_cast<std::uint32_t>(w));
+  put32(8, static_cast<std::uint32_t>(h));
+  put16(12, 1);
+  put16(14, static_cast<std::uint16_t>(bpp));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      std::uint8_t* p = &dib[40 + static_cast<std::size_t>(h - 1 - y) * rowBytes + x * (bpp / 8)];
+      p[0] = 7;
+      p[1] = static_cast<std::uint8_t>(y * 60);
+      p[2] = static_cast<std::uint8_t>(x * 40);
+    }
+  return dib;
+}
+
+}  // namespace
+
+// The desktop clipboard takes the program's bitmaps upright and in colour
+// order; anything it cannot read is refused without touching memory past
+// the block.
+TEST(ClipboardTest, BitmapsGoToTheClipboardUpright) {
+  ui::Services& desktop = ui::GetServices();  // the Qt services: nothing is installed
+  for (int w : {1, 3, 5}) {
+    const auto dib = Dib(w, 2);
+    ASSERT_TRUE(desktop.SetClipboardDib(dib.data(), dib.size())) << w;
+    const QImage got = QGuiApplication::clipboard()->image();
+    ASSERT_EQ(got.size(), QSize(w, 2));
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < w; ++x) EXPECT_EQ(got.pixel(x, y), qRgb(x * 40, y * 60, 7)) << x << "," << y;
+  }
+  const auto good = Dib(3, 2);
+  std::vector<std::uint8_t> bad = good;
+  EXPECT_FALSE(desktop.SetClipboardDib(nullptr, 0));
+  EXPECT_FALSE(desktop.SetClipboardDib(good.data(), 39));
+  EXPECT_FALSE(desktop.SetClipboardDib(good.data(), good.size() - 1));  // last row cut short
+  bad[14] = 8;  // 8 bits per pixel: not a layout the program writes
+  EXPECT_FALSE(desktop.SetClipboardDib(bad.data(), bad.size()));
+  bad = good;
+  bad[4] = 0;  // no width
+  EXPECT_FALSE(desktop.SetClipboardDib(bad.data(), bad.size()));
+  bad = good;
+  bad[16] = 1;  // compressed
+  EXPECT_FALSE(desktop.SetClipboardDib(bad.data(), bad.size()));
+  bad = good;
+  bad[32] = 0xFF;  // a palette larger than the block
+  bad[33] = 0xFF;
+  EXPECT_FALSE(desktop.SetClipboardDib(bad.data(), bad.size()));
+}
