@@ -4,7 +4,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-#include <cstdio>
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
 
 #include "app/about_dlg.h"
 #include "app/resource_ids.h"
@@ -283,7 +285,13 @@ void CEnhancerDlg::SetFrameSpinRange(int low, int high) {
 }
 
 bool CEnhancerDlg::ReadSpeed(int* speed) {
-  return std::sscanf(ItemText(IDC_SPEED_EDIT).c_str(), "%d", speed) == 1;
+  // A leading number, as "%d" reads it, kept within int.
+  const std::string text = ItemText(IDC_SPEED_EDIT);
+  char* end = nullptr;
+  const long long value = std::strtoll(text.c_str(), &end, 10);
+  if (end == text.c_str()) return false;
+  *speed = static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
+  return true;
 }
 
 int CEnhancerDlg::PositionSlider() { return m_positionSlider ? m_positionSlider->Position() : 0; }

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/ui/win_defs.h"
 
@@ -230,8 +231,10 @@ void UpDown::Step(int delta) {
   int current = position_;
   if (buddy_ && setBuddyInt_) {
     // The buddy's number, when it holds one, is where the step starts.
-    int value = 0;
-    if (std::sscanf(buddy_->text().toLatin1().constData(), "%d", &value) == 1) current = value;
+    const QByteArray text = buddy_->text().toLatin1();
+    char* end = nullptr;
+    const long long value = std::strtoll(text.constData(), &end, 10);
+    if (end != text.constData()) current = static_cast<int>(std::clamp<long long>(value, low_, high_));
   }
   const long long next = std::clamp<long long>(static_cast<long long>(current) + delta, low_, high_);
   SetPosition(static_cast<int>(next));
