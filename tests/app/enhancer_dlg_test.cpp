@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -590,6 +591,30 @@ TEST_F(SplashTest, InitInstanceRunsTheDialogAndReturnsFalse) {
     EXPECT_TRUE(services.fileRequests.empty());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(g_splashWnd, nullptr);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The real modal loop ends on Escape, and on the Exit menu item, and the
+// program's start-up then returns.
+TEST(ModalLoopTest, EscapeAndExitEndTheModalLoop) {
+  uitest::RecordingServices services;
+  RegisterResources();
+  for (int way = 0; way < 2; ++way) {
+    services.onModal = [way](QDialog* d) {
+      QTimer::singleShot(20, d, [d, way] {
+        if (way == 0)
+          QTest::keyClick(d, Qt::Key_Escape);
+        else
+          static_cast<ui::Dialog*>(d)->MenuBar()->actions()[0]->menu()->actions().back()->trigger();
+      });
+      return d->exec();
+    };
+    EXPECT_FALSE(theApp.InitInstance({"/Embedding"}));
+    EXPECT_EQ(services.modalDialogs.size(), static_cast<std::size_t>(way + 1));
   }
 }
 
