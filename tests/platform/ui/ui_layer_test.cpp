@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <QWhatsThis>
 
 #include <gtest/gtest.h>
 
@@ -636,4 +637,25 @@ TEST(ClipboardTest, BitmapsGoToTheClipboardUpright) {
   bad[32] = 0xFF;  // a palette larger than the block
   bad[33] = 0xFF;
   EXPECT_FALSE(desktop.SetClipboardDib(bad.data(), bad.size()));
+}
+
+// The desktop's context help shows a control's topic text; controls without
+// an entry, or whose topic has no text, show nothing.
+TEST(ContextHelpTest, TopicsWithATextAreShown) {
+  ui::Services& desktop = ui::GetServices();
+  ui::SetHelpTopics({{0x80660001u, "The first control."}});
+  const std::vector<ui::HelpIdPair> table = {{1, 0x80660001u}, {2, 0x8088FFFFu}, {0, 0}};
+  QWidget control;
+  control.resize(40, 20);
+  control.show();
+  EXPECT_TRUE(desktop.ContextHelp(&control, ui::HELP_WM_HELP, 1, table));
+  EXPECT_TRUE(desktop.ContextHelp(nullptr, ui::HELP_CONTEXTMENU, 1, table));
+  EXPECT_FALSE(desktop.ContextHelp(&control, ui::HELP_WM_HELP, 2, table));  // no text for it
+  EXPECT_FALSE(desktop.ContextHelp(&control, ui::HELP_WM_HELP, 3, table));  // no entry
+  EXPECT_FALSE(desktop.ContextHelp(&control, ui::HELP_WM_HELP, 0, table));  // the end mark is no entry
+  QWhatsThis::hideText();
+  // No help engine: nothing to quit, nothing to open.
+  EXPECT_TRUE(desktop.WinHelp("x.HLP", ui::HELP_QUIT, 0));
+  EXPECT_FALSE(desktop.WinHelp("x.HLP", ui::HELP_CONTEXT, 0x20066));
+  ui::SetHelpTopics({});
 }
