@@ -312,11 +312,12 @@ void CEnhancerDlg::SetFrameEditText(const std::string& text) { SetItemText(IDC_F
 void CEnhancerDlg::SetPlayerControls(const PlayerControls& c) {
   if (!m_player.graph()) {
     // No graph (never opened, or the last open failed): nothing that needs
-    // a video can be used.
+    // a video can be used; copy and save of a picture go as the player says.
     EnableItem(IDC_PLAY, false);
     SetItemText(IDC_PLAY, c.playText);
-    for (int id : {IDC_CAPTURE, IDC_COPY, IDC_SAVE, IDC_FRAME_SPIN, IDC_FRAME_EDIT, IDC_POSITION_SLIDER})
-      EnableItem(id, false);
+    for (int id : {IDC_CAPTURE, IDC_FRAME_SPIN, IDC_FRAME_EDIT, IDC_POSITION_SLIDER}) EnableItem(id, false);
+    EnableItem(IDC_COPY, c.copy);
+    EnableItem(IDC_SAVE, c.save);
     return;
   }
   EnableItem(IDC_PLAY, c.playEnabled);
