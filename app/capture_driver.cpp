@@ -1,24 +1,15 @@
-// Capture and enhance, and the picture adjustments of the main dialog.
-// The capture driver itself (frames into the engine, the run, the
-// post-filters and the recomposition) comes with its own change; until then
-// its commands do nothing.
+// Capture and enhance, and the picture adjustments of the main dialog: the
+// commands go to the enhance controller (app/capture_enhance.cpp), which
+// reaches the dialog's controls through DialogEnhanceHost.
 #include "app/enhancer_dlg.h"
 #include "app/resource_ids.h"
 
-void CEnhancerDlg::OnCaptureEnhance() {
-  // A capture needs a loaded, paused video.
-  if (!m_player.videoLoaded() || m_player.playState() != kPlayPaused) return;
+void CEnhancerDlg::OnCaptureEnhance() { m_enhance.OnCaptureEnhance(); }
+
+void CEnhancerDlg::OnAdjustmentScroll(int code, int position, int controlId) {
+  m_enhance.OnHScroll(code, position, controlId);
 }
 
-void CEnhancerDlg::OnAdjustmentScroll(int, int, int) {}
+void CEnhancerDlg::OnResetAdjustments() { m_enhance.OnResetAdjustments(); }
 
-void CEnhancerDlg::OnResetAdjustments() {}
-
-void CEnhancerDlg::OnResetOptions() {
-  m_neighbors = 1;
-  m_motionSmooth = 2;
-  m_noiseReduction = 0;
-  m_resolution = 0;
-  m_sharpnessSlider->SetPosition(50);
-  UpdateData(false);
-}
+void CEnhancerDlg::OnResetOptions() { m_enhance.OnResetOptions(); }

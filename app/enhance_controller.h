@@ -183,6 +183,9 @@ class EnhanceController {
   int offsetX() const { return m_offsetX; }
   int offsetY() const { return m_offsetY; }
   RasterRect cropRect() const { return m_cropRect; }
+  const FrameEnhancer* engine() const { return m_engine.get(); }
+  int jpegQuality() const { return m_jpegQuality; }
+  int borderBase() const { return m_borderBase; }
 
   // Called with (slot, position) after each frame of a capture is stored;
   // tests watch the positions sought.

@@ -18,13 +18,8 @@ CEnhancerDlg::CEnhancerDlg() : ui::Dialog(MainDialogTemplate(), &MainMenu()) {
 }
 
 CEnhancerDlg::~CEnhancerDlg() {
-  // The graph goes first (m_player is destroyed before the other members).
-  delete m_engine;
-  m_engine = nullptr;
-  delete m_postFilterY;
-  delete m_postFilterU;
-  delete m_postFilterV;
-  m_postFilterY = m_postFilterU = m_postFilterV = nullptr;
+  // The graph goes first (m_player is destroyed before the other members);
+  // the controller then frees the engine, the post-filters and the pictures.
 }
 
 // ---------------------------------------------------------------- creation
@@ -223,6 +218,9 @@ void CEnhancerDlg::OnEnterKey(int focusId) {
 // ---------------------------------------------------------------- player commands
 
 void CEnhancerDlg::OnOpenVideo() {
+  // A capture that runs reads the graph and the grabbed frame: the menu
+  // cannot replace them under it.
+  if (m_enhance.capturing()) return;
   // After a failed open there is no graph, and SetPlayerControls shows the
   // player controls as with no video.
   m_player.OnOpenVideo();

@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <string>
 
+#include "app/dialog_enhance_host.h"
+#include "app/display_surface.h"
+#include "app/enhance_controller.h"
 #include "app/video_player.h"
 #include "engine/engine.h"
 #include "imagefile/raster_image.h"
@@ -14,11 +17,6 @@
 
 class QProgressBar;
 class QPushButton;
-
-// A rectangle by its edges.
-struct CropRect {
-  int left = 0, top = 0, right = 0, bottom = 0;
-};
 
 class CEnhancerDlg : public ui::Dialog, public PlayerHost {
  public:
@@ -47,17 +45,21 @@ class CEnhancerDlg : public ui::Dialog, public PlayerHost {
   bool AttachVideo(media::VideoSurface* surface) override;
   void DetachVideo() override;
 
-  // Option values, for the capture and for tests.
-  int m_displayMode = 0;       // 0 Actual Size, 1 Zoom to Fit, 2 Raw Frame
-  float m_pixelRatio = 1.0f;   // 0.24 to 4.1
-  int m_interlaced = 0;
-  int m_resolution = 0;        // 1x, 1.5x, 2x, 2.5x
-  int m_noiseReduction = 0;    // none, low, med, high
-  int m_neighbors = 1;         // "0", "2", "4", "8"
-  int m_motionSmooth = 2;      // min, low, med, high
-  int m_crop = 0;
+  // Option values, for the capture and for tests; the names below are the
+  // fields of m_options, which the capture and the display read.
+  EnhanceOptions m_options;
+  int& m_displayMode = m_options.displayMode;      // 0 Actual Size, 1 Zoom to Fit, 2 Raw Frame
+  float& m_pixelRatio = m_options.pixelRatio;      // 0.24 to 4.1
+  int& m_interlaced = m_options.interlaced;
+  int& m_resolution = m_options.resolution;        // 1x, 1.5x, 2x, 2.5x
+  int& m_noiseReduction = m_options.noiseReduction;  // none, low, med, high
+  int& m_neighbors = m_options.neighbors;          // "0", "2", "4", "8"
+  int& m_motionSmooth = m_options.motionSmooth;    // min, low, med, high
+  int& m_crop = m_options.crop;
 
   VideoPlayer& Player() { return m_player; }
+  EnhanceController& Enhance() { return m_enhance; }
+  const DisplaySurface& Surface() const { return m_surface; }
 
  protected:
   int OnCreate() override;
@@ -101,13 +103,17 @@ class CEnhancerDlg : public ui::Dialog, public PlayerHost {
   void OnCropMouseMove(unsigned flags, int x, int y);
   void PaintDisplay(QPainter& painter);
 
+  // The display area: what the enhance host asks of it.
+  friend class DialogEnhanceHost;
+
   // The help engine through the class library's wrapper: "Failed to launch
   // help." when it cannot be started.
   void WinHelp(std::uint32_t data, unsigned command);
 
   // Members (the player's graph, state, frame count, timer, file name and
-  // loaded flag live in m_player).
-  int m_areaWidth = 0, m_areaHeight = 0;
+  // loaded flag live in m_player; the capture's engine and post-filters,
+  // the adjustments, the raw frame, the result, the drawn picture, the crop
+  // rectangle, the zoom and the offsets live in m_enhance).
   ui::Slider* m_sharpnessSlider = nullptr;
   QProgressBar* m_progress = nullptr;
   ui::Slider* m_hueSlider = nullptr;
@@ -125,27 +131,18 @@ class CEnhancerDlg : public ui::Dialog, public PlayerHost {
   QPushButton* m_playButton = nullptr;
   ui::GrayRect* m_display = nullptr;
   ui::GrayRect* m_videoHost = nullptr;
-  int m_offsetX = 0, m_offsetY = 0;
   ui::VideoView* m_videoView = nullptr;
   media::VideoSurface* m_videoSurface = nullptr;
-  std::int64_t m_capturePosition = 0;
-  FrameEnhancer* m_engine = nullptr;
-  PlanePostFilter* m_postFilterY = nullptr;
-  PlanePostFilter* m_postFilterU = nullptr;
-  PlanePostFilter* m_postFilterV = nullptr;
-  OutputSettings m_output;
-  Image8uC3 m_rawFrame;
-  Image8uC3 m_result;
-  RasterImage m_picture{0};
-  int m_captureFrames = 0;
-  int m_captureInterlaced = 0;
-  std::uint8_t m_jpegQuality = 95;
-  int m_borderBase = 4;
-  CropRect m_cropRect{0, 0, 9000, 9000};
-  int m_dragging = 0;
-  double m_zoom = 1.0;
   QPushButton* m_copyButton = nullptr;
   QPushButton* m_saveButton = nullptr;
+
+  // The capture, the adjustments and the display area's picture, and what
+  // they are drawn on.
+  DisplaySurface m_surface;
+  bool m_displayDirty = false;   // the surface must be drawn again
+  bool m_inDisplayPaint = false;
+  DialogEnhanceHost m_enhanceHost{this};
+  EnhanceController m_enhance{&m_enhanceHost, &m_player};
 
  private:
   // Declared last: destroyed first, so the graph's streaming thread has

@@ -150,11 +150,11 @@ TEST_F(DialogTest, FreshDialogShowsTheDefaults) {
   EXPECT_EQ(dialog.m_pixelRatio, 1.0f);
   EXPECT_EQ(dialog.m_neighbors, 1);
   EXPECT_EQ(dialog.m_motionSmooth, 2);
-  EXPECT_EQ(dialog.m_jpegQuality, 95);
-  EXPECT_EQ(dialog.m_borderBase, 4);
-  EXPECT_EQ(dialog.m_cropRect.right, 9000);
-  EXPECT_EQ(dialog.m_zoom, 1.0);
-  EXPECT_EQ(dialog.m_engine, nullptr);
+  EXPECT_EQ(dialog.Enhance().jpegQuality(), 95);
+  EXPECT_EQ(dialog.Enhance().borderBase(), 4);
+  EXPECT_EQ(dialog.Enhance().cropRect().right, 9000);
+  EXPECT_EQ(dialog.Enhance().zoom(), 1.0);
+  EXPECT_EQ(dialog.Enhance().engine(), nullptr);
 }
 
 TEST_F(DialogTest, TemplateHoldsEveryControlWithItsCaption) {

@@ -1,0 +1,193 @@
+// The capture through the real main dialog, offscreen: open a generated
+// video, pause on a frame, capture with the dialog's options, move an
+// adjustment slider, copy, save; the modal services are recorded.
+#include <QImage>
+#include <QProgressBar>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+#include "app/enhancer_dlg.h"
+#include "app/grabbed_frame.h"
+#include "app/resource_ids.h"
+#include "app/resources.h"
+#include "app/splash_wnd.h"
+#include "tests/platform/ui/recording_services.h"
+#include "tests/support/test_video.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path& Scratch() {
+  static const fs::path dir = [] {
+    fs::path p = fs::temp_directory_path() / ("fe_dialog_capture_" + std::to_string(getpid()));
+    fs::create_directories(p);
+    return p;
+  }();
+  return dir;
+}
+
+std::string Video() {
+  static const std::string path = [] {
+    const std::string p = (Scratch() / "numbered.avi").string();
+    testvideo::VideoSpec spec;
+    spec.width = 96;
+    spec.height = 64;
+    spec.frames = 20;
+    std::string error;
+    if (!testvideo::writeVideo(p, spec, &error)) ADD_FAILURE() << error;
+    return p;
+  }();
+  return path;
+}
+
+class DialogCaptureTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    RegisterResources();
+    ui::SetApplicationTitle(kApplicationTitle);
+    EnableSplashScreen(false);
+  }
+  static void TearDownTestSuite() { fs::remove_all(Scratch()); }
+  void SetUp() override { ASSERT_TRUE(dialog.Create()); }
+  void TearDown() override { dialog.DestroyWindow(); }
+
+  void Command(int id) { dialog.SendMessage(ui::WM_COMMAND, ui::MakeWParam(id, ui::BN_CLICKED)); }
+  void Slider(int id, int code, int position) {
+    dialog.SendMessage(ui::WM_HSCROLL, ui::MakeWParam(code, position), id);
+  }
+  std::vector<std::string> Boxes() const {
+    std::vector<std::string> texts;
+    for (const auto& b : services.boxes) texts.push_back(b.text);
+    return texts;
+  }
+  void OpenAndPauseAt(int frame) {
+    services.filesToChoose.push_back(Video());
+    Command(ID_FILE_OPEN_VIDEO);
+    ASSERT_TRUE(dialog.Player().videoLoaded());
+    if (dialog.Player().playState() != kPlayRunning) Command(IDC_PLAY);
+    Command(IDC_PLAY);
+    ASSERT_EQ(dialog.Player().playState(), kPlayPaused);
+    dialog.SetItemText(IDC_FRAME_EDIT, std::to_string(frame));  // the edit's change notice seeks
+    media::GraphState state;
+    dialog.Player().graph()->GetState(2000, &state);
+    ASSERT_TRUE(dialog.IsItemEnabled(IDC_CAPTURE));
+  }
+
+  uitest::RecordingServices services;
+  CEnhancerDlg dialog;
+};
+
+TEST_F(DialogCaptureTest, CaptureAdjustCopyAndSave) {
+  OpenAndPauseAt(10);
+  dialog.CheckButton(IDC_NEIGHBORS_2, false);
+  dialog.CheckButton(IDC_NEIGHBORS_8, true);
+  dialog.CheckButton(IDC_RESOLUTION_1X, false);
+  dialog.CheckButton(IDC_RESOLUTION_2X, true);
+  std::vector<std::int64_t> sought;
+  dialog.Enhance().frameStoredHook = [&](int, std::int64_t p) { sought.push_back(p); };
+  int runs = 0;
+  dialog.Enhance().engineRanHook = [&](FrameEnhancer&) { ++runs; };
+
+  Command(IDC_CAPTURE);
+  EXPECT_TRUE(Boxes().empty());
+  ASSERT_EQ(runs, 1);
+  EXPECT_EQ(sought, (std::vector<std::int64_t>{6, 7, 8, 9, 10, 11, 12, 13, 14}));
+  EXPECT_EQ(dialog.m_neighbors, 3);
+  const Image8uC3& result = dialog.Enhance().result();
+  EXPECT_EQ(result.width, 192 - 12);
+  EXPECT_EQ(result.height, 128 - 12);
+  EXPECT_EQ(dialog.Item<QProgressBar>(IDC_PROGRESS)->value(), 0);
+  EXPECT_EQ(dialog.CaptureId(), 0);  // the mouse is given back
+  EXPECT_TRUE(dialog.IsButtonChecked(IDC_ACTUAL_SIZE));
+
+  // The display area shows the result centred at actual size, upright.
+  const QImage& shown = dialog.Surface().image();
+  ASSERT_EQ(shown.width(), dialog.m_display->width());
+  const int x0 = dialog.Enhance().offsetX(), y0 = dialog.Enhance().offsetY();
+  ASSERT_GE(x0, 0);
+  ASSERT_GE(y0, 0);
+  const std::uint8_t* topLeft = result.row(result.height - 1);
+  EXPECT_EQ(shown.pixel(x0, y0), qRgb(topLeft[2], topLeft[1], topLeft[0]));
+  EXPECT_NE(shown.pixel(0, 0), shown.pixel(x0, y0));
+
+  // A released brightness slider recomposes without a new run.
+  const std::uint8_t before = result.data[0];
+  dialog.Item<ui::Slider>(IDC_BRIGHTNESS)->SetPosition(90);
+  Slider(IDC_BRIGHTNESS, ui::SB_THUMBPOSITION, 90);
+  Slider(IDC_BRIGHTNESS, ui::SB_ENDSCROLL, 90);
+  EXPECT_EQ(dialog.Enhance().output().brightness, 80.0f);
+  EXPECT_GT(dialog.Enhance().result().data[0], before);
+  EXPECT_EQ(runs, 1);
+
+  // Copy: the whole result as a device-independent bitmap; ends fitted.
+  Command(IDC_COPY);
+  ASSERT_EQ(services.clipboard.size(), 1u);
+  BITMAPINFOHEADER h;
+  std::memcpy(&h, services.clipboard[0].data(), sizeof h);
+  EXPECT_EQ(h.biWidth, 180);
+  EXPECT_EQ(h.biHeight, 116);
+  EXPECT_TRUE(dialog.IsButtonChecked(IDC_ZOOM_TO_FIT));
+
+  // Save by extension; a refused one gives its message.
+  for (const char* name : {"picture.png", "picture.bmp"}) {
+    const std::string path = (Scratch() / name).string();
+    services.filesToChoose.push_back(path);
+    Command(IDC_SAVE);
+    QImage back(QString::fromStdString(path));
+    ASSERT_FALSE(back.isNull()) << name;
+    EXPECT_EQ(back.width(), 180);
+    const Image8uC3& now = dialog.Enhance().result();
+    const std::uint8_t* p = now.row(now.height - 1) + 3 * 7;  // top row, column 7
+    EXPECT_EQ(back.pixel(7, 0), qRgb(p[2], p[1], p[0])) << name;
+  }
+  ASSERT_FALSE(services.fileRequests.empty());
+  const ui::FileDialogRequest& request = services.fileRequests.back();
+  EXPECT_TRUE(request.save);
+  EXPECT_EQ(request.defaultExtension, "bmp");
+  ASSERT_EQ(request.filters.size(), 6u);
+  EXPECT_EQ(request.filters[4].name, "PNG (*.png)");
+  services.filesToChoose.push_back((Scratch() / "picture.JPG").string());
+  Command(IDC_SAVE);
+  EXPECT_EQ(Boxes(), (std::vector<std::string>{"File extension is not supported"}));
+}
+
+TEST_F(DialogCaptureTest, NoOpenWhileACaptureRuns) {
+  OpenAndPauseAt(4);
+  const std::size_t requests = services.fileRequests.size();
+  dialog.Enhance().frameStoredHook = [&](int, std::int64_t) {
+    services.filesToChoose.push_back(Video());
+    Command(ID_FILE_OPEN_VIDEO);
+    Command(IDC_CAPTURE);
+  };
+  int runs = 0;
+  dialog.Enhance().engineRanHook = [&](FrameEnhancer&) { ++runs; };
+  Command(IDC_CAPTURE);
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(services.fileRequests.size(), requests);  // the open dialog never came up
+  EXPECT_GT(dialog.Enhance().result().width, 0);
+  EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(DialogCaptureTest, CaptureNeedsAPausedVideo) {
+  int runs = 0;
+  dialog.Enhance().engineRanHook = [&](FrameEnhancer&) { ++runs; };
+  Command(IDC_CAPTURE);  // no video
+  services.filesToChoose.push_back(Video());
+  Command(ID_FILE_OPEN_VIDEO);
+  if (dialog.Player().playState() != kPlayRunning) Command(IDC_PLAY);
+  Command(IDC_CAPTURE);  // playing
+  EXPECT_EQ(runs, 0);
+  EXPECT_EQ(dialog.Item<QProgressBar>(IDC_PROGRESS)->value(), 0);
+  // Zoom to Fit and Raw Frame before any capture draw nothing.
+  Command(IDC_ZOOM_TO_FIT);
+  Command(IDC_RAW_FRAME);
+  EXPECT_TRUE(Boxes().empty());
+}
+
+}  // namespace
