@@ -46,6 +46,10 @@ std::string TestVideo() {
     if (!testvideo::writeVideo(p, spec, &error)) ADD_FAILURE() << error;
     return p;
   }();
+  // The video goes when the program ends.
+  static const struct Remover {
+    ~Remover() { std::remove(path.c_str()); }
+  } remover;
   return path;
 }
 
