@@ -14,6 +14,11 @@ using media::MediaGraph;
 using mediatest::RecordingCallback;
 using testvideo::VideoSpec;
 
+namespace testvideo {
+// Names a table row in test output by its container, codec and shape.
+void PrintTo(const VideoSpec& spec, std::ostream* os) { *os << mediatest::specName(spec); }
+}  // namespace testvideo
+
 namespace {
 
 VideoSpec makeSpec(const char* container, const char* codec, int bFrames, bool lossless = false,
