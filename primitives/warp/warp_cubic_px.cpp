@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "primitives/warp/warp_px.h"
+#include "primitives/warp/warp_rows.h"
 
 namespace {
 
@@ -44,13 +45,6 @@ inline void cubicWeightPair(float fx, float fy, double wx[4], double wy[4]) {
     }
 }
 
-template <typename T>
-inline double sampleAt(const unsigned char* p) {
-    T v;
-    std::memcpy(&v, p, sizeof(T));
-    return static_cast<double>(v);
-}
-
 // Weighted 4x4 sum of one channel: rows first, each row left to right, then the
 // rows top to bottom.
 template <typename T>
@@ -59,9 +53,9 @@ inline double cubicSum(const unsigned char* p, int srcStep, std::ptrdiff_t colum
     double r[4];
     for (int row = 0; row < 4; ++row) {
         const unsigned char* q = p + static_cast<std::ptrdiff_t>(row) * srcStep;
-        r[row] = ((sampleAt<T>(q) * wx[0] + sampleAt<T>(q + columnBytes) * wx[1]) +
-                  sampleAt<T>(q + 2 * columnBytes) * wx[2]) +
-                 sampleAt<T>(q + 3 * columnBytes) * wx[3];
+        r[row] = ((warpSampleAt<T>(q) * wx[0] + warpSampleAt<T>(q + columnBytes) * wx[1]) +
+                  warpSampleAt<T>(q + 2 * columnBytes) * wx[2]) +
+                 warpSampleAt<T>(q + 3 * columnBytes) * wx[3];
     }
     return ((r[0] * wy[0] + r[1] * wy[1]) + r[2] * wy[2]) + r[3] * wy[3];
 }
@@ -98,8 +92,8 @@ inline void cubicPixel(const unsigned char* pNbhd, int srcStep, int channelStrid
     }
 }
 
-template <typename T>
-inline void cubicPlanarPixel(const void* const* pSrc, int srcStep, std::ptrdiff_t srcOffset, void* const* pDstRows,
+template <typename T, typename RowPtr>
+inline void cubicPlanarPixel(const void* const* pSrc, int srcStep, std::ptrdiff_t srcOffset, RowPtr const* pDstRows,
                              int dstX, int planes, float fx, float fy) {
     double wx[4], wy[4];
     cubicWeightPair(fx, fy, wx, wy);
@@ -163,7 +157,7 @@ void cubicSpanOneChannel(const unsigned char* src, int srcStep, unsigned char* d
             for (int r = 0; r < 4; ++r)
                 for (int j = 0; j < 4; ++j)
                     for (int l = 0; l < 2; ++l)
-                        s[r][j][l] = sampleAt<T>(nbhd[p + l] + static_cast<std::ptrdiff_t>(r) * srcStep + j * e);
+                        s[r][j][l] = warpSampleAt<T>(nbhd[p + l] + static_cast<std::ptrdiff_t>(r) * srcStep + j * e);
             double rows[4][2];
             for (int r = 0; r < 4; ++r)
                 for (int l = 0; l < 2; ++l)
@@ -188,55 +182,31 @@ void cubicSpanOneChannel(const unsigned char* src, int srcStep, unsigned char* d
 template <typename T, int Stride, int Channels, int Planes>
 void warpCubicRows(const void* pSrc, void* pDst, int srcStep, int dstStep, int firstRow, int lastRow,
                    const WarpRowSpan* pSpans, const WarpInverseCoeffs* pCoeffs, int srcMaxX, int srcMaxY) {
-    if (lastRow < firstRow) return;
-    const WarpInverseCoeffs c = *pCoeffs;
-    constexpr std::ptrdiff_t e = sizeof(T);
-    constexpr std::ptrdiff_t kPixelBytes = Stride * e;
-    void* dstPlaneRows[4] = {};
-    unsigned char* dstRow = nullptr;
-    if constexpr (Planes) {
-        for (int k = 0; k < Planes; ++k) dstPlaneRows[k] = static_cast<void* const*>(pDst)[k];
+    const WarpInverseCoeffs& c = *pCoeffs;
+    if constexpr (!Planes && Stride == 1 && Channels == 1) {
+        // One channel: whole spans at a time.
+        const auto span = [&](unsigned char* const* dstRows, WarpRowSpan s, double sx, double sy) {
+            cubicSpanOneChannel<T>(static_cast<const unsigned char*>(pSrc), srcStep, dstRows[0], s, c, srcMaxX,
+                                   srcMaxY, sx, sy);
+        };
+        warpWalkSpans<Planes>(pDst, dstStep, firstRow, lastRow, pSpans, c, span);
     } else {
-        dstRow = static_cast<unsigned char*>(pDst);
-    }
-    double bx = firstRow * c.c1 + c.c2;
-    double by = firstRow * c.c4 + c.c5;
-    for (int i = 0; i <= lastRow - firstRow; ++i) {
-        const WarpRowSpan span = pSpans[i];
-        if (span.xEnd >= span.xBegin) {
-            double sx = span.xBegin * c.c0 + bx;
-            double sy = span.xBegin * c.c3 + by;
-            int x = span.xBegin;
-            if constexpr (!Planes && Stride == 1 && Channels == 1) {
-                cubicSpanOneChannel<T>(static_cast<const unsigned char*>(pSrc), srcStep, dstRow, span, c, srcMaxX,
-                                       srcMaxY, sx, sy);
-                x = span.xEnd + 1;
+        constexpr std::ptrdiff_t e = sizeof(T);
+        constexpr std::ptrdiff_t kPixelBytes = Stride * e;
+        const auto pixel = [&](unsigned char* const* dstRows, int x, double sx, double sy) {
+            float fx, fy;
+            const int x0 = cubicPlace(sx, srcMaxX, fx);
+            const int y0 = cubicPlace(sy, srcMaxY, fy);
+            if constexpr (Planes) {
+                cubicPlanarPixel<T>(static_cast<const void* const*>(pSrc), srcStep,
+                                    WarpOffset(y0, srcStep, x0, static_cast<int>(e)), dstRows, x, Planes, fx, fy);
+            } else {
+                const unsigned char* nbhd =
+                    static_cast<const unsigned char*>(pSrc) + WarpOffset(y0, srcStep, x0, kPixelBytes);
+                cubicPixel<T, Stride, Channels>(nbhd, srcStep, Stride, dstRows[0] + x * kPixelBytes, Channels, fx, fy);
             }
-            for (; x <= span.xEnd; ++x) {
-                float fx, fy;
-                const int x0 = cubicPlace(sx, srcMaxX, fx);
-                const int y0 = cubicPlace(sy, srcMaxY, fy);
-                if constexpr (Planes) {
-                    cubicPlanarPixel<T>(static_cast<const void* const*>(pSrc), srcStep,
-                                        WarpOffset(y0, srcStep, x0, static_cast<int>(e)), dstPlaneRows, x, Planes,
-                                        fx, fy);
-                } else {
-                    const unsigned char* nbhd =
-                        static_cast<const unsigned char*>(pSrc) + WarpOffset(y0, srcStep, x0, kPixelBytes);
-                    cubicPixel<T, Stride, Channels>(nbhd, srcStep, Stride, dstRow + x * kPixelBytes, Channels, fx,
-                                                    fy);
-                }
-                sx += c.c0;
-                sy += c.c3;
-            }
-        }
-        bx += c.c1;
-        by += c.c4;
-        if constexpr (Planes) {
-            for (int k = 0; k < Planes; ++k) dstPlaneRows[k] = static_cast<unsigned char*>(dstPlaneRows[k]) + dstStep;
-        } else {
-            dstRow += dstStep;
-        }
+        };
+        warpWalkPixels<Planes>(pDst, dstStep, firstRow, lastRow, pSpans, c, pixel);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "primitives/warp/warp_px.h"
+#include "primitives/warp/warp_rows.h"
 
 namespace {
 
@@ -20,13 +21,6 @@ inline int linearCell(double v, int maxIndex, double& frac) {
         frac = 1.0;
     }
     return i;
-}
-
-template <typename T>
-inline double sampleAt(const unsigned char* p) {
-    T v;
-    std::memcpy(&v, p, sizeof(T));
-    return static_cast<double>(v);
 }
 
 template <typename T>
@@ -49,55 +43,29 @@ inline void storeLinear(unsigned char* p, double top, double bottom, double fy) 
 template <typename T, int Stride, int Channels, int Planes>
 void warpLinearRows(const void* pSrc, void* pDst, int srcStep, int dstStep, int firstRow, int lastRow,
                     const WarpRowSpan* pSpans, const WarpInverseCoeffs* pCoeffs, int srcMaxX, int srcMaxY) {
-    if (lastRow < firstRow) return;
-    const WarpInverseCoeffs c = *pCoeffs;
-    constexpr int kPlaneCount = Planes ? Planes : 1;
-    const unsigned char* srcPlanes[kPlaneCount];
-    unsigned char* dstRows[kPlaneCount];
-    if constexpr (Planes) {
-        for (int k = 0; k < Planes; ++k) {
-            srcPlanes[k] = static_cast<const unsigned char*>(static_cast<const void* const*>(pSrc)[k]);
-            dstRows[k] = static_cast<unsigned char*>(static_cast<void* const*>(pDst)[k]);
-        }
-    } else {
-        srcPlanes[0] = static_cast<const unsigned char*>(pSrc);
-        dstRows[0] = static_cast<unsigned char*>(pDst);
-    }
+    const WarpPlanePointers<Planes, const unsigned char> src(pSrc);
     constexpr int e = static_cast<int>(sizeof(T));
     constexpr int kPixelBytes = Stride * e;
-    double bx = firstRow * c.c1 + c.c2;
-    double by = firstRow * c.c4 + c.c5;
-    for (int i = 0; i <= lastRow - firstRow; ++i) {
-        const WarpRowSpan span = pSpans[i];
-        if (span.xEnd >= span.xBegin) {
-            double sx = span.xBegin * c.c0 + bx;
-            double sy = span.xBegin * c.c3 + by;
-            for (int x = span.xBegin; x <= span.xEnd; ++x) {
-                double fx, fy;
-                const int ix = linearCell(sx, srcMaxX, fx);
-                const int iy = linearCell(sy, srcMaxY, fy);
-                const std::ptrdiff_t offset = WarpOffset(iy, srcStep, ix, kPixelBytes);
-                const std::ptrdiff_t dstOffset = static_cast<std::ptrdiff_t>(x) * kPixelBytes;
-                for (int k = 0; k < kPlaneCount; ++k) {
-                    for (int ch = 0; ch < Channels; ++ch) {
-                        const unsigned char* p = srcPlanes[k] + offset + ch * e;
-                        const double p00 = sampleAt<T>(p);
-                        const double p01 = sampleAt<T>(p + kPixelBytes);
-                        const double p10 = sampleAt<T>(p + srcStep);
-                        const double p11 = sampleAt<T>(p + srcStep + kPixelBytes);
-                        const double top = p00 + fx * (p01 - p00);
-                        const double bottom = p10 + fx * (p11 - p10);
-                        storeLinear<T>(dstRows[k] + dstOffset + ch * e, top, bottom, fy);
-                    }
-                }
-                sx += c.c0;
-                sy += c.c3;
+    const auto pixel = [&](unsigned char* const* dstRows, int x, double sx, double sy) {
+        double fx, fy;
+        const int ix = linearCell(sx, srcMaxX, fx);
+        const int iy = linearCell(sy, srcMaxY, fy);
+        const std::ptrdiff_t offset = WarpOffset(iy, srcStep, ix, kPixelBytes);
+        const std::ptrdiff_t dstOffset = static_cast<std::ptrdiff_t>(x) * kPixelBytes;
+        for (int k = 0; k < src.kCount; ++k) {
+            for (int ch = 0; ch < Channels; ++ch) {
+                const unsigned char* p = src.at[k] + offset + ch * e;
+                const double p00 = warpSampleAt<T>(p);
+                const double p01 = warpSampleAt<T>(p + kPixelBytes);
+                const double p10 = warpSampleAt<T>(p + srcStep);
+                const double p11 = warpSampleAt<T>(p + srcStep + kPixelBytes);
+                const double top = p00 + fx * (p01 - p00);
+                const double bottom = p10 + fx * (p11 - p10);
+                storeLinear<T>(dstRows[k] + dstOffset + ch * e, top, bottom, fy);
             }
         }
-        bx += c.c1;
-        by += c.c4;
-        for (int k = 0; k < kPlaneCount; ++k) dstRows[k] += dstStep;
-    }
+    };
+    warpWalkPixels<Planes>(pDst, dstStep, firstRow, lastRow, pSpans, *pCoeffs, pixel);
 }
 
 }  // namespace
