@@ -244,6 +244,18 @@ void LogGaborBank::loadPlane(const Image8u* plane)
                                    kBorder, kBorder);
 }
 
+// Sizes the work planes for the plane, loads it with its border and splits it
+// into its low-pass and high-pass parts: the work shared by the noise estimate
+// and the denoising.
+void LogGaborBank::preparePlane(const Image8u* plane)
+{
+    ensureWorkPlanes(plane->width, plane->height);
+    loadPlane(plane);
+    gaussianLowPass17(&bordered, &lowPass, &highPass);
+    vpiSub_32f_C1R(lowPass.data, lowPass.step, bordered.data, bordered.step, highPass.data, highPass.step,
+                   bordered.size());
+}
+
 namespace {
 bool usablePlane(const Image8u* plane)
 {
@@ -255,11 +267,7 @@ int LogGaborBank::estimateNoise(const Image8u* plane)
 {
     if (!usablePlane(plane))
         return 1;
-    ensureWorkPlanes(plane->width, plane->height);
-    loadPlane(plane);
-    gaussianLowPass17(&bordered, &lowPass, &highPass);
-    vpiSub_32f_C1R(lowPass.data, lowPass.step, bordered.data, bordered.step, highPass.data, highPass.step,
-                   bordered.size());
+    preparePlane(plane);
     estimateTiles();
     return 1;
 }
@@ -360,11 +368,7 @@ int LogGaborBank::apply(const Image8u* plane)
             setImageValue(0.0f, &result);
         return 1;
     }
-    ensureWorkPlanes(plane->width, plane->height);
-    loadPlane(plane);
-    gaussianLowPass17(&bordered, &lowPass, &highPass);
-    vpiSub_32f_C1R(lowPass.data, lowPass.step, bordered.data, bordered.step, highPass.data, highPass.step,
-                   bordered.size());
+    preparePlane(plane);
     filterTiles();
     return 1;
 }

@@ -74,6 +74,8 @@ public:
     Image8u histogramTile;
 
 private:
+    void preparePlane(const Image8u* plane);
+
     int planeWidth_ = 0;
     int planeHeight_ = 0;
 };
