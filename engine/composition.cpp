@@ -1,21 +1,10 @@
 #include "engine/composition.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstring>
 
 namespace {
-
-int scaledSize(int n, double factor)
-{
-    const double v = std::floor(static_cast<double>(n) * factor);
-    if (!(v >= 1.0))
-        return 0;
-    if (v >= static_cast<double>(INT_MAX))
-        return INT_MAX;
-    return static_cast<int>(v);
-}
 
 // The conversion writes red first; pictures are blue first.
 void swapRedBlue(Image8uC3& p)
@@ -55,10 +44,10 @@ void composeOutputImage(const OutputSettings* settings, const Image32f* y, const
     double fx = 1.0;
     double fy = 1.0;
     if (ratio >= 1.0) {
-        outW = scaledSize(w, ratio);
+        outW = scaledExtent(w, ratio);
         fx = ratio;
     } else {
-        outH = scaledSize(h, 1.0 / ratio);
+        outH = scaledExtent(h, 1.0 / ratio);
         fy = 1.0 / ratio;
     }
     const bool stretch = std::fabs(ratio - 1.0) > 0.0001;

@@ -1,22 +1,10 @@
 #include "engine/frame_enhancer.h"
 
-#include <climits>
 #include <cmath>
 #include <cstring>
 #include <limits>
 
 namespace {
-
-// trunc(scale * n) in double precision, kept inside the int range.
-int gridSize(double scale, int n)
-{
-    const double v = scale * static_cast<double>(n);
-    if (!(v >= 1.0))
-        return 0;
-    if (v >= static_cast<double>(INT_MAX))
-        return INT_MAX;
-    return static_cast<int>(v);
-}
 
 constexpr float kOrientationWeightsInterlaced[8] = {1.0f, 0.9f, 0.7f, 0.6f, 0.5f, 0.6f, 0.7f, 0.9f};
 
@@ -37,8 +25,8 @@ FrameEnhancer::FrameEnhancer(int width, int height, int frameCount, int interlac
     if (interlaced != 0)
         for (int o = 0; o < 8; ++o)
             gaborBank->orientationWeights[o] = kOrientationWeightsInterlaced[o];
-    gridWidth_ = gridSize(scale, width);
-    gridHeight_ = gridSize(scale, height);
+    gridWidth_ = scaledExtent(width, scale);
+    gridHeight_ = scaledExtent(height, scale);
     accumY = std::make_unique<Image32f>();
     accumU = std::make_unique<Image32f>();
     accumV = std::make_unique<Image32f>();

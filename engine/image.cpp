@@ -1,6 +1,7 @@
 #include "engine/image.h"
 
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -113,6 +114,16 @@ int ceilLog2(int value)
     while (n < 31 && (int64_t{1} << n) < value)
         ++n;
     return n;
+}
+
+int scaledExtent(int n, double factor)
+{
+    const double v = std::floor(static_cast<double>(n) * factor);
+    if (!(v >= 1.0))
+        return 0;
+    if (v >= static_cast<double>(INT_MAX))
+        return INT_MAX;
+    return static_cast<int>(v);
 }
 
 void setImageValue(float value, Image32f* image)

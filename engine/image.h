@@ -121,6 +121,9 @@ VpiRect MakeVpiRectAt(int x, int y, VpiSize size);
 void copyVpiRect(VpiRect* destination, const VpiRect* source);
 // Smallest n with 2^n >= value, from 0 up to 31.
 int ceilLog2(int value);
+// floor(n * factor) in double precision as a width or height: 0 below 1 (and
+// for NaN), INT_MAX at or beyond the int range.
+int scaledExtent(int n, double factor);
 
 void setImageValue(float value, Image32f* image);
 // Copies the top and bottom `borderRows` rows over the full width, then the

@@ -1,6 +1,5 @@
 #include "engine/post_filter.h"
 
-#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -13,16 +12,6 @@ constexpr Vp32f kSigma19[7] = {0.0644f, 0.1287f, 0.1950f, 0.2239f, 0.1950f, 0.12
 constexpr Vp32f kSigma25[7] = {0.0923f, 0.1377f, 0.1751f, 0.1897f, 0.1751f, 0.1377f, 0.0923f};
 
 bool nearOne(double f) { return std::fabs(f - 1.0) <= 0.0001; }
-
-int scaledSize(int n, double factor)
-{
-    const double v = std::floor(static_cast<double>(n) * factor);
-    if (!(v >= 1.0))
-        return 0;
-    if (v >= static_cast<double>(INT_MAX))
-        return INT_MAX;
-    return static_cast<int>(v);
-}
 
 // Rows 0..2 and the last three repeat rows 3 and height-4.
 void replicateOuterRows(Image32f& p)
@@ -97,8 +86,8 @@ int PlanePostFilter::prepare(const Image32f* source, Image32f* out)
         height = sh;
         copyImage32f(source, &resized);
     } else {
-        width = scaledSize(sw, scaleX);
-        height = scaledSize(sh, scaleY);
+        width = scaledExtent(sw, scaleX);
+        height = scaledExtent(sh, scaleY);
         resized.allocate(width, height);
         if (resized.data != nullptr && source->data != nullptr && sw > 0 && sh > 0) {
             setImageValue(0.0f, &resized);
