@@ -101,13 +101,27 @@ inline const Vp8u* rowAt(const void* base, int step, std::int64_t r) {
 }
 inline Vp8u* rowAt(void* base, int step, std::int64_t r) { return static_cast<Vp8u*>(base) + r * step; }
 
+// A level without batched passes.
+struct NoBatch {
+    static bool handles(int, int, std::int64_t) { return false; }
+    static VpStatus run(const float*, int, float*, int, const VpsFFTSpec_C_32fc*, const VpsFFTSpec_C_32fc*, float*,
+                        std::int64_t) {
+        return vpStsNoErr;
+    }
+};
+
 // Row-column transform; Fn is the level's one-dimensional forward or inverse
 // routine. Rows go from the source to the destination, then the columns of
 // the destination are gathered four at a time into the work buffer,
 // transformed there in place and written back.
-template <class Fn>
+//
+// Batch is the level's faster route for the same results when W and H are
+// both 2 or more: Batch::handles(orderX, orderY, floats of the work area)
+// says whether it takes the shape, Batch::run(src, srcStep, dst, dstStep,
+// row record, column record, work area, its floats) then does both passes.
+template <class Fn, class Batch = NoBatch>
 VpStatus transform(Fn fft1d, const Vp32fc* pSrc, int srcStep, Vp32fc* pDst, int dstStep,
-                   const VpiFFTSpec_C_32fc* spec, Vp8u* pBuffer) {
+                   const VpiFFTSpec_C_32fc* spec, Vp8u* pBuffer, Batch batch = Batch()) {
     if (!spec) return vpStsNullPtrErr;
     if (spec->id != kFFTSpecId2D) return vpStsContextMatchErr;
     if (!pSrc || !pDst) return vpStsNullPtrErr;
@@ -148,6 +162,9 @@ VpStatus transform(Fn fft1d, const Vp32fc* pSrc, int srcStep, Vp32fc* pDst, int 
                 for (std::int64_t k = 0; k < H; ++k) std::memcpy(dstRow(k), column + 2 * k, 8);
             }
         }
+    } else if (batch.handles(spec->orderX, spec->orderY, (static_cast<std::int64_t>(spec->bufSize) - 16) / 4)) {
+        status = batch.run(src, srcStep, dst, dstStep, rowSpec, colSpec, reinterpret_cast<float*>(buf),
+                           (static_cast<std::int64_t>(spec->bufSize) - 16) / 4);
     } else {
         for (std::int64_t r = 0; r < H && status == vpStsNoErr; ++r) {
             status = fft1d(srcRow(r), dstRow(r), rowSpec, buf);

@@ -21,6 +21,18 @@ struct LevelPx {
     static VpStatus releaseReal(VpsFFTSpec_R_32f* spec) { return vpsFFTFree_R_32f_px(spec); }
 };
 
+// The batched passes of fft_batch_px.cpp in one direction.
+template <bool Fwd>
+struct BatchPx {
+    static bool handles(int orderX, int orderY, std::int64_t floats) {
+        return FFTBatchHandles_px(orderX, orderY, floats);
+    }
+    static VpStatus run(const float* src, int srcStep, float* dst, int dstStep, const VpsFFTSpec_C_32fc* rowSpec,
+                        const VpsFFTSpec_C_32fc* colSpec, float* block, std::int64_t floats) {
+        return FFT2DBatched_px(Fwd, src, srcStep, dst, dstStep, rowSpec, colSpec, block, floats);
+    }
+};
+
 }  // namespace
 
 void destroyFFTSpec2D_px(VpiFFTSpec_C_32fc* pSpec) { fft2d::destroy<LevelPx>(pSpec); }
@@ -38,12 +50,12 @@ VpStatus vpiFFTFree_C_32fc_px(VpiFFTSpec_C_32fc* pSpec) { return fft2d::release<
 
 VpStatus vpiFFTFwd_CToC_32fc_C1R_px(const Vp32fc* pSrc, int srcStep, Vp32fc* pDst, int dstStep,
                                     const VpiFFTSpec_C_32fc* pSpec, Vp8u* pBuffer) {
-    return fft2d::transform(vpsFFTFwd_CToC_32fc_px, pSrc, srcStep, pDst, dstStep, pSpec, pBuffer);
+    return fft2d::transform(vpsFFTFwd_CToC_32fc_px, pSrc, srcStep, pDst, dstStep, pSpec, pBuffer, BatchPx<true>());
 }
 
 VpStatus vpiFFTInv_CToC_32fc_C1R_px(const Vp32fc* pSrc, int srcStep, Vp32fc* pDst, int dstStep,
                                     const VpiFFTSpec_C_32fc* pSpec, Vp8u* pBuffer) {
-    return fft2d::transform(vpsFFTInv_CToC_32fc_px, pSrc, srcStep, pDst, dstStep, pSpec, pBuffer);
+    return fft2d::transform(vpsFFTInv_CToC_32fc_px, pSrc, srcStep, pDst, dstStep, pSpec, pBuffer, BatchPx<false>());
 }
 
 VpStatus vpiMagnitude_32fc32f_C1R_px(const Vp32fc* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSize roiSize) {

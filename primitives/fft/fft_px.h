@@ -3,6 +3,8 @@
 // program reaches the transforms through the two-dimensional entries.
 #pragma once
 
+#include <cstdint>
+
 #include "primitives/core/dispatch_variants.h"
 #include "primitives/fft/fft.h"
 
@@ -88,6 +90,20 @@ void FFTInvOrder3Scaled_px(const float* pSrc, float* pDst, float scale);
 
 extern const FFTSmallOrderTable FFTFwdSmallOrderTable_px;
 extern const FFTSmallOrderTable FFTInvSmallOrderTable_px;
+
+// Two-dimensional passes of the px level over kFFTBatchWidth_px transforms
+// side by side (fft_batch_px.cpp), with the same results as one transform at
+// a time. FFTBatchHandles_px: both orders 4..kFFTBatchMaxOrder and a work
+// area of blockFloats floats large enough for the column blocks.
+// FFT2DBatched_px: the row pass from pSrc to pDst, then the column pass over
+// pDst; the rows are batched too when their block fits the work area.
+// pBlock: the 16-byte aligned work area.
+constexpr int FFTBatchWidth_px = 8;
+constexpr int kFFTBatchMaxOrder = 10;
+bool FFTBatchHandles_px(int orderX, int orderY, std::int64_t blockFloats);
+VpStatus FFT2DBatched_px(bool forward, const float* pSrc, int srcStep, float* pDst, int dstStep,
+                         const VpsFFTSpec_C_32fc* pRowSpec, const VpsFFTSpec_C_32fc* pColSpec, float* pBlock,
+                         std::int64_t blockFloats);
 
 // Two-dimensional px release routine. The dispatched entries' variants
 // (vpiFFTInitAlloc_C_32fc_px and the others) are declared from the dispatch
