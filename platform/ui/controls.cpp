@@ -46,29 +46,78 @@ bool IsNavigationKey(int key) {
 
 }  // namespace
 
+// ---------------------------------------------------------------- ScrollControl
+
+template <class Base>
+ScrollControl<Base>::ScrollControl(Qt::Orientation orientation, QWidget* parent) : Base(orientation, parent) {
+  this->connect(this, &QAbstractSlider::actionTriggered, this, [this](int action) { onAction(action); });
+  this->connect(this, &QAbstractSlider::sliderReleased, this, [this] {
+    notify(SB_THUMBPOSITION, this->sliderPosition());
+    pendingEnd_ = true;
+  });
+}
+
+template <class Base>
+void ScrollControl<Base>::SetPosition(int position) {
+  const QSignalBlocker block(this);
+  this->setValue(position);
+}
+
+template <class Base>
+void ScrollControl<Base>::SetRange(int low, int high) {
+  const QSignalBlocker block(this);
+  this->setRange(std::min(low, high), std::max(low, high));
+}
+
+template <class Base>
+void ScrollControl<Base>::notify(int code, int position) {
+  if (notifier_) notifier_(code, position);
+}
+
+template <class Base>
+void ScrollControl<Base>::endScroll() {
+  if (pendingEnd_) {
+    pendingEnd_ = false;
+    notify(SB_ENDSCROLL, EndPosition());
+  }
+}
+
+template <class Base>
+void ScrollControl<Base>::keyReleaseEvent(QKeyEvent* event) {
+  Base::keyReleaseEvent(event);
+  if (!event->isAutoRepeat() && IsNavigationKey(event->key())) endScroll();
+}
+
+template <class Base>
+void ScrollControl<Base>::mousePressEvent(QMouseEvent* event) {
+  pendingEnd_ = false;
+  Base::mousePressEvent(event);
+}
+
+template <class Base>
+void ScrollControl<Base>::mouseReleaseEvent(QMouseEvent* event) {
+  Base::mouseReleaseEvent(event);
+  endScroll();
+}
+
+template <class Base>
+void ScrollControl<Base>::wheelEvent(QWheelEvent* event) {
+  pendingEnd_ = false;
+  Base::wheelEvent(event);
+  endScroll();
+}
+
+template class ScrollControl<QSlider>;
+template class ScrollControl<QScrollBar>;
+
 // ---------------------------------------------------------------- Slider
 
-Slider::Slider(Qt::Orientation orientation, QWidget* parent) : QSlider(orientation, parent) {
+Slider::Slider(Qt::Orientation orientation, QWidget* parent) : ScrollControl(orientation, parent) {
   setRange(0, 100);  // a new slider's range
   setPageStep(20);
   setSingleStep(1);
   setTracking(true);
   setFocusPolicy(Qt::StrongFocus);
-  connect(this, &QAbstractSlider::actionTriggered, this, [this](int action) { onAction(action); });
-  connect(this, &QAbstractSlider::sliderReleased, this, [this] {
-    notify(SB_THUMBPOSITION, sliderPosition());
-    pendingEnd_ = true;
-  });
-}
-
-void Slider::SetPosition(int position) {
-  const QSignalBlocker block(this);
-  setValue(position);
-}
-
-void Slider::SetRange(int low, int high) {
-  const QSignalBlocker block(this);
-  setRange(std::min(low, high), std::max(low, high));
 }
 
 void Slider::onAction(int action) {
@@ -79,63 +128,14 @@ void Slider::onAction(int action) {
   if (code != SB_THUMBTRACK) pendingEnd_ = true;
 }
 
-void Slider::notify(int code, int position) {
-  if (notifier_) notifier_(code, position);
-}
-
-void Slider::keyReleaseEvent(QKeyEvent* event) {
-  QSlider::keyReleaseEvent(event);
-  if (!event->isAutoRepeat() && IsNavigationKey(event->key()) && pendingEnd_) {
-    pendingEnd_ = false;
-    notify(SB_ENDSCROLL, sliderPosition());
-  }
-}
-
-void Slider::mousePressEvent(QMouseEvent* event) {
-  pendingEnd_ = false;
-  QSlider::mousePressEvent(event);
-}
-
-void Slider::mouseReleaseEvent(QMouseEvent* event) {
-  QSlider::mouseReleaseEvent(event);
-  if (pendingEnd_) {
-    pendingEnd_ = false;
-    notify(SB_ENDSCROLL, sliderPosition());
-  }
-}
-
-void Slider::wheelEvent(QWheelEvent* event) {
-  pendingEnd_ = false;
-  QSlider::wheelEvent(event);
-  if (pendingEnd_) {
-    pendingEnd_ = false;
-    notify(SB_ENDSCROLL, sliderPosition());
-  }
-}
-
 // ---------------------------------------------------------------- ScrollBar
 
-ScrollBar::ScrollBar(Qt::Orientation orientation, QWidget* parent) : QScrollBar(orientation, parent) {
+ScrollBar::ScrollBar(Qt::Orientation orientation, QWidget* parent) : ScrollControl(orientation, parent) {
   // Nothing to scroll until the owner sets a range.
   setRange(0, 0);
   setPageStep(1);
   setSingleStep(1);
   setContextMenuPolicy(Qt::NoContextMenu);
-  connect(this, &QAbstractSlider::actionTriggered, this, [this](int action) { onAction(action); });
-  connect(this, &QAbstractSlider::sliderReleased, this, [this] {
-    notify(SB_THUMBPOSITION, sliderPosition());
-    pendingEnd_ = true;
-  });
-}
-
-void ScrollBar::SetPosition(int position) {
-  const QSignalBlocker block(this);
-  setValue(position);
-}
-
-void ScrollBar::SetRange(int low, int high) {
-  const QSignalBlocker block(this);
-  setRange(std::min(low, high), std::max(low, high));
 }
 
 void ScrollBar::onAction(int action) {
@@ -148,40 +148,6 @@ void ScrollBar::onAction(int action) {
   notify(code, asked);
   if (code != SB_THUMBTRACK) pendingEnd_ = true;
   inAction_ = false;
-}
-
-void ScrollBar::notify(int code, int position) {
-  if (notifier_) notifier_(code, position);
-}
-
-void ScrollBar::keyReleaseEvent(QKeyEvent* event) {
-  QScrollBar::keyReleaseEvent(event);
-  if (!event->isAutoRepeat() && IsNavigationKey(event->key()) && pendingEnd_) {
-    pendingEnd_ = false;
-    notify(SB_ENDSCROLL, value());
-  }
-}
-
-void ScrollBar::mousePressEvent(QMouseEvent* event) {
-  pendingEnd_ = false;
-  QScrollBar::mousePressEvent(event);
-}
-
-void ScrollBar::mouseReleaseEvent(QMouseEvent* event) {
-  QScrollBar::mouseReleaseEvent(event);
-  if (pendingEnd_) {
-    pendingEnd_ = false;
-    notify(SB_ENDSCROLL, value());
-  }
-}
-
-void ScrollBar::wheelEvent(QWheelEvent* event) {
-  pendingEnd_ = false;
-  QScrollBar::wheelEvent(event);
-  if (pendingEnd_) {
-    pendingEnd_ = false;
-    notify(SB_ENDSCROLL, value());
-  }
 }
 
 // ---------------------------------------------------------------- UpDown

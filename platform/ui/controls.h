@@ -21,58 +21,68 @@ namespace ui {
 // Receives (scroll code, position) from a slider or a scroll bar.
 using ScrollNotifier = std::function<void(int code, int position)>;
 
+// What the slider and the scroll bar share over their Qt base (QSlider or
+// QScrollBar): the notifier, a position and a range set by code without a
+// report, the thumb position when the thumb is let go, and the end code when
+// a key, a mouse button or a wheel turn that scrolled is over. The end code
+// carries EndPosition().
+template <class Base>
+class ScrollControl : public Base {
+ public:
+  explicit ScrollControl(Qt::Orientation orientation, QWidget* parent);
+  void SetNotifier(ScrollNotifier notifier) { notifier_ = std::move(notifier); }
+  // Moves the thumb without a report.
+  void SetPosition(int position);
+  void SetRange(int low, int high);
+  // The mouse is dragging the thumb.
+  bool HasCapture() const { return this->isSliderDown(); }
+
+ protected:
+  void keyReleaseEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+
+  // Reports the scroll code of a Qt slider action.
+  virtual void onAction(int action) = 0;
+  virtual int EndPosition() const = 0;
+  void notify(int code, int position);
+  // An end code is owed when the current key, click or wheel turn is over.
+  bool pendingEnd_ = false;
+
+ private:
+  void endScroll();
+  ScrollNotifier notifier_;
+};
+
 // A slider (trackbar). It moves its thumb itself and then reports: the line,
 // page, top and bottom codes for keys and clicks on the channel, thumb
 // tracking while the thumb is dragged, the thumb position when it is let go,
 // and the end code when a key or a mouse button is released. Position()
 // is where the thumb stands, also in the middle of a move.
-class Slider : public QSlider {
+class Slider : public ScrollControl<QSlider> {
  public:
   explicit Slider(Qt::Orientation orientation, QWidget* parent = nullptr);
-  void SetNotifier(ScrollNotifier notifier) { notifier_ = std::move(notifier); }
   int Position() const { return sliderPosition(); }
-  // Moves the thumb without a report.
-  void SetPosition(int position);
-  void SetRange(int low, int high);
-  // The mouse is dragging the thumb.
-  bool HasCapture() const { return isSliderDown(); }
 
  protected:
-  void keyReleaseEvent(QKeyEvent* event) override;
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
-  void wheelEvent(QWheelEvent* event) override;
-
- private:
-  void onAction(int action);
-  void notify(int code, int position);
-  ScrollNotifier notifier_;
-  bool pendingEnd_ = false;
+  void onAction(int action) override;
+  int EndPosition() const override { return sliderPosition(); }
 };
 
 // A scroll bar. Unlike the slider it does not move by itself: it reports
 // the code and, for thumb moves, the position asked for, and the owner sets
 // the position it wants.
-class ScrollBar : public QScrollBar {
+class ScrollBar : public ScrollControl<QScrollBar> {
  public:
   explicit ScrollBar(Qt::Orientation orientation, QWidget* parent = nullptr);
-  void SetNotifier(ScrollNotifier notifier) { notifier_ = std::move(notifier); }
   int Position() const { return value(); }
-  void SetPosition(int position);
-  void SetRange(int low, int high);
-  bool HasCapture() const { return isSliderDown(); }
 
  protected:
-  void keyReleaseEvent(QKeyEvent* event) override;
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
-  void wheelEvent(QWheelEvent* event) override;
+  void onAction(int action) override;
+  int EndPosition() const override { return value(); }
 
  private:
-  void onAction(int action);
-  void notify(int code, int position);
-  ScrollNotifier notifier_;
-  bool pendingEnd_ = false;
   bool inAction_ = false;
 };
 
