@@ -18,18 +18,8 @@ const char kApplicationTitle[] = "Zelph Orlunt!";
 
 namespace {
 
-ControlTemplate Make(int id, ControlKind kind, unsigned style, const char* caption, int x, int y, int w, int h) {
-  ControlTemplate c;
-  c.id = id;
-  c.kind = kind;
-  c.style = style;
-  c.caption = caption;
-  c.x = x;
-  c.y = y;
-  c.width = w;
-  c.height = h;
-  return c;
-}
+// A short name for the rows of the tables below.
+constexpr auto& Make = ui::MakeControl;
 
 ControlTemplate Label(int id, const char* caption, int x, int y, int w, unsigned style = ui::kRight) {
   return Make(id, ControlKind::Label, style, caption, x, y, w, 10);

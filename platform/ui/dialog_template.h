@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ui {
@@ -48,6 +49,21 @@ struct ControlTemplate {
   int x = 0, y = 0, width = 0, height = 0;  // dialog units
   int iconId = 0;                            // Icon controls
 };
+
+// A control of the given kind, style and caption at (x, y), w by h dialog units.
+inline ControlTemplate MakeControl(int id, ControlKind kind, unsigned style, std::string caption, int x, int y, int w,
+                                   int h) {
+  ControlTemplate c;
+  c.id = id;
+  c.kind = kind;
+  c.style = style;
+  c.caption = std::move(caption);
+  c.x = x;
+  c.y = y;
+  c.width = w;
+  c.height = h;
+  return c;
+}
 
 struct DialogTemplate {
   int id = 0;

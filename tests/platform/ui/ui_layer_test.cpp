@@ -36,18 +36,7 @@ enum : int {
   kLabel = 70, kFloatEdit = 80,
 };
 
-ui::ControlTemplate C(int id, ControlKind kind, unsigned style, const char* caption, int x, int y, int w, int h) {
-  ui::ControlTemplate c;
-  c.id = id;
-  c.kind = kind;
-  c.style = style;
-  c.caption = caption;
-  c.x = x;
-  c.y = y;
-  c.width = w;
-  c.height = h;
-  return c;
-}
+constexpr auto& C = ui::MakeControl;
 
 ui::DialogTemplate TestTemplate() {
   ui::DialogTemplate t;
