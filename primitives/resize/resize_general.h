@@ -172,13 +172,6 @@ inline void resizeFillCubic(int* offsets, float* weights, int count, const Resiz
     }
 }
 
-inline bool resizePixelFormSupported(int nChannels, int layout, int depth, int planar) {
-    if (depth < kResizeDepth8u || depth > kResizeDepth32f) return false;
-    if (planar) return true;
-    return (nChannels == 1 && layout == 1) || (nChannels == 3 && layout == 3) ||
-           (nChannels == 4 && layout == 4) || (nChannels == 4 && layout == 3);
-}
-
 template <class Level>
 VpStatus ResizeGeneralT(const void* pSrc, int srcWidth, int srcHeight, int srcStep, int roiX, int roiY,
                         int roiWidth, int roiHeight, void* pDst, int dstStep, int dstWidth, int dstHeight,
@@ -195,7 +188,7 @@ VpStatus ResizeGeneralT(const void* pSrc, int srcWidth, int srcHeight, int srcSt
         return vpStsInterpolationErr;
     // Internal callers pass fixed forms; anything else is refused rather than
     // indexing past the kernel table.
-    if (!resizePixelFormSupported(nChannels, layout, depth, planar)) return vpStsNotSupportedModeErr;
+    if (!ResizePixelFormSupported(nChannels, layout, depth, planar)) return vpStsNotSupportedModeErr;
 
     const int elemShift = depth == kResizeDepth8u ? 0 : (depth == kResizeDepth16u ? 1 : 2);
     const int pixStride = (layout == 1 || planar) ? 1 : nChannels;

@@ -12,6 +12,15 @@ enum : int {
     kResizeDepth32f = 2,
 };
 
+// The pixel forms both drivers accept: a depth code above, and either planar
+// data or one of the (channels, layout) pairs (1, 1), (3, 3), (4, 4), (4, 3).
+constexpr bool ResizePixelFormSupported(int nChannels, int layout, int depth, int planar) {
+    if (depth < kResizeDepth8u || depth > kResizeDepth32f) return false;
+    if (planar) return true;
+    return (nChannels == 1 && layout == 1) || (nChannels == 3 && layout == 3) || (nChannels == 4 && layout == 4) ||
+           (nChannels == 4 && layout == 3);
+}
+
 // ---------------------------------------------------------------------------
 // Interpolating resize: row-kernel drivers called by ResizeGeneral.
 //

@@ -65,28 +65,34 @@ VpStatus ResizeSuperSampling_px(const void* pSrc, VpiSize srcSize, int srcStep, 
                                                yFactor, nChannels, layout, depth, planar);
 }
 
+namespace {
+
 // The entries hand supersampling requests with both factors at most 1.0 to the
 // supersampling driver (a NaN factor fails the comparison and reaches the
 // general driver, which refuses it); everything else goes to the general driver.
-VpStatus vpiResize_32f_C1R_px(const Vp32f* pSrc, VpiSize srcSize, int srcStep, VpiRect srcRoi, Vp32f* pDst,
-                              int dstStep, VpiSize dstRoiSize, double xFactor, double yFactor,
-                              int interpolation) {
+VpStatus resizeEntry(const void* pSrc, VpiSize srcSize, int srcStep, VpiRect srcRoi, void* pDst, int dstStep,
+                     VpiSize dstRoiSize, double xFactor, double yFactor, int interpolation, int nChannels, int layout,
+                     int depth) {
     if (interpolation == VPI_INTER_SUPER && xFactor <= 1.0 && yFactor <= 1.0) {
-        return ResizeSuperSampling_px(pSrc, srcSize, srcStep, srcRoi, pDst, dstStep, dstRoiSize, xFactor, yFactor, 1,
-                                      1, kResizeDepth32f, 0);
+        return ResizeSuperSampling_px(pSrc, srcSize, srcStep, srcRoi, pDst, dstStep, dstRoiSize, xFactor, yFactor,
+                                      nChannels, layout, depth, 0);
     }
     return ResizeGeneral_px(pSrc, srcSize.width, srcSize.height, srcStep, srcRoi.x, srcRoi.y, srcRoi.width,
                             srcRoi.height, pDst, dstStep, dstRoiSize.width, dstRoiSize.height, xFactor, yFactor, 0.0,
-                            0.0, 1, 1, kResizeDepth32f, 0, interpolation, 1);
+                            0.0, nChannels, layout, depth, 0, interpolation, 1);
+}
+
+}  // namespace
+
+VpStatus vpiResize_32f_C1R_px(const Vp32f* pSrc, VpiSize srcSize, int srcStep, VpiRect srcRoi, Vp32f* pDst,
+                              int dstStep, VpiSize dstRoiSize, double xFactor, double yFactor,
+                              int interpolation) {
+    return resizeEntry(pSrc, srcSize, srcStep, srcRoi, pDst, dstStep, dstRoiSize, xFactor, yFactor, interpolation, 1,
+                       1, kResizeDepth32f);
 }
 
 VpStatus vpiResize_8u_C3R_px(const Vp8u* pSrc, VpiSize srcSize, int srcStep, VpiRect srcRoi, Vp8u* pDst,
                              int dstStep, VpiSize dstRoiSize, double xFactor, double yFactor, int interpolation) {
-    if (interpolation == VPI_INTER_SUPER && xFactor <= 1.0 && yFactor <= 1.0) {
-        return ResizeSuperSampling_px(pSrc, srcSize, srcStep, srcRoi, pDst, dstStep, dstRoiSize, xFactor, yFactor, 3,
-                                      3, kResizeDepth8u, 0);
-    }
-    return ResizeGeneral_px(pSrc, srcSize.width, srcSize.height, srcStep, srcRoi.x, srcRoi.y, srcRoi.width,
-                            srcRoi.height, pDst, dstStep, dstRoiSize.width, dstRoiSize.height, xFactor, yFactor, 0.0,
-                            0.0, 3, 3, kResizeDepth8u, 0, interpolation, 1);
+    return resizeEntry(pSrc, srcSize, srcStep, srcRoi, pDst, dstStep, dstRoiSize, xFactor, yFactor, interpolation, 3,
+                       3, kResizeDepth8u);
 }

@@ -39,13 +39,6 @@ inline SuperAxis superAxis(double factor, int roi) {
     return {ratio, factor};
 }
 
-inline bool superFormSupported(int nChannels, int layout, int depth, int planar) {
-    if (depth < kResizeDepth8u || depth > kResizeDepth32f) return false;
-    if (planar) return true;
-    return (nChannels == 1 && layout == 1) || (nChannels == 3 && layout == 3) ||
-           (nChannels == 4 && layout == 4) || (nChannels == 4 && layout == 3);
-}
-
 template <class Level>
 VpStatus ResizeSuperSamplingT(const void* pSrc, VpiSize srcSize, int srcStep, VpiRect srcRoi, void* pDst,
                               int dstStep, VpiSize dstRoiSize, double xFactor, double yFactor, int nChannels,
@@ -59,7 +52,7 @@ VpStatus ResizeSuperSamplingT(const void* pSrc, VpiSize srcSize, int srcStep, Vp
     if (srcRoi.x >= srcSize.width || srcRoi.y >= srcSize.height) return vpStsNoOperation;
     // Area averaging reduces: factors outside (0, 1] (and NaN) have no windows.
     if (!(xFactor > 0.0 && xFactor <= 1.0) || !(yFactor > 0.0 && yFactor <= 1.0)) return vpStsResizeFactorErr;
-    if (!superFormSupported(nChannels, layout, depth, planar)) return vpStsNotSupportedModeErr;
+    if (!ResizePixelFormSupported(nChannels, layout, depth, planar)) return vpStsNotSupportedModeErr;
 
     const int roiWidth = std::min(srcRoi.width, srcSize.width - srcRoi.x);
     const int roiHeight = std::min(srcRoi.height, srcSize.height - srcRoi.y);
