@@ -27,18 +27,43 @@ MotionEstimator::MotionEstimator()
 }
 
 MotionEstimator::~MotionEstimator() {
-    if (weightLevelsAllocated) {
-        freeLevels(weights, weightLevelsTop_ + 1);
-        weightLevelsAllocated = 0;
-        weightLevelsTop_ = -1;
-    }
-    if (levelSetsAllocated) {
-        releaseLevelSets(levelSetsTop_ + 1, levelSetsAllocated, warpedGradientX, warpedGradientY,
-                         residuals, maskLevels);
-        levelSetsTop_ = -1;
-    }
+    releaseWeightLevels();
+    releaseDriverPlanes();
     releaseKernelCache();
 }
+
+void MotionEstimator::releaseWeightLevels() {
+    if (!weightLevelsAllocated) return;
+    freeLevels(weights, weightLevelsTop_ + 1);
+    weightLevelsAllocated = 0;
+    weightLevelsTop_ = -1;
+}
+
+void MotionEstimator::releaseDriverPlanes() {
+    if (!levelSetsAllocated) return;
+    releaseLevelSets(levelSetsTop_ + 1, levelSetsAllocated, warpedGradientX, warpedGradientY, residuals,
+                     maskLevels);
+    levelSetsTop_ = -1;
+}
+
+namespace {
+
+// The level-0 size both pyramids share. False when a size cannot be read, and
+// with the log line `mismatch` when the two differ.
+bool baseLevelSize(const ImagePyramid& current, const ImagePyramid& reference, const char* mismatch, int& rows,
+                   int& columns) {
+    int rowsR = 0, columnsR = 0;
+    if (current.levelRows(rows, 0) != 0 || current.levelColumns(columns, 0) != 0 ||
+        reference.levelRows(rowsR, 0) != 0 || reference.levelColumns(columnsR, 0) != 0)
+        return false;
+    if (rows != rowsR || columns != columnsR) {
+        MotionEstimator::log(mismatch);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 void MotionEstimator::setRate(float value) {
     if (value < 0.0f || value > 1.0f) log("CMrate");
@@ -47,20 +72,14 @@ void MotionEstimator::setRate(float value) {
 
 bool MotionEstimator::estimate(const ImagePyramid& current, const ImagePyramid& reference,
                                const uint8_t* mask, uint8_t key, MotionModel& model) {
-    int rowsC = 0, columnsC = 0, rowsR = 0, columnsR = 0;
-    if (current.levelRows(rowsC, 0) != 0 || current.levelColumns(columnsC, 0) != 0 ||
-        reference.levelRows(rowsR, 0) != 0 || reference.levelColumns(columnsR, 0) != 0)
-        return false;
-    if (rowsC != rowsR || columnsC != columnsR) {
-        log("CM est- size d");
-        return false;
-    }
+    int rows = 0, columns = 0;
+    if (!baseLevelSize(current, reference, "CM est- size d", rows, columns)) return false;
     if (mask == nullptr) return false;
-    const size_t samples = size_t(int64_t(rowsC) * int64_t(columnsC));
+    const size_t samples = size_t(int64_t(rows) * int64_t(columns));
     int16_t* mask16 = static_cast<int16_t*>(regMalloc(sizeof(int16_t) * samples));
     if (mask16 == nullptr) return false;
-    for (int y = 0; y < rowsC; ++y)
-        bytesToShorts(mask + int64_t(y) * columnsC, mask16 + int64_t(y) * columnsC, columnsC);
+    for (int y = 0; y < rows; ++y)
+        bytesToShorts(mask + int64_t(y) * columns, mask16 + int64_t(y) * columns, columns);
     const bool ok = estimateLevels(current, reference, mask16, key, model);
     regFree(mask16);
     return ok;
@@ -69,28 +88,14 @@ bool MotionEstimator::estimate(const ImagePyramid& current, const ImagePyramid& 
 bool MotionEstimator::estimateLevels(const ImagePyramid& current, const ImagePyramid& reference,
                                      const int16_t* mask16, int key, MotionModel& model) {
     // 1. Sizes.
-    int rowsC = 0, columnsC = 0, rowsR = 0, columnsR = 0;
-    if (current.levelRows(rowsC, 0) != 0 || current.levelColumns(columnsC, 0) != 0 ||
-        reference.levelRows(rowsR, 0) != 0 || reference.levelColumns(columnsR, 0) != 0)
-        return false;
-    if (rowsC != rowsR || columnsC != columnsR) {
-        log("CM est - E: P size");
-        return false;
-    }
+    int rows = 0, columns = 0;
+    if (!baseLevelSize(current, reference, "CM est - E: P size", rows, columns)) return false;
     if (mask16 == nullptr) return false;
-    const int rows = rowsC;
-    const int columns = columnsC;
 
     // 2. Work planes of another size are released.
-    if (weightLevelsAllocated && (rows != cachedRows || columns != cachedColumns)) {
-        freeLevels(weights, weightLevelsTop_ + 1);
-        weightLevelsAllocated = 0;
-        weightLevelsTop_ = -1;
-    }
-    if (levelSetsAllocated && (rows != cachedRows || columns != cachedColumns)) {
-        releaseLevelSets(levelSetsTop_ + 1, levelSetsAllocated, warpedGradientX, warpedGradientY,
-                         residuals, maskLevels);
-        levelSetsTop_ = -1;
+    if (rows != cachedRows || columns != cachedColumns) {
+        releaseWeightLevels();
+        releaseDriverPlanes();
     }
     cachedRows = rows;
     cachedColumns = columns;
@@ -137,11 +142,7 @@ bool MotionEstimator::estimateLevels(const ImagePyramid& current, const ImagePyr
 
     // 7. Weight planes; a chain allocated for another level count is
     // reallocated.
-    if (weightLevelsAllocated && weightLevelsTop_ != topLevel) {
-        freeLevels(weights, weightLevelsTop_ + 1);
-        weightLevelsAllocated = 0;
-        weightLevelsTop_ = -1;
-    }
+    if (weightLevelsTop_ != topLevel) releaseWeightLevels();
     if (!weightLevelsAllocated) {
         int n = topLevel;
         if (!allocateLevels32f(weights, rows, columns, n)) return false;

@@ -160,6 +160,10 @@ public:
     double covariance[13][13];
 
 private:
+    // Free the weight chain and the driver planes, when allocated.
+    void releaseWeightLevels();
+    void releaseDriverPlanes();
+
     // Level index of the last level allocated in each chain (-1: none).
     int weightLevelsTop_ = -1;
     int levelSetsTop_ = -1;
