@@ -154,52 +154,50 @@ void copyBorder(const Image8u* source, Image8u* destination, int borderColumns, 
     }
 }
 
-void convertTo8u(const Image32f* source, Image8u* destination)
+namespace {
+
+// Sizes destination like source, then runs the primitive
+// run(sourceData, sourceStep, destinationData, destinationStep, size) over the
+// whole image when both records have samples.
+template <class Source, class Destination, class Primitive>
+void resizeAndRun(const Source* source, Destination* destination, Primitive run)
 {
     if (!destination->sameSize(source->width, source->height))
         destination->reallocate(source->width, source->height);
     if (source->data != nullptr && destination->data != nullptr)
-        vpiConvert_32f8u_C1R(source->data, source->step, destination->data, destination->step,
-                             source->size(), vpRndNear);
+        run(source->data, source->step, destination->data, destination->step, source->size());
+}
+
+}  // namespace
+
+void convertTo8u(const Image32f* source, Image8u* destination)
+{
+    resizeAndRun(source, destination, [](const Vp32f* s, int sStep, Vp8u* d, int dStep, VpiSize size) {
+        vpiConvert_32f8u_C1R(s, sStep, d, dStep, size, vpRndNear);
+    });
 }
 
 void convertTo32f(const Image8u* source, Image32f* destination)
 {
-    if (!destination->sameSize(source->width, source->height))
-        destination->reallocate(source->width, source->height);
-    if (source->data != nullptr && destination->data != nullptr)
-        vpiConvert_8u32f_C1R(source->data, source->step, destination->data, destination->step,
-                             source->size());
+    resizeAndRun(source, destination, vpiConvert_8u32f_C1R);
 }
 
 void copyImage8u(const Image8u* source, Image8u* destination)
 {
-    if (source == destination)
-        return;
-    if (!destination->sameSize(source->width, source->height))
-        destination->reallocate(source->width, source->height);
-    if (source->data != nullptr && destination->data != nullptr)
-        vpiCopy_8u_C1R(source->data, source->step, destination->data, destination->step, source->size());
+    if (source != destination)
+        resizeAndRun(source, destination, vpiCopy_8u_C1R);
 }
 
 void copyImage8uC3(const Image8uC3* source, Image8uC3* destination)
 {
-    if (source == destination)
-        return;
-    if (!destination->sameSize(source->width, source->height))
-        destination->reallocate(source->width, source->height);
-    if (source->data != nullptr && destination->data != nullptr)
-        vpiCopy_8u_C3R(source->data, source->step, destination->data, destination->step, source->size());
+    if (source != destination)
+        resizeAndRun(source, destination, vpiCopy_8u_C3R);
 }
 
 void copyImage32f(const Image32f* source, Image32f* destination)
 {
-    if (source == destination)
-        return;
-    if (!destination->sameSize(source->width, source->height))
-        destination->reallocate(source->width, source->height);
-    if (source->data != nullptr && destination->data != nullptr)
-        vpiCopy_32f_C1R(source->data, source->step, destination->data, destination->step, source->size());
+    if (source != destination)
+        resizeAndRun(source, destination, vpiCopy_32f_C1R);
 }
 
 void copyToByteMap(const Image8u* source, ByteMap* destination)
