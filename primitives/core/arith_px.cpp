@@ -146,22 +146,27 @@ VpStatus vpsSqr_32f_I_px(Vp32f* pSrcDst, int len) {
     return vpStsNoErr;
 }
 
-VpStatus vpiAbs_32f_C1R_px(const Vp32f* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSize roiSize) {
+namespace {
+
+// dst = f(src) row by row through the vector form of f.
+template <VpStatus (*Row)(const Vp32f*, Vp32f*, int)>
+VpStatus rowByRow(const Vp32f* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSize roiSize) {
     if (!pSrc || !pDst) return vpStsNullPtrErr;
     if (badSize(roiSize)) return vpStsSizeErr;
     if (srcStep <= 0 || dstStep <= 0) return vpStsStepErr;
     for (int y = 0; y < roiSize.height; ++y)
-        vpsAbs_32f_px(rowAt(pSrc, wholeFloatStep(srcStep), y), rowAt(pDst, wholeFloatStep(dstStep), y), roiSize.width);
+        Row(rowAt(pSrc, wholeFloatStep(srcStep), y), rowAt(pDst, wholeFloatStep(dstStep), y), roiSize.width);
     return vpStsNoErr;
 }
 
+}  // namespace
+
+VpStatus vpiAbs_32f_C1R_px(const Vp32f* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSize roiSize) {
+    return rowByRow<vpsAbs_32f_px>(pSrc, srcStep, pDst, dstStep, roiSize);
+}
+
 VpStatus vpiSqr_32f_C1R_px(const Vp32f* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSize roiSize) {
-    if (!pSrc || !pDst) return vpStsNullPtrErr;
-    if (badSize(roiSize)) return vpStsSizeErr;
-    if (srcStep <= 0 || dstStep <= 0) return vpStsStepErr;
-    for (int y = 0; y < roiSize.height; ++y)
-        vpsSqr_32f_px(rowAt(pSrc, wholeFloatStep(srcStep), y), rowAt(pDst, wholeFloatStep(dstStep), y), roiSize.width);
-    return vpStsNoErr;
+    return rowByRow<vpsSqr_32f_px>(pSrc, srcStep, pDst, dstStep, roiSize);
 }
 
 VpStatus vpiSqr_32f_C1IR_px(Vp32f* pSrcDst, int srcDstStep, VpiSize roiSize) {
