@@ -25,23 +25,22 @@ namespace {
 // batch tests compare every bit with the one-at-a-time path).
 inline double rnd(double v) { return static_cast<double>(static_cast<float>(v)); }
 
-// The batch width: eight transforms side by side.
-constexpr int kBatch = FFTBatchWidth_px;
-
-// Point k of a planar block: kBatch real parts, then kBatch imaginary parts.
-inline float* at(float* block, int k) { return block + 2 * kBatch * static_cast<std::int64_t>(k); }
+// Point k of a planar block of B transforms: B real parts, then B imaginary
+// parts.
+template <int B>
+inline float* at(float* block, int k) { return block + 2 * B * static_cast<std::int64_t>(k); }
 
 // One radix-4 butterfly of the direct kernel on every lane of the points p0
 // (a0), p1, p2, p3. Twid forms the twiddled t1, t2, t3 of a lane from its
 // p1, p2, p3 values. The difference d = a0 - t1 is rounded when RoundD is set
 // (the twiddle-free butterflies), the real part of t2 - t3 when RoundQ is.
-template <bool Fwd, bool RoundD, bool RoundQ, class Twid>
+template <int B, bool Fwd, bool RoundD, bool RoundQ, class Twid>
 inline void butterflies(float* __restrict p0, float* __restrict p1, float* __restrict p2, float* __restrict p3,
                         Twid twid) {
-    for (int b = 0; b < kBatch; ++b) {
-        const double a0r = p0[b], a0i = p0[kBatch + b];
+    for (int b = 0; b < B; ++b) {
+        const double a0r = p0[b], a0i = p0[B + b];
         double t1r, t1i, t2r, t2i, t3r, t3i;
-        twid(p1[b], p1[kBatch + b], p2[b], p2[kBatch + b], p3[b], p3[kBatch + b], t1r, t1i, t2r, t2i, t3r, t3i);
+        twid(p1[b], p1[B + b], p2[b], p2[B + b], p3[b], p3[B + b], t1r, t1i, t2r, t2i, t3r, t3i);
         double dr = a0r - t1r;
         double di = a0i - t1i;
         if (RoundD) {
@@ -56,19 +55,19 @@ inline void butterflies(float* __restrict p0, float* __restrict p1, float* __res
         if (RoundQ) qr = rnd(qr);
         const double qi = t2i - t3i;
         p0[b] = static_cast<float>(pr + sr);
-        p0[kBatch + b] = static_cast<float>(pi + si);
+        p0[B + b] = static_cast<float>(pi + si);
         p2[b] = static_cast<float>(sr - pr);
-        p2[kBatch + b] = static_cast<float>(si - pi);
+        p2[B + b] = static_cast<float>(si - pi);
         if (Fwd) {
             p1[b] = static_cast<float>(dr + qi);
-            p1[kBatch + b] = static_cast<float>(di - qr);
+            p1[B + b] = static_cast<float>(di - qr);
             p3[b] = static_cast<float>(dr - qi);
-            p3[kBatch + b] = static_cast<float>(di + qr);
+            p3[B + b] = static_cast<float>(di + qr);
         } else {
             p1[b] = static_cast<float>(dr - qi);
-            p1[kBatch + b] = static_cast<float>(di + qr);
+            p1[B + b] = static_cast<float>(di + qr);
             p3[b] = static_cast<float>(dr + qi);
-            p3[kBatch + b] = static_cast<float>(di - qr);
+            p3[B + b] = static_cast<float>(di - qr);
         }
     }
 }
@@ -108,9 +107,9 @@ inline void byW6(double s3, double xr, double xi, double& re, double& im) {
 }
 
 // Twiddle-free butterfly (k = 0 of any stage).
-template <bool Fwd>
+template <int B, bool Fwd>
 inline void butterfly0(float* p0, float* p1, float* p2, float* p3) {
-    butterflies<Fwd, true, false>(p0, p1, p2, p3,
+    butterflies<B, Fwd, true, false>(p0, p1, p2, p3,
                                   [](double x1r, double x1i, double x2r, double x2i, double x3r, double x3i,
                                      double& t1r, double& t1i, double& t2r, double& t2i, double& t3r, double& t3i) {
                                       t1r = x1r;
@@ -122,45 +121,45 @@ inline void butterfly0(float* p0, float* p1, float* p2, float* p3) {
                                   });
 }
 
-template <bool Fwd>
+template <int B, bool Fwd>
 void stage4(float* block, int len) {
-    for (int p = 0; p < len; p += 4) butterfly0<Fwd>(at(block, p), at(block, p + 1), at(block, p + 2), at(block, p + 3));
+    for (int p = 0; p < len; p += 4) butterfly0<B, Fwd>(at<B>(block, p), at<B>(block, p + 1), at<B>(block, p + 2), at<B>(block, p + 3));
 }
 
 // Radix-2 combination a +- u of every lane, u formed from x by U.
-template <class U>
+template <int B, class U>
 inline void radix2(float* __restrict a, float* __restrict x, U u) {
-    for (int b = 0; b < kBatch; ++b) {
+    for (int b = 0; b < B; ++b) {
         double ur, ui;
-        u(static_cast<double>(x[b]), static_cast<double>(x[kBatch + b]), ur, ui);
-        const double ar = a[b], ai = a[kBatch + b];
+        u(static_cast<double>(x[b]), static_cast<double>(x[B + b]), ur, ui);
+        const double ar = a[b], ai = a[B + b];
         a[b] = static_cast<float>(ar + ur);
-        a[kBatch + b] = static_cast<float>(ai + ui);
+        a[B + b] = static_cast<float>(ai + ui);
         x[b] = static_cast<float>(ar - ur);
-        x[kBatch + b] = static_cast<float>(ai - ui);
+        x[B + b] = static_cast<float>(ai - ui);
     }
 }
 
 // Radix-2 combination of two 4-point results per 8 points; c0 and c1 are the
 // stored cos(pi/4) and -sin(pi/4).
-template <bool Fwd>
+template <int B, bool Fwd>
 void stage8(float* block, int len, const float* tw) {
     const double c0 = tw[6 * (len / 8)];
     const double c1 = tw[6 * (len / 8) + 1];
     for (int p = 0; p < len; p += 8) {
-        radix2(at(block, p), at(block, p + 4), [](double xr, double xi, double& ur, double& ui) {
+        radix2<B>(at<B>(block, p), at<B>(block, p + 4), [](double xr, double xi, double& ur, double& ui) {
             ur = xr;
             ui = xi;
         });
-        radix2(at(block, p + 1), at(block, p + 5), [c0](double xr, double xi, double& ur, double& ui) {
+        radix2<B>(at<B>(block, p + 1), at<B>(block, p + 5), [c0](double xr, double xi, double& ur, double& ui) {
             ur = Fwd ? c0 * (xr + xi) : c0 * (xr - xi);
             ui = Fwd ? c0 * (xi - xr) : c0 * (xr + xi);
         });
-        radix2(at(block, p + 2), at(block, p + 6), [](double xr, double xi, double& ur, double& ui) {
+        radix2<B>(at<B>(block, p + 2), at<B>(block, p + 6), [](double xr, double xi, double& ur, double& ui) {
             ur = Fwd ? xi : -xi;
             ui = Fwd ? -xr : xr;
         });
-        radix2(at(block, p + 3), at(block, p + 7), [c1](double xr, double xi, double& ur, double& ui) {
+        radix2<B>(at<B>(block, p + 3), at<B>(block, p + 7), [c1](double xr, double xi, double& ur, double& ui) {
             ur = Fwd ? c1 * (xr - xi) : c1 * (xr + xi);
             ui = Fwd ? c1 * (xr + xi) : c1 * (xi - xr);
         });
@@ -169,22 +168,22 @@ void stage8(float* block, int len, const float* tw) {
 
 // Radix-4 stage of group size 16 with the twiddles of entry len/16:
 // s0..s5 = w16, w16^2, w16^3.
-template <bool Fwd>
+template <int B, bool Fwd>
 void stage16(float* block, int len, const float* tw) {
     const float* e = tw + 6 * (len / 16);
     const double s0 = e[0], s1 = e[1], s2 = e[2], s3 = e[3], s4 = e[4], s5 = e[5];
     for (int p = 0; p < len; p += 16) {
-        butterfly0<Fwd>(at(block, p), at(block, p + 4), at(block, p + 8), at(block, p + 12));
-        butterflies<Fwd, false, false>(
-            at(block, p + 1), at(block, p + 5), at(block, p + 9), at(block, p + 13),
+        butterfly0<B, Fwd>(at<B>(block, p), at<B>(block, p + 4), at<B>(block, p + 8), at<B>(block, p + 12));
+        butterflies<B, Fwd, false, false>(
+            at<B>(block, p + 1), at<B>(block, p + 5), at<B>(block, p + 9), at<B>(block, p + 13),
             [=](double x1r, double x1i, double x2r, double x2i, double x3r, double x3i, double& t1r, double& t1i,
                 double& t2r, double& t2i, double& t3r, double& t3i) {
                 byW2<Fwd>(s2, x1r, x1i, t1r, t1i);
                 twiddle<Fwd>(x2r, x2i, s0, s1, t2r, t2i);
                 twiddle<Fwd>(x3r, x3i, s4, s5, t3r, t3i);
             });
-        butterflies<Fwd, false, true>(
-            at(block, p + 2), at(block, p + 6), at(block, p + 10), at(block, p + 14),
+        butterflies<B, Fwd, false, true>(
+            at<B>(block, p + 2), at<B>(block, p + 6), at<B>(block, p + 10), at<B>(block, p + 14),
             [=](double x1r, double x1i, double x2r, double x2i, double x3r, double x3i, double& t1r, double& t1i,
                 double& t2r, double& t2i, double& t3r, double& t3i) {
                 t1r = Fwd ? x1i : -x1i;
@@ -192,8 +191,8 @@ void stage16(float* block, int len, const float* tw) {
                 byW2<Fwd>(s2, x2r, x2i, t2r, t2i);
                 byW6<Fwd>(s3, x3r, x3i, t3r, t3i);
             });
-        butterflies<Fwd, false, true>(
-            at(block, p + 3), at(block, p + 7), at(block, p + 11), at(block, p + 15),
+        butterflies<B, Fwd, false, true>(
+            at<B>(block, p + 3), at<B>(block, p + 7), at<B>(block, p + 11), at<B>(block, p + 15),
             [=](double x1r, double x1i, double x2r, double x2i, double x3r, double x3i, double& t1r, double& t1i,
                 double& t2r, double& t2i, double& t3r, double& t3i) {
                 byW6<Fwd>(s3, x1r, x1i, t1r, t1i);
@@ -207,12 +206,12 @@ void stage16(float* block, int len, const float* tw) {
 
 // Radix-4 stage of group size G = 4L >= 32; butterfly k reads table entry
 // k * len / G: w^k, w^2k, w^3k of w = exp(-2 pi i / G). t1 is rounded.
-template <bool Fwd>
+template <int B, bool Fwd>
 void stageRadix4(float* block, int len, const float* tw, int G) {
     const int L = G / 4;
     const std::int64_t entryStep = 6 * static_cast<std::int64_t>(len / G);
     for (int g = 0; g < len; g += G) {
-        butterfly0<Fwd>(at(block, g), at(block, g + L), at(block, g + 2 * L), at(block, g + 3 * L));
+        butterfly0<B, Fwd>(at<B>(block, g), at<B>(block, g + L), at<B>(block, g + 2 * L), at<B>(block, g + 3 * L));
     }
     for (int k = 1; k < L; ++k) {
         const float* w = tw + entryStep * k;
@@ -226,25 +225,25 @@ void stageRadix4(float* block, int len, const float* tw, int G) {
             twiddle<Fwd>(x3r, x3i, w3r, w3i, t3r, t3i);
         };
         for (int g = 0; g < len; g += G) {
-            butterflies<Fwd, false, true>(at(block, g + k), at(block, g + k + L), at(block, g + k + 2 * L),
-                                          at(block, g + k + 3 * L), twid);
+            butterflies<B, Fwd, false, true>(at<B>(block, g + k), at<B>(block, g + k + L), at<B>(block, g + k + 2 * L),
+                                          at<B>(block, g + k + 3 * L), twid);
         }
     }
 }
 
-template <bool Fwd>
+template <int B, bool Fwd>
 void directBatch(float* block, int len, const float* tw) {
-    stage4<Fwd>(block, len);
+    stage4<B, Fwd>(block, len);
     const bool odd = (len & 0xAAAAAAAA) != 0;
     int G;
     if (odd) {
-        stage8<Fwd>(block, len, tw);
+        stage8<B, Fwd>(block, len, tw);
         G = 32;
     } else {
-        stage16<Fwd>(block, len, tw);
+        stage16<B, Fwd>(block, len, tw);
         G = 64;
     }
-    for (; G <= len; G *= 4) stageRadix4<Fwd>(block, len, tw, G);
+    for (; G <= len; G *= 4) stageRadix4<B, Fwd>(block, len, tw, G);
 }
 
 // rev[k] = k with its `order` low bits reversed.
@@ -271,73 +270,96 @@ inline float* rowAt(float* base, int step, std::int64_t r) {
 // Writes lane b of the block's point k to out[0], out[1], scaled by the
 // record's factor in single precision when the direction scales (as the
 // scale pass after the direct kernel does).
+template <int B>
 inline void putLane(float* block, int k, int b, bool scaled, float factor, float* out) {
-    const float* p = at(block, k);
+    const float* p = at<B>(block, k);
     if (scaled) {
         out[0] = p[b] * factor;
-        out[1] = p[kBatch + b] * factor;
+        out[1] = p[B + b] * factor;
     } else {
         out[0] = p[b];
-        out[1] = p[kBatch + b];
+        out[1] = p[B + b];
     }
 }
 
-template <bool Fwd>
+template <int B, bool Fwd>
 void rowsBatch(const float* src, int srcStep, float* dst, int dstStep, std::int64_t r0, int len, const int* rev,
                const VpsFFTSpec_C_32fc* spec, float* block) {
     // Gather: point k of lane b is element rev[k] of row r0 + b.
-    for (int b = 0; b < kBatch; ++b) {
+    for (int b = 0; b < B; ++b) {
         const float* row = rowAt(src, srcStep, r0 + b);
         for (int k = 0; k < len; ++k) {
-            float* p = block + 2 * kBatch * static_cast<std::int64_t>(k);
+            float* p = block + 2 * B * static_cast<std::int64_t>(k);
             std::memcpy(p + b, row + 2 * rev[k], 4);
-            std::memcpy(p + kBatch + b, row + 2 * rev[k] + 1, 4);
+            std::memcpy(p + B + b, row + 2 * rev[k] + 1, 4);
         }
     }
-    directBatch<Fwd>(block, len, spec->pTwdDirect);
+    directBatch<B, Fwd>(block, len, spec->pTwdDirect);
     const bool scaled = scaleFlag(spec, Fwd);
-    for (int b = 0; b < kBatch; ++b) {
+    for (int b = 0; b < B; ++b) {
         float* row = rowAt(dst, dstStep, r0 + b);
-        for (int k = 0; k < len; ++k) putLane(block, k, b, scaled, spec->normFactor, row + 2 * k);
+        for (int k = 0; k < len; ++k) putLane<B>(block, k, b, scaled, spec->normFactor, row + 2 * k);
     }
 }
 
-template <bool Fwd>
+template <int B, bool Fwd>
 void columnsBatch(float* dst, int dstStep, std::int64_t c0, int len, const int* rev, const VpsFFTSpec_C_32fc* spec,
                   float* block) {
     // Gather: point k of lane b is element c0 + b of row rev[k].
     for (int k = 0; k < len; ++k) {
         const float* row = rowAt(dst, dstStep, rev[k]) + 2 * c0;
-        float* p = block + 2 * kBatch * static_cast<std::int64_t>(k);
-        for (int b = 0; b < kBatch; ++b) {
+        float* p = block + 2 * B * static_cast<std::int64_t>(k);
+        for (int b = 0; b < B; ++b) {
             std::memcpy(p + b, row + 2 * b, 4);
-            std::memcpy(p + kBatch + b, row + 2 * b + 1, 4);
+            std::memcpy(p + B + b, row + 2 * b + 1, 4);
         }
     }
-    directBatch<Fwd>(block, len, spec->pTwdDirect);
+    directBatch<B, Fwd>(block, len, spec->pTwdDirect);
     const bool scaled = scaleFlag(spec, Fwd);
     for (int k = 0; k < len; ++k) {
         float* row = rowAt(dst, dstStep, k) + 2 * c0;
-        for (int b = 0; b < kBatch; ++b) putLane(block, k, b, scaled, spec->normFactor, row + 2 * b);
+        for (int b = 0; b < B; ++b) putLane<B>(block, k, b, scaled, spec->normFactor, row + 2 * b);
     }
+}
+
+// Blocks of up to kStackFloats floats live on the stack (sixteen transforms of
+// up to 128 points); larger ones use the caller's work area, eight wide.
+constexpr int kWide = 16;
+constexpr int kNarrow = 8;
+constexpr int kStackFloats = 2 * kWide * 128;
+
+// How a pass of transforms of 2^order points is batched: 16 wide on the
+// stack, 8 wide in the work area, or not at all (0).
+inline int batchWidth(int order, std::int64_t workFloats) {
+    const std::int64_t len = std::int64_t{1} << order;
+    if (2 * kWide * len <= kStackFloats) return kWide;
+    if (2 * kNarrow * len <= workFloats) return kNarrow;
+    return 0;
 }
 
 template <bool Fwd>
 VpStatus pass2D(const float* src, int srcStep, float* dst, int dstStep, const VpsFFTSpec_C_32fc* rowSpec,
-                const VpsFFTSpec_C_32fc* colSpec, float* block, std::int64_t blockFloats) {
+                const VpsFFTSpec_C_32fc* colSpec, float* work, std::int64_t workFloats) {
     const int orderX = rowSpec->order;
     const int orderY = colSpec->order;
     const int W = 1 << orderX;
     const int H = 1 << orderY;
     int rev[1 << kFFTBatchMaxOrder];
+    float stackBlock[kStackFloats];
 
-    // Rows: in batches when a block of kBatch rows fits the work area, else
-    // one at a time through the one-dimensional entry (no work area needed
-    // up to order 10).
-    if (std::int64_t{2} * kBatch * W <= blockFloats) {
-        bitReverseIndices(orderX, rev);
-        for (std::int64_t r0 = 0; r0 < H; r0 += kBatch) {
-            rowsBatch<Fwd>(src, srcStep, dst, dstStep, r0, W, rev, rowSpec, block);
+    // Rows: in batches when a block fits, else one at a time through the
+    // one-dimensional entry (which needs no work area up to order 10). H and
+    // W are at least 16, multiples of both batch widths.
+    const int rowWidth = batchWidth(orderX, workFloats);
+    if (rowWidth != 0) bitReverseIndices(orderX, rev);
+    if (rowWidth == kWide) {
+        for (std::int64_t r0 = 0; r0 < H; r0 += kWide) {
+            rowsBatch<kWide, Fwd>(src, srcStep, dst, dstStep, r0, W, rev, rowSpec, stackBlock);
+        }
+    } else if (rowWidth != 0) {
+        float* block = work;
+        for (std::int64_t r0 = 0; r0 < H; r0 += kNarrow) {
+            rowsBatch<kNarrow, Fwd>(src, srcStep, dst, dstStep, r0, W, rev, rowSpec, block);
         }
     } else {
         for (std::int64_t r = 0; r < H; ++r) {
@@ -348,21 +370,32 @@ VpStatus pass2D(const float* src, int srcStep, float* dst, int dstStep, const Vp
             if (status != vpStsNoErr) return status;
         }
     }
+
+    // Columns (FFTBatchHandles_px made sure a block fits).
     bitReverseIndices(orderY, rev);
-    for (std::int64_t c0 = 0; c0 < W; c0 += kBatch) columnsBatch<Fwd>(dst, dstStep, c0, H, rev, colSpec, block);
+    if (batchWidth(orderY, workFloats) == kWide) {
+        for (std::int64_t c0 = 0; c0 < W; c0 += kWide) {
+            columnsBatch<kWide, Fwd>(dst, dstStep, c0, H, rev, colSpec, stackBlock);
+        }
+    } else {
+        float* block = work;
+        for (std::int64_t c0 = 0; c0 < W; c0 += kNarrow) {
+            columnsBatch<kNarrow, Fwd>(dst, dstStep, c0, H, rev, colSpec, block);
+        }
+    }
     return vpStsNoErr;
 }
 
 }  // namespace
 
-bool FFTBatchHandles_px(int orderX, int orderY, std::int64_t blockFloats) {
+bool FFTBatchHandles_px(int orderX, int orderY, std::int64_t workFloats) {
     return orderX >= 4 && orderX <= kFFTBatchMaxOrder && orderY >= 4 && orderY <= kFFTBatchMaxOrder &&
-           (std::int64_t{2} * kBatch << orderY) <= blockFloats;
+           batchWidth(orderY, workFloats) != 0;
 }
 
 VpStatus FFT2DBatched_px(bool forward, const float* pSrc, int srcStep, float* pDst, int dstStep,
-                         const VpsFFTSpec_C_32fc* pRowSpec, const VpsFFTSpec_C_32fc* pColSpec, float* pBlock,
-                         std::int64_t blockFloats) {
-    if (forward) return pass2D<true>(pSrc, srcStep, pDst, dstStep, pRowSpec, pColSpec, pBlock, blockFloats);
-    return pass2D<false>(pSrc, srcStep, pDst, dstStep, pRowSpec, pColSpec, pBlock, blockFloats);
+                         const VpsFFTSpec_C_32fc* pRowSpec, const VpsFFTSpec_C_32fc* pColSpec, float* pWork,
+                         std::int64_t workFloats) {
+    if (forward) return pass2D<true>(pSrc, srcStep, pDst, dstStep, pRowSpec, pColSpec, pWork, workFloats);
+    return pass2D<false>(pSrc, srcStep, pDst, dstStep, pRowSpec, pColSpec, pWork, workFloats);
 }

@@ -91,19 +91,17 @@ void FFTInvOrder3Scaled_px(const float* pSrc, float* pDst, float scale);
 extern const FFTSmallOrderTable FFTFwdSmallOrderTable_px;
 extern const FFTSmallOrderTable FFTInvSmallOrderTable_px;
 
-// Two-dimensional passes of the px level over kFFTBatchWidth_px transforms
-// side by side (fft_batch_px.cpp), with the same results as one transform at
-// a time. FFTBatchHandles_px: both orders 4..kFFTBatchMaxOrder and a work
-// area of blockFloats floats large enough for the column blocks.
-// FFT2DBatched_px: the row pass from pSrc to pDst, then the column pass over
-// pDst; the rows are batched too when their block fits the work area.
-// pBlock: the 16-byte aligned work area.
-constexpr int FFTBatchWidth_px = 8;
+// Two-dimensional passes of the px level over several transforms side by
+// side (fft_batch_px.cpp), with the same results as one transform at a time.
+// FFTBatchHandles_px: both orders 4..kFFTBatchMaxOrder and room for the
+// column blocks (on the stack up to 128 points, else in the work area of
+// workFloats floats). FFT2DBatched_px: the row pass from pSrc to pDst, then
+// the column pass over pDst; pWork is the 16-byte aligned work area.
 constexpr int kFFTBatchMaxOrder = 10;
-bool FFTBatchHandles_px(int orderX, int orderY, std::int64_t blockFloats);
+bool FFTBatchHandles_px(int orderX, int orderY, std::int64_t workFloats);
 VpStatus FFT2DBatched_px(bool forward, const float* pSrc, int srcStep, float* pDst, int dstStep,
-                         const VpsFFTSpec_C_32fc* pRowSpec, const VpsFFTSpec_C_32fc* pColSpec, float* pBlock,
-                         std::int64_t blockFloats);
+                         const VpsFFTSpec_C_32fc* pRowSpec, const VpsFFTSpec_C_32fc* pColSpec, float* pWork,
+                         std::int64_t workFloats);
 
 // Two-dimensional px release routine. The dispatched entries' variants
 // (vpiFFTInitAlloc_C_32fc_px and the others) are declared from the dispatch
