@@ -25,6 +25,13 @@ void SwapImages(Image8uC3& a, Image8uC3& b)
     std::swap(a.height, b.height);
 }
 
+// The factor of a slider position: 1 at the middle (50), rising by `up` a
+// step above it and falling by `down` a step below it.
+float SliderFactor(unsigned p, float up, float down)
+{
+    return p >= 50 ? 1.0f + static_cast<float>(p - 50) * up : 1.0f - static_cast<float>(50 - p) * down;
+}
+
 }  // namespace
 
 int EnhanceProgress(int percent)
@@ -305,8 +312,7 @@ void EnhanceController::OnHScroll(int code, int position, int id)
     switch (id) {
     case ctl::kContrastSlider:
         if (move)
-            m_output.contrast = p >= 50 ? 1.0f + static_cast<float>(p - 50) * 0.04f
-                                        : 1.0f - static_cast<float>(50 - p) * 0.013333334f;
+            m_output.contrast = SliderFactor(p, 0.04f, 0.013333334f);
         recompose = true;
         break;
     case ctl::kBrightnessSlider:
@@ -316,14 +322,12 @@ void EnhanceController::OnHScroll(int code, int position, int id)
         break;
     case ctl::kSaturationSlider:
         if (move)
-            m_output.saturation = p >= 50 ? 1.0f + static_cast<float>(p - 50) * 0.04f
-                                          : 1.0f - static_cast<float>(50 - p) * 0.02f;
+            m_output.saturation = SliderFactor(p, 0.04f, 0.02f);
         recompose = true;
         break;
     case ctl::kHueSlider:
         if (move)
-            m_output.hue = p >= 50 ? 1.0f + static_cast<float>(p - 50) * 0.0033333334f
-                                   : 1.0f - static_cast<float>(50 - p) * 0.005f;
+            m_output.hue = SliderFactor(p, 0.0033333334f, 0.005f);
         recompose = true;
         break;
     case ctl::kSharpnessSlider:
