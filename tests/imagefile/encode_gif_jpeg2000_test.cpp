@@ -77,14 +77,6 @@ Bytes PictureIndices(const RasterImage& image)
     return out;
 }
 
-Bytes EncodeOk(RasterImage& image, std::uint32_t type)
-{
-    bool ok = false;
-    Bytes file = EncodeToBytes(image, type, &ok);
-    EXPECT_TRUE(ok) << image.LastError();
-    return file;
-}
-
 // Indices with long runs, short runs and noise, so that every path of the
 // run-length writer and the LZW table is used.
 void FillIndexPattern(RasterImage& image, int modulo, std::uint32_t seed)
@@ -580,16 +572,6 @@ DecodedJ2k DecodeJ2k(const Bytes& file, bool jp2)
     opj_destroy_codec(codec);
     opj_stream_destroy(stream);
     return out;
-}
-
-double Psnr(const Bytes& a, const Bytes& b)
-{
-    if (a.size() != b.size() || a.empty())
-        return 0.0;
-    double sum = 0.0;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        sum += (double(a[i]) - double(b[i])) * (double(a[i]) - double(b[i]));
-    return sum == 0.0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 * double(a.size()) / sum);
 }
 
 void FillSmooth(RasterImage& image)

@@ -37,20 +37,6 @@ Bytes TopDownSamples(const RasterImage& image, bool grey)
     return out;
 }
 
-double Psnr(const Bytes& a, const Bytes& b)
-{
-    if (a.size() != b.size() || a.empty())
-        return 0.0;
-    double sum = 0.0;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const double d = double(a[i]) - double(b[i]);
-        sum += d * d;
-    }
-    if (sum == 0.0)
-        return 99.0;
-    return 10.0 * std::log10(255.0 * 255.0 * double(a.size()) / sum);
-}
-
 // A smooth picture with a feature in one corner, so that a flipped or
 // mirrored result has a poor PSNR.
 void FillPicture(RasterImage& image)
@@ -117,14 +103,6 @@ DecodedJpeg DecodeJpeg(const Bytes& file)
     if (!DecodeJpegFrom(&stream, &out, error))
         out.error = error;
     return out;
-}
-
-Bytes EncodeOk(RasterImage& image, std::uint32_t type)
-{
-    bool ok = false;
-    Bytes file = EncodeToBytes(image, type, &ok);
-    EXPECT_TRUE(ok) << image.LastError();
-    return file;
 }
 
 // ------------------------------------------------------------------- JPEG

@@ -105,18 +105,6 @@ Bytes RgbTopDown(const RasterImage& image, bool withAlpha)
     return out;
 }
 
-double Psnr(const Bytes& a, const Bytes& b)
-{
-    if (a.size() != b.size() || a.empty())
-        return 0.0;
-    double sum = 0.0;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const double d = double(a[i]) - double(b[i]);
-        sum += d * d;
-    }
-    return sum == 0.0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 * double(a.size()) / sum);
-}
-
 void FillSmooth(RasterImage& image)
 {
     for (std::uint32_t y = 0; y < image.Height(); ++y) {

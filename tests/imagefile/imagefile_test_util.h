@@ -2,9 +2,12 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "imagefile/raster_image.h"
 #include "imagefile/raster_memory.h"
@@ -107,6 +110,30 @@ inline std::vector<std::uint8_t> EncodeToBytes(RasterImage& image, std::uint32_t
     if (ok)
         *ok = result;
     return StreamBytes(stream);
+}
+
+// Encodes the image as typeId, expecting success (the image's last error is
+// shown otherwise).
+inline std::vector<std::uint8_t> EncodeOk(RasterImage& image, std::uint32_t type)
+{
+    bool ok = false;
+    std::vector<std::uint8_t> file = EncodeToBytes(image, type, &ok);
+    EXPECT_TRUE(ok) << image.LastError();
+    return file;
+}
+
+// Peak signal-to-noise ratio of two 8-bit sample runs in dB: 99 when they are
+// equal, 0 when their sizes differ or they are empty.
+inline double Psnr(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b)
+{
+    if (a.size() != b.size() || a.empty())
+        return 0.0;
+    double sum = 0.0;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const double d = double(a[i]) - double(b[i]);
+        sum += d * d;
+    }
+    return sum == 0.0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 * double(a.size()) / sum);
 }
 
 inline std::uint32_t Le16(const std::vector<std::uint8_t>& b, std::size_t at)
