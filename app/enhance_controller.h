@@ -17,27 +17,28 @@
 #include <string>
 #include <vector>
 
+#include "app/resource_ids.h"
 #include "engine/engine.h"
 #include "imagefile/raster_image.h"
 
 class VideoPlayer;
 
-// Control identifiers used here.
+// The main dialog's control identifiers, under the names used here.
 namespace ctl {
-constexpr int kCapture = 1010;
-constexpr int kProgress = 1008;
-constexpr int kDisplayArea = 1013;
-constexpr int kVerticalScroll = 1015;
-constexpr int kHorizontalScroll = 1016;
-constexpr int kContrastSlider = 1027;
-constexpr int kBrightnessSlider = 1026;
-constexpr int kSharpnessSlider = 1029;
-constexpr int kSaturationSlider = 1028;
-constexpr int kHueSlider = 1030;
-constexpr int kCopy = 1014;
-constexpr int kSaveAs = 1072;
-constexpr int kResetAdjustments = 1093;
-constexpr int kResetOptions = 1094;
+constexpr int kCapture = IDC_CAPTURE;
+constexpr int kProgress = IDC_PROGRESS;
+constexpr int kDisplayArea = IDC_DISPLAY;
+constexpr int kVerticalScroll = IDC_VSCROLL;
+constexpr int kHorizontalScroll = IDC_HSCROLL;
+constexpr int kContrastSlider = IDC_CONTRAST;
+constexpr int kBrightnessSlider = IDC_BRIGHTNESS;
+constexpr int kSharpnessSlider = IDC_SHARPNESS;
+constexpr int kSaturationSlider = IDC_SATURATION;
+constexpr int kHueSlider = IDC_HUE;
+constexpr int kCopy = IDC_COPY;
+constexpr int kSaveAs = IDC_SAVE;
+constexpr int kResetAdjustments = IDC_RESET_ADJUSTMENTS;
+constexpr int kResetOptions = IDC_RESET_OPTIONS;
 }  // namespace ctl
 
 // Display modes (m_displayMode).
