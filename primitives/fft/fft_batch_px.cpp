@@ -267,21 +267,6 @@ inline float* rowAt(float* base, int step, std::int64_t r) {
     return reinterpret_cast<float*>(reinterpret_cast<Vp8u*>(base) + r * step);
 }
 
-// Writes lane b of the block's point k to out[0], out[1], scaled by the
-// record's factor in single precision when the direction scales (as the
-// scale pass after the direct kernel does).
-template <int B>
-inline void putLane(float* block, int k, int b, bool scaled, float factor, float* out) {
-    const float* p = at<B>(block, k);
-    if (scaled) {
-        out[0] = p[b] * factor;
-        out[1] = p[B + b] * factor;
-    } else {
-        out[0] = p[b];
-        out[1] = p[B + b];
-    }
-}
-
 template <int B, bool Fwd>
 void rowsBatch(const float* src, int srcStep, float* dst, int dstStep, std::int64_t r0, int len, const int* rev,
                const VpsFFTSpec_C_32fc* spec, float* block) {
@@ -295,10 +280,21 @@ void rowsBatch(const float* src, int srcStep, float* dst, int dstStep, std::int6
         }
     }
     directBatch<B, Fwd>(block, len, spec->pTwdDirect);
-    const bool scaled = scaleFlag(spec, Fwd);
+    const float factor = spec->normFactor;
     for (int b = 0; b < B; ++b) {
         float* row = rowAt(dst, dstStep, r0 + b);
-        for (int k = 0; k < len; ++k) putLane<B>(block, k, b, scaled, spec->normFactor, row + 2 * k);
+        const float* p = block + b;
+        if (scaleFlag(spec, Fwd)) {
+            for (int k = 0; k < len; ++k, p += 2 * B) {
+                row[2 * k] = p[0] * factor;
+                row[2 * k + 1] = p[B] * factor;
+            }
+        } else {
+            for (int k = 0; k < len; ++k, p += 2 * B) {
+                row[2 * k] = p[0];
+                row[2 * k + 1] = p[B];
+            }
+        }
     }
 }
 
@@ -315,10 +311,21 @@ void columnsBatch(float* dst, int dstStep, std::int64_t c0, int len, const int* 
         }
     }
     directBatch<B, Fwd>(block, len, spec->pTwdDirect);
-    const bool scaled = scaleFlag(spec, Fwd);
+    const float factor = spec->normFactor;
     for (int k = 0; k < len; ++k) {
         float* row = rowAt(dst, dstStep, k) + 2 * c0;
-        for (int b = 0; b < B; ++b) putLane<B>(block, k, b, scaled, spec->normFactor, row + 2 * b);
+        const float* p = at<B>(block, k);
+        if (scaleFlag(spec, Fwd)) {
+            for (int b = 0; b < B; ++b) {
+                row[2 * b] = p[b] * factor;
+                row[2 * b + 1] = p[B + b] * factor;
+            }
+        } else {
+            for (int b = 0; b < B; ++b) {
+                row[2 * b] = p[b];
+                row[2 * b + 1] = p[B + b];
+            }
+        }
     }
 }
 
