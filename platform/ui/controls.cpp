@@ -78,7 +78,7 @@ template <class Base>
 void ScrollControl<Base>::endScroll() {
   if (pendingEnd_) {
     pendingEnd_ = false;
-    notify(SB_ENDSCROLL, EndPosition());
+    notify(SB_ENDSCROLL, Position());
   }
 }
 

@@ -25,12 +25,13 @@ using ScrollNotifier = std::function<void(int code, int position)>;
 // QScrollBar): the notifier, a position and a range set by code without a
 // report, the thumb position when the thumb is let go, and the end code when
 // a key, a mouse button or a wheel turn that scrolled is over. The end code
-// carries EndPosition().
+// carries Position().
 template <class Base>
 class ScrollControl : public Base {
  public:
   explicit ScrollControl(Qt::Orientation orientation, QWidget* parent);
   void SetNotifier(ScrollNotifier notifier) { notifier_ = std::move(notifier); }
+  virtual int Position() const = 0;
   // Moves the thumb without a report.
   void SetPosition(int position);
   void SetRange(int low, int high);
@@ -45,7 +46,6 @@ class ScrollControl : public Base {
 
   // Reports the scroll code of a Qt slider action.
   virtual void onAction(int action) = 0;
-  virtual int EndPosition() const = 0;
   void notify(int code, int position);
   // An end code is owed when the current key, click or wheel turn is over.
   bool pendingEnd_ = false;
@@ -63,11 +63,10 @@ class ScrollControl : public Base {
 class Slider : public ScrollControl<QSlider> {
  public:
   explicit Slider(Qt::Orientation orientation, QWidget* parent = nullptr);
-  int Position() const { return sliderPosition(); }
+  int Position() const override { return sliderPosition(); }
 
  protected:
   void onAction(int action) override;
-  int EndPosition() const override { return sliderPosition(); }
 };
 
 // A scroll bar. Unlike the slider it does not move by itself: it reports
@@ -76,11 +75,10 @@ class Slider : public ScrollControl<QSlider> {
 class ScrollBar : public ScrollControl<QScrollBar> {
  public:
   explicit ScrollBar(Qt::Orientation orientation, QWidget* parent = nullptr);
-  int Position() const { return value(); }
+  int Position() const override { return value(); }
 
  protected:
   void onAction(int action) override;
-  int EndPosition() const override { return value(); }
 
  private:
   bool inAction_ = false;
