@@ -334,6 +334,8 @@ void columnsBatch(float* dst, int dstStep, std::int64_t c0, int len, const int* 
 constexpr int kWide = 16;
 constexpr int kNarrow = 8;
 constexpr int kStackFloats = 2 * kWide * 128;
+// Both sides of a batched shape have at least 16 points: whole batches only.
+static_assert(16 % kWide == 0 && 16 % kNarrow == 0, "a batch must divide the shortest side");
 
 // How a pass of transforms of 2^order points is batched: 16 wide on the
 // stack, 8 wide in the work area, or not at all (0).
