@@ -28,7 +28,9 @@ inline double rnd(double v) { return static_cast<double>(static_cast<float>(v));
 // Point k of a planar block of B transforms: B real parts, then B imaginary
 // parts.
 template <int B>
-inline float* at(float* block, int k) { return block + 2 * B * static_cast<std::int64_t>(k); }
+inline float* at(float* block, int k) {
+    return block + 2 * B * static_cast<std::int64_t>(k);
+}
 
 // One radix-4 butterfly of the direct kernel on every lane of the points p0
 // (a0), p1, p2, p3. Twid forms the twiddled t1, t2, t3 of a lane from its
@@ -110,20 +112,22 @@ inline void byW6(double s3, double xr, double xi, double& re, double& im) {
 template <int B, bool Fwd>
 inline void butterfly0(float* p0, float* p1, float* p2, float* p3) {
     butterflies<B, Fwd, true, false>(p0, p1, p2, p3,
-                                  [](double x1r, double x1i, double x2r, double x2i, double x3r, double x3i,
-                                     double& t1r, double& t1i, double& t2r, double& t2i, double& t3r, double& t3i) {
-                                      t1r = x1r;
-                                      t1i = x1i;
-                                      t2r = x2r;
-                                      t2i = x2i;
-                                      t3r = x3r;
-                                      t3i = x3i;
-                                  });
+                                     [](double x1r, double x1i, double x2r, double x2i, double x3r, double x3i,
+                                        double& t1r, double& t1i, double& t2r, double& t2i, double& t3r, double& t3i) {
+                                         t1r = x1r;
+                                         t1i = x1i;
+                                         t2r = x2r;
+                                         t2i = x2i;
+                                         t3r = x3r;
+                                         t3i = x3i;
+                                     });
 }
 
 template <int B, bool Fwd>
 void stage4(float* block, int len) {
-    for (int p = 0; p < len; p += 4) butterfly0<B, Fwd>(at<B>(block, p), at<B>(block, p + 1), at<B>(block, p + 2), at<B>(block, p + 3));
+    for (int p = 0; p < len; p += 4) {
+        butterfly0<B, Fwd>(at<B>(block, p), at<B>(block, p + 1), at<B>(block, p + 2), at<B>(block, p + 3));
+    }
 }
 
 // Radix-2 combination a +- u of every lane, u formed from x by U.
@@ -226,7 +230,7 @@ void stageRadix4(float* block, int len, const float* tw, int G) {
         };
         for (int g = 0; g < len; g += G) {
             butterflies<B, Fwd, false, true>(at<B>(block, g + k), at<B>(block, g + k + L), at<B>(block, g + k + 2 * L),
-                                          at<B>(block, g + k + 3 * L), twid);
+                                             at<B>(block, g + k + 3 * L), twid);
         }
     }
 }
@@ -372,10 +376,9 @@ VpStatus pass2D(const float* src, int srcStep, float* dst, int dstStep, const Vp
         }
     } else {
         for (std::int64_t r = 0; r < H; ++r) {
-            const VpStatus status = Fwd ? vpsFFTFwd_CToC_32fc_px(rowAt(src, srcStep, r), rowAt(dst, dstStep, r),
-                                                                 rowSpec, nullptr)
-                                        : vpsFFTInv_CToC_32fc_px(rowAt(src, srcStep, r), rowAt(dst, dstStep, r),
-                                                                 rowSpec, nullptr);
+            const VpStatus status =
+                Fwd ? vpsFFTFwd_CToC_32fc_px(rowAt(src, srcStep, r), rowAt(dst, dstStep, r), rowSpec, nullptr)
+                    : vpsFFTInv_CToC_32fc_px(rowAt(src, srcStep, r), rowAt(dst, dstStep, r), rowSpec, nullptr);
             if (status != vpStsNoErr) return status;
         }
     }

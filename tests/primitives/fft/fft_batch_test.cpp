@@ -24,7 +24,8 @@ namespace {
 struct Plane {
     int W, H, stride;
     std::vector<float> v;
-    Plane(int w, int h, int padFloats) : W(w), H(h), stride(2 * w + padFloats), v(static_cast<std::size_t>(stride) * h) {}
+    Plane(int w, int h, int padFloats)
+        : W(w), H(h), stride(2 * w + padFloats), v(static_cast<std::size_t>(stride) * h) {}
     int step() const { return stride * 4; }
     float* row(int y) { return v.data() + static_cast<std::size_t>(y) * stride; }
     Vp32fc* data() { return reinterpret_cast<Vp32fc*>(v.data()); }
@@ -46,8 +47,8 @@ void plain2D(bool forward, const VpiFFTSpec_C_32fc* spec, Plane& src, Plane& dst
     const VpsFFTSpec_C_32fc* rowSpec = spec->pRowSpec;
     const VpsFFTSpec_C_32fc* colSpec = spec->pColSpec ? spec->pColSpec : spec->pRowSpec;
     auto fft1d = [forward](const float* in, float* out, const VpsFFTSpec_C_32fc* s) {
-        const VpStatus st = forward ? vpsFFTFwd_CToC_32fc_px(in, out, s, nullptr)
-                                    : vpsFFTInv_CToC_32fc_px(in, out, s, nullptr);
+        const VpStatus st =
+            forward ? vpsFFTFwd_CToC_32fc_px(in, out, s, nullptr) : vpsFFTInv_CToC_32fc_px(in, out, s, nullptr);
         ASSERT_EQ(st, vpStsNoErr);
     };
     for (int y = 0; y < H; ++y) fft1d(src.row(y), dst.row(y), rowSpec);
@@ -99,9 +100,8 @@ void checkShape(int orderX, int orderY, int flag, Form form, std::uint32_t seed)
         const Plane before = got;
         const Vp32fc* in = inPlace ? got.data() : src.data();
         const int inStep = inPlace ? got.step() : src.step();
-        const VpStatus status = forward
-                                    ? vpiFFTFwd_CToC_32fc_C1R_px(in, inStep, got.data(), got.step(), spec, buffer)
-                                    : vpiFFTInv_CToC_32fc_C1R_px(in, inStep, got.data(), got.step(), spec, buffer);
+        const VpStatus status = forward ? vpiFFTFwd_CToC_32fc_C1R_px(in, inStep, got.data(), got.step(), spec, buffer)
+                                        : vpiFFTInv_CToC_32fc_C1R_px(in, inStep, got.data(), got.step(), spec, buffer);
         ASSERT_EQ(status, vpStsNoErr);
         expectSameBits(got, want, before, forward ? "forward" : "inverse");
     }
