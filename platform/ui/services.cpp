@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QImage>
 #include <QMessageBox>
+#include <QPointer>
 #include <QWhatsThis>
 #include <QWidget>
 
@@ -14,11 +15,35 @@
 #include <cstring>
 #include <map>
 
+#include "platform/ui/dialog.h"
 #include "platform/ui/win_defs.h"
 
 namespace ui {
 
 namespace {
+
+// A widget that holds the mouse (the progress bar of a running capture)
+// would take every click meant for a modal box, which then cannot be
+// dismissed with the mouse: the grab is lifted while the box is up, and
+// given back afterwards when its dialog still names that widget as the
+// one holding the capture.
+class MouseGrabPause {
+ public:
+  MouseGrabPause() : grabber_(QWidget::mouseGrabber()) {
+    if (grabber_) grabber_->releaseMouse();
+  }
+  ~MouseGrabPause() {
+    if (!grabber_ || !grabber_->isVisible() || QWidget::mouseGrabber()) return;
+    auto* dialog = dynamic_cast<Dialog*>(grabber_->window());
+    if (dialog && dialog->CaptureId() != 0 && dialog->GetDlgItem(dialog->CaptureId()) == grabber_)
+      grabber_->grabMouse();
+  }
+  MouseGrabPause(const MouseGrabPause&) = delete;
+  MouseGrabPause& operator=(const MouseGrabPause&) = delete;
+
+ private:
+  QPointer<QWidget> grabber_;
+};
 
 std::string g_applicationTitle;
 std::map<std::uint32_t, std::string> g_helpTopics;
@@ -39,6 +64,7 @@ class QtServices final : public Services {
     }
     box.setStandardButtons(QMessageBox::Ok);
     if (style & (MB_TASKMODAL | MB_SETFOREGROUND)) box.setWindowModality(Qt::ApplicationModal);
+    MouseGrabPause pause;
     box.exec();
     return IDOK;
   }

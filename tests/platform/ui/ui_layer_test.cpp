@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -647,4 +648,35 @@ TEST(ContextHelpTest, TopicsWithATextAreShown) {
   EXPECT_TRUE(desktop.WinHelp("x.HLP", ui::HELP_QUIT, 0));
   EXPECT_FALSE(desktop.WinHelp("x.HLP", ui::HELP_CONTEXT, 0x20066));
   ui::SetHelpTopics({});
+}
+
+// A modal box shown while a control holds the mouse (a capture's progress
+// bar) gets the clicks: the grab is lifted while the box is up and comes
+// back afterwards, unless the dialog released its capture meanwhile.
+TEST(MessageBoxTest, ModalBoxLiftsTheMouseCaptureWhileItIsUp) {
+  ui::Services& desktop = ui::GetServices();  // the Qt services: nothing is installed
+  TestDialog dialog;
+  ASSERT_TRUE(dialog.Create());
+  QWidget* bar = dialog.GetDlgItem(kProgress);
+  ASSERT_NE(bar, nullptr);
+  for (bool releaseMeanwhile : {false, true}) {
+    SCOPED_TRACE(releaseMeanwhile);
+    dialog.SetCapture(kProgress);
+    ASSERT_EQ(QWidget::mouseGrabber(), bar);
+    QWidget* grabberWhileUp = bar;
+    bool boxSeen = false;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      boxSeen = box != nullptr;
+      grabberWhileUp = QWidget::mouseGrabber();
+      if (releaseMeanwhile) dialog.ReleaseCapture();
+      if (box) box->accept();
+    });
+    EXPECT_EQ(desktop.MessageBox(&dialog, "Please enter a number.", "Test", ui::MB_OK), ui::IDOK);
+    EXPECT_TRUE(boxSeen);
+    EXPECT_EQ(grabberWhileUp, nullptr);
+    EXPECT_EQ(QWidget::mouseGrabber(), releaseMeanwhile ? nullptr : bar);
+    dialog.ReleaseCapture();
+  }
+  EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
 }
