@@ -339,7 +339,12 @@ void EnhanceController::OnSaveAs()
         std::int32_t l, t, r, b;
         CropInPicture(&l, &t, &r, &b);
         RasterImage cropped;
-        m_picture.Crop(l, t, r, b, &cropped);
+        if (!m_picture.Crop(l, t, r, b, &cropped)) {
+            // Nothing to write: the chosen file, which may be an older
+            // picture the user agreed to replace, is left as it is.
+            m_host->ShowMessage(kEmptyCropMessage);
+            return;
+        }
         cropped.info.quality = m_jpegQuality;
         saved = cropped.Save(path.c_str(), type);
     } else {

@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -625,6 +627,28 @@ TEST_F(CopySaveTest, RefusedExtensionsAndFailedWrites) {
   host.saveChosen = false;
   controller.OnSaveAs();
   EXPECT_TRUE(host.messages.empty());
+}
+
+TEST_F(CopySaveTest, EmptyCropLeavesTheChosenFileAlone) {
+  // An older picture under the chosen name, which the user agreed to replace.
+  const std::string path = TestVideo() + ".older.png";
+  {
+    std::ofstream older(path, std::ios::binary);
+    older << "older picture";
+  }
+  controller.OnCropToggle();
+  host.options.crop = 1;
+  const RasterRect a = host.areaInDialog;
+  controller.OnMouseMove(a.left + 120, a.top + 40, true);
+  controller.OnMouseMove(a.left + 180, a.top + 40, true);  // zero height
+  host.savePath = path;
+  controller.OnSaveAs();
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0], kEmptyCropMessage);
+  std::ifstream kept(path, std::ios::binary);
+  const std::string content((std::istreambuf_iterator<char>(kept)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(content, "older picture");
+  std::remove(path.c_str());
 }
 
 }  // namespace
