@@ -8,14 +8,22 @@
 
 namespace ui {
 
-PopupWindow::PopupWindow() : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint) {}
+namespace {
+
+// Kept above other windows: a window manager otherwise stacks the owner,
+// mapped just after its popup, over it, and the popup is never seen.
+constexpr Qt::WindowFlags kPopupFlags = Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
+
+}  // namespace
+
+PopupWindow::PopupWindow() : QWidget(nullptr, kPopupFlags) {}
 
 PopupWindow::~PopupWindow() {
   for (auto& [id, timer] : timers_) timer->stop();
 }
 
 bool PopupWindow::CreatePopup(QWidget* owner, int x, int y, int width, int height) {
-  if (owner) setParent(owner, Qt::SplashScreen | Qt::FramelessWindowHint);
+  if (owner) setParent(owner, kPopupFlags);
   setGeometry(x, y, width, height);
   if (OnCreate() == -1) return false;
   show();

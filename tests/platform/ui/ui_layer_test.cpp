@@ -680,3 +680,18 @@ TEST(MessageBoxTest, ModalBoxLiftsTheMouseCaptureWhileItIsUp) {
   }
   EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
 }
+
+// A popup (the splash window) stays a frameless window above its owner, also
+// under a window manager that stacks the owner, mapped after it, on top.
+TEST(PopupWindowTest, StaysAboveItsOwner) {
+  QWidget owner;
+  owner.resize(200, 100);
+  owner.show();
+  ui::PopupWindow popup;
+  ASSERT_TRUE(popup.CreatePopup(&owner, 0, 0, 50, 40));
+  EXPECT_TRUE(popup.isWindow());
+  EXPECT_EQ(popup.parentWidget(), &owner);
+  EXPECT_TRUE(popup.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  EXPECT_TRUE(popup.windowFlags().testFlag(Qt::FramelessWindowHint));
+  popup.DestroyWindow();
+}
