@@ -114,9 +114,10 @@ void EnhanceController::RunCapture(std::int64_t c)
     Image8uC3 raw;
     copyImage8uC3(&g_grabbedFrame.image, &raw);
 
+    const int resolution = opt().resolution;
     m_engine.reset();
     m_engine = std::make_unique<FrameEnhancer>(raw.width, raw.height, n, m_captureInterlaced,
-                                               1.0 + 0.5 * static_cast<double>(opt().resolution));
+                                               1.0 + 0.5 * static_cast<double>(resolution));
     m_engine->singleFrame = single ? 1 : 0;
 
     // Frames c - N/2 .. c - N/2 + N - 1, moved inside the video.
@@ -152,6 +153,8 @@ void EnhanceController::RunCapture(std::int64_t c)
     m_host->UpdateOptions(false);
 
     const bool built = BuildPostFilters();
+    if (built)
+        m_captureResolution = resolution;
     g_progressCtrl->SetPos(95);
     m_engine.reset();
     SwapImages(raw, m_rawFrame);
@@ -257,7 +260,7 @@ bool EnhanceController::BuildPostFilters()
 int EnhanceController::BorderPixels() const
 {
     const int base = m_borderBase;
-    switch (m_host->Options().resolution) {
+    switch (m_captureResolution) {
     case 0: return 1 - static_cast<int>(base * -0.501);
     case 1: return base;
     case 2: return static_cast<int>(base * 1.501);

@@ -166,7 +166,9 @@ class EnhanceController {
   bool DrawPicture(const Image8uC3& picture, bool zoomToFit);
   double FitZoom(const Image8uC3& picture, int* fittedWidth, int* fittedHeight) const;
   void SetupScrolling(int w, int h);
-  // Crop border in pixels for the capture's resolution.
+  // Crop border in pixels for the resolution of the capture whose
+  // post-filters are kept (not the option as it stands now, which is for the
+  // next capture).
   int BorderPixels() const;
   // The part of a w x h post-filtered plane that the picture keeps: the
   // border off every side, narrowed for planes too small for it.
@@ -223,6 +225,7 @@ class EnhanceController {
   RasterImage m_picture;
   int m_captureFrames = 0;
   int m_captureInterlaced = 0;
+  int m_captureResolution = 0;  // resolution option of the kept post-filters' capture
   std::uint8_t m_jpegQuality = 95;
   int m_borderBase = 4;
   RasterRect m_cropRect{0, 0, 9000, 9000};

@@ -281,6 +281,29 @@ TEST_F(CaptureTest, SlidersRecomposeWithoutANewRun) {
   EXPECT_EQ(pixels(), before);
 }
 
+// The resolution option chosen after a capture is for the next capture: a
+// slider recomposing the kept picture crops it by its own capture's border.
+TEST_F(CaptureTest, TheNextCapturesResolutionLeavesThePictureCrop) {
+  OpenAndPauseAt(6);
+  host.options.resolution = 0;
+  Capture();
+  ASSERT_EQ(runs, 1);
+  const int width = controller.result().width, height = controller.result().height;
+  ASSERT_EQ(width, accumWidth - 2 * 3);
+  host.options.resolution = 3;
+  controller.OnHScroll(5, 60, ctl::kContrastSlider);
+  controller.OnHScroll(8, 60, ctl::kContrastSlider);
+  EXPECT_EQ(controller.BorderPixels(), 3);
+  EXPECT_EQ(controller.output().crop.x, 3);
+  EXPECT_EQ(controller.result().width, width);
+  EXPECT_EQ(controller.result().height, height);
+  // The next capture is cropped by its own resolution.
+  Capture();
+  ASSERT_EQ(runs, 2);
+  EXPECT_EQ(controller.BorderPixels(), 8);
+  EXPECT_EQ(controller.result().width, accumWidth - 2 * 8);
+}
+
 TEST_F(CaptureTest, PixelRatioSetsThePostFilterScales) {
   OpenAndPauseAt(4);
   struct Case { float ratio; double sx, sy; };
