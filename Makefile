@@ -11,7 +11,7 @@ build: configure
 	cmake --build --preset default
 
 test: build
-	ctest --preset default
+	ctest --preset default -j$$(nproc)
 
 run: build
 	./build/app/frame-enhancer
@@ -19,12 +19,12 @@ run: build
 asan: deps
 	cmake --preset asan
 	cmake --build --preset asan
-	ctest --preset asan
+	ctest --preset asan -j$$(nproc)
 
 tsan: deps
 	cmake --preset tsan
 	cmake --build --preset tsan --target media_tests
-	ctest --preset tsan -L media
+	ctest --preset tsan -L media -j$$(nproc)
 
 bench: build
 	@ls build/bench/bench_* 2>/dev/null
