@@ -70,6 +70,11 @@ struct MediaGraph::Impl {
   int width = 0, height = 0, rowBytes = 0;
   std::int64_t bufferBytes = 0;
   std::vector<std::uint8_t> buffer;
+  // The converter's own output, top-down: its vector code writes whole
+  // blocks of pixels and so runs past the end of a row whose length is not
+  // a multiple of the block, so its rows get a generous margin of their own.
+  int scratchStride = 0;
+  std::vector<std::uint8_t> scratch;
   double fps = 25.0;
   AVRational timeBase{1, 25};
 
@@ -293,6 +298,9 @@ struct MediaGraph::Impl {
       return;
     }
     if (target < 0) target = 0;
+    // Frames before the first keyframe (a stream cut in the middle of a group
+    // of pictures) cannot be decoded: show the first frame that can.
+    if (!keys.empty() && target < keys.front().display) target = keys.front().display;
     // Index of the last keyframe at or before the target.
     std::size_t k = 0;
     for (std::size_t i = 0; i < keys.size(); ++i)
@@ -392,10 +400,14 @@ struct MediaGraph::Impl {
                                SWS_BICUBIC, nullptr,
                                nullptr, nullptr);
     if (!sws) return false;
-    std::uint8_t* dst[4] = {buffer.data() + static_cast<std::size_t>(height - 1) * rowBytes,
-                            nullptr, nullptr, nullptr};
-    const int dstStride[4] = {-rowBytes, 0, 0, 0};
-    return sws_scale(sws, f->data, f->linesize, 0, f->height, dst, dstStride) == height;
+    std::uint8_t* dst[4] = {scratch.data(), nullptr, nullptr, nullptr};
+    const int dstStride[4] = {scratchStride, 0, 0, 0};
+    if (sws_scale(sws, f->data, f->linesize, 0, f->height, dst, dstStride) != height) return false;
+    const std::size_t rowLength = static_cast<std::size_t>(width) * 3;
+    for (int y = 0; y < height; ++y)
+      std::memcpy(buffer.data() + static_cast<std::size_t>(height - 1 - y) * rowBytes,
+                  scratch.data() + static_cast<std::size_t>(y) * scratchStride, rowLength);
+    return true;
   }
 
   // ------------------------------------------------------------ the thread
@@ -609,6 +621,8 @@ MediaStatus MediaGraph::Render() {
   d.bufferBytes = static_cast<std::int64_t>(d.rowBytes) * d.height;
   try {
     d.buffer.assign(static_cast<std::size_t>(d.bufferBytes), 0);
+    d.scratchStride = ((d.width * 3 + 63) & ~63) + 64;
+    d.scratch.assign(static_cast<std::size_t>(d.scratchStride) * (d.height + 1), 0);
   } catch (const std::bad_alloc&) {
     return kOutOfMemory;
   }

@@ -3,9 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <thread>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
 
 #include "tests/platform/media/media_test_util.h"
 
@@ -389,3 +394,117 @@ TEST(MediaGraph, SurfaceShowsTheLastFrame) {
 }
 
 }  // namespace
+
+// Widths whose rows are not a whole number of the colour converter's vector
+// blocks: every pixel of each row must arrive, the right edge included, and
+// the converter must not write past the rows it was given.
+TEST(MediaGraph, WidthsOffTheConvertersBlocksKeepTheRightEdge) {
+  for (int width : {34, 50, 98}) {
+    SCOPED_TRACE(width);
+    VideoSpec spec = makeSpec("avi", "mpeg4", 0, false, width, 32);
+    spec.frames = 3;
+    const std::string path = mediatest::videoFor(spec);
+    ASSERT_FALSE(path.empty());
+    Built b;
+    ASSERT_TRUE(b.build(path));
+    ASSERT_EQ(b.seekPaused(1), 1);
+    const std::vector<std::uint8_t> buf = b.callback->lastBuffer();
+    const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+    ASSERT_EQ(buf.size(), stride * 32);
+    // Bottom half (rows 0 to 15 from the bottom, away from the edge between
+    // the halves): red bar on the left, blue bar on the right, coded lossily.
+    int wrong = 0;
+    for (int y = 1; y < 14; ++y) {
+      const std::uint8_t* row = &buf[y * stride];
+      const std::uint8_t* right = row + (width - 1) * 3;
+      if (std::abs(row[2] - 220) > 50 || std::abs(row[0] - 30) > 50) ++wrong;
+      if (std::abs(right[0] - 220) > 50 || std::abs(right[2] - 30) > 50) ++wrong;
+    }
+    EXPECT_EQ(wrong, 0);
+  }
+}
+
+namespace {
+
+// Copies `in` to `out` without its first `drop` video packets, as a stream
+// cut in the middle of a group of pictures.
+bool copyWithoutLeadingPackets(const std::string& in, const std::string& out, int drop) {
+  AVFormatContext* ic = nullptr;
+  if (avformat_open_input(&ic, in.c_str(), nullptr, nullptr) < 0) return false;
+  AVFormatContext* oc = nullptr;
+  bool ok = avformat_find_stream_info(ic, nullptr) >= 0 &&
+            avformat_alloc_output_context2(&oc, nullptr, nullptr, out.c_str()) >= 0 && oc;
+  for (unsigned i = 0; ok && i < ic->nb_streams; ++i) {
+    AVStream* st = avformat_new_stream(oc, nullptr);
+    ok = st && avcodec_parameters_copy(st->codecpar, ic->streams[i]->codecpar) >= 0;
+    if (ok) {
+      st->codecpar->codec_tag = 0;
+      st->time_base = ic->streams[i]->time_base;
+    }
+  }
+  ok = ok && avio_open(&oc->pb, out.c_str(), AVIO_FLAG_WRITE) >= 0;
+  const bool opened = ok;
+  ok = ok && avformat_write_header(oc, nullptr) >= 0;
+  AVPacket* p = av_packet_alloc();
+  int dropped = 0;
+  while (ok && p && av_read_frame(ic, p) >= 0) {
+    const bool video = ic->streams[p->stream_index]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
+    if (video && dropped < drop) {
+      ++dropped;
+    } else {
+      av_packet_rescale_ts(p, ic->streams[p->stream_index]->time_base,
+                           oc->streams[p->stream_index]->time_base);
+      ok = av_interleaved_write_frame(oc, p) >= 0;
+    }
+    av_packet_unref(p);
+  }
+  ok = ok && p && av_write_trailer(oc) >= 0;
+  av_packet_free(&p);
+  if (opened) avio_closep(&oc->pb);
+  avformat_free_context(oc);
+  avformat_close_input(&ic);
+  return ok;
+}
+
+}  // namespace
+
+// A video whose first frames belong to a group of pictures whose keyframe
+// was cut off: seeking into them, and playing from the start, show the
+// frames from the first keyframe on instead of ending at once.
+TEST(MediaGraph, VideoStartingWithoutAKeyframePlaysFromItsFirstKeyframe) {
+  for (const char* container : {"avi", "mp4"}) {
+    SCOPED_TRACE(container);
+    VideoSpec spec = makeSpec(container, "mpeg4", 0);
+    spec.frames = 20;
+    spec.gop = 8;
+    const std::string whole = mediatest::videoFor(spec);
+    ASSERT_FALSE(whole.empty());
+    const std::string cut = mediatest::scratchDir() + "/nokey." + container;
+    ASSERT_TRUE(copyWithoutLeadingPackets(whole, cut, 3));
+    Built b;
+    ASSERT_TRUE(b.build(cut));
+    std::int64_t frames = 0;
+    ASSERT_EQ(b.graph.GetDuration(&frames), media::kOk);
+    ASSERT_EQ(frames, 17);
+    // Display index 5 is the keyframe that carries frame number 8.
+    EXPECT_EQ(b.seekPaused(0), 8);
+    std::int64_t position = -1;
+    EXPECT_EQ(b.graph.GetCurrentPosition(&position), media::kOk);
+    EXPECT_EQ(position, 5);
+    EXPECT_EQ(b.seekPaused(2), 8);
+    EXPECT_EQ(b.seekPaused(10), 13);
+    EXPECT_EQ(b.seekPaused(16), 19);
+    // Playing from the start delivers the rest of the video, then completes.
+    b.seekPaused(0);
+    b.callback->clear();
+    b.graph.SetRate(50.0);
+    b.graph.Run();
+    long code = 0;
+    ASSERT_TRUE(b.waitForEvent(&code));
+    EXPECT_EQ(code, media::kEventComplete);
+    const std::vector<int> played = b.callback->numbers();
+    ASSERT_FALSE(played.empty());
+    EXPECT_EQ(played.front(), 9);
+    EXPECT_EQ(played.back(), 19);
+  }
+}
