@@ -282,8 +282,18 @@ struct MediaGraph::Impl {
   // Makes the next frame obtained be the one with display index `target`.
   void positionAt(std::int64_t target) {
     if (currentValid && currentIndex == target) return;
-    if (!indexed) {
-      // An input that cannot seek plays once, from where it starts.
+    if (!indexed || !seekable) {
+      // An input that cannot seek plays once, from where it starts; a file
+      // whose index gives no frame positions (timestamps missing or out of
+      // order) is read again from its start, as the index scan left the
+      // demuxer at its end.
+      if (indexed) {
+        resetDecoder();
+        if (!openInput()) {
+          atEnd = true;
+          return;
+        }
+      }
       streamValid = true;
       wantIndex = 0;
       countBase = 0;

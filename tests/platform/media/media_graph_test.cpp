@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -426,9 +427,10 @@ TEST(MediaGraph, WidthsOffTheConvertersBlocksKeepTheRightEdge) {
 
 namespace {
 
-// Copies `in` to `out` without its first `drop` video packets, as a stream
-// cut in the middle of a group of pictures.
-bool copyWithoutLeadingPackets(const std::string& in, const std::string& out, int drop) {
+// Copies `in` to `out`, handing each video packet with its number to `edit`
+// first, which may change it or return false to leave it out.
+bool copyVideoPackets(const std::string& in, const std::string& out,
+                      const std::function<bool(int, AVPacket*)>& edit) {
   AVFormatContext* ic = nullptr;
   if (avformat_open_input(&ic, in.c_str(), nullptr, nullptr) < 0) return false;
   AVFormatContext* oc = nullptr;
@@ -446,12 +448,10 @@ bool copyWithoutLeadingPackets(const std::string& in, const std::string& out, in
   const bool opened = ok;
   ok = ok && avformat_write_header(oc, nullptr) >= 0;
   AVPacket* p = av_packet_alloc();
-  int dropped = 0;
+  int number = 0;
   while (ok && p && av_read_frame(ic, p) >= 0) {
     const bool video = ic->streams[p->stream_index]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
-    if (video && dropped < drop) {
-      ++dropped;
-    } else {
+    if (!video || (av_packet_make_writable(p) >= 0 && edit(number++, p))) {
       av_packet_rescale_ts(p, ic->streams[p->stream_index]->time_base,
                            oc->streams[p->stream_index]->time_base);
       ok = av_interleaved_write_frame(oc, p) >= 0;
@@ -480,7 +480,9 @@ TEST(MediaGraph, VideoStartingWithoutAKeyframePlaysFromItsFirstKeyframe) {
     const std::string whole = mediatest::videoFor(spec);
     ASSERT_FALSE(whole.empty());
     const std::string cut = mediatest::scratchDir() + "/nokey." + container;
-    ASSERT_TRUE(copyWithoutLeadingPackets(whole, cut, 3));
+    // Without its first three video packets, as a stream cut in the middle
+    // of a group of pictures.
+    ASSERT_TRUE(copyVideoPackets(whole, cut, [](int n, AVPacket*) { return n >= 3; }));
     Built b;
     ASSERT_TRUE(b.build(cut));
     std::int64_t frames = 0;
@@ -507,4 +509,35 @@ TEST(MediaGraph, VideoStartingWithoutAKeyframePlaysFromItsFirstKeyframe) {
     EXPECT_EQ(played.front(), 9);
     EXPECT_EQ(played.back(), 19);
   }
+}
+
+// An MPEG program stream whose first video packet is garbage: the demuxer's
+// parser then finds timestamps missing and out of order, so the index gives
+// no frame positions and the video cannot seek. It still plays what can be
+// decoded, from the start of the file, and then completes.
+TEST(MediaGraph, VideoWithoutUsableTimestampsPlaysFromTheStart) {
+  VideoSpec spec = makeSpec("mpg", "mpeg1video", 2);
+  spec.frames = 30;
+  const std::string whole = mediatest::videoFor(spec);
+  ASSERT_FALSE(whole.empty());
+  const std::string garbled = mediatest::scratchDir() + "/garbled.mpg";
+  ASSERT_TRUE(copyVideoPackets(whole, garbled, [](int n, AVPacket* p) {
+    std::uint32_t x = 1;
+    if (n == 0)
+      for (int i = 0; i < p->size; ++i) {
+        x = x * 1664525u + 1013904223u;
+        p->data[i] = static_cast<std::uint8_t>(x >> 24);
+      }
+    return true;
+  }));
+  Built b;
+  ASSERT_TRUE(b.build(garbled));
+  b.graph.SetRate(50.0);
+  b.graph.Run();
+  long code = 0;
+  ASSERT_TRUE(b.waitForEvent(&code));
+  EXPECT_EQ(code, media::kEventComplete);
+  const std::vector<int> played = b.callback->numbers();
+  ASSERT_GE(played.size(), 10u);
+  EXPECT_EQ(played.back(), 29);
 }
