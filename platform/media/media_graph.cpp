@@ -35,6 +35,8 @@ struct PacketInfo {
   std::int64_t pts;
   std::int64_t dts;
   bool key;
+  bool bFrame;         // a bidirectionally predicted picture, as the codec's headers say
+  bool keepsLeadingB;  // a keyframe whose following B-frames the decoder keeps
 };
 
 // A keyframe where decoding can start: its display index and the timestamp
@@ -47,6 +49,66 @@ struct KeyFrame {
 
 struct Event {
   long code, param1, param2;
+};
+
+// Tells, for the codecs whose decoders drop the B-frames that refer to a
+// picture before the keyframe decoding started at, which packets hold
+// B-frames and whether a keyframe opens a closed group of pictures. Other
+// codecs report no B-frames.
+class PictureTypes {
+ public:
+  explicit PictureTypes(const AVCodecParameters* par) : codec_(par->codec_id) {
+    if (codec_ != AV_CODEC_ID_MPEG4 && codec_ != AV_CODEC_ID_MPEG1VIDEO &&
+        codec_ != AV_CODEC_ID_MPEG2VIDEO)
+      return;
+    parser_ = av_parser_init(codec_);
+    if (!parser_) return;
+    parser_->flags |= PARSER_FLAG_COMPLETE_FRAMES;
+    ctx_ = avcodec_alloc_context3(nullptr);
+    if (!ctx_ || avcodec_parameters_to_context(ctx_, par) < 0) {
+      avcodec_free_context(&ctx_);
+      av_parser_close(parser_);
+      parser_ = nullptr;
+    }
+  }
+  ~PictureTypes() {
+    if (parser_) av_parser_close(parser_);
+    avcodec_free_context(&ctx_);
+  }
+  PictureTypes(const PictureTypes&) = delete;
+  PictureTypes& operator=(const PictureTypes&) = delete;
+
+  bool isB(const AVPacket* p) {
+    if (!parser_ || !p->data || p->size <= 0) return false;
+    std::uint8_t* out = nullptr;
+    int outSize = 0;
+    parser_->pict_type = AV_PICTURE_TYPE_NONE;
+    av_parser_parse2(parser_, ctx_, &out, &outSize, p->data, p->size, AV_NOPTS_VALUE,
+                     AV_NOPTS_VALUE, 0);
+    return parser_->pict_type == AV_PICTURE_TYPE_B;
+  }
+
+  // Whether the B-frames right after this keyframe are decoded, not dropped,
+  // when decoding starts here: MPEG-1/2 decode them when the group-of-pictures
+  // header marks the group closed; the MPEG-4 decoder always drops them.
+  bool keepsLeadingB(const AVPacket* p) const {
+    if (codec_ != AV_CODEC_ID_MPEG1VIDEO && codec_ != AV_CODEC_ID_MPEG2VIDEO) return false;
+    if (!p->data || p->size < 8) return false;
+    const std::int64_t end = static_cast<std::int64_t>(p->size) - 8;
+    for (std::int64_t i = 0; i <= end; ++i) {
+      const std::uint8_t* b = p->data + i;
+      if (b[0] != 0 || b[1] != 0 || b[2] != 1) continue;
+      if (b[3] == 0x00) return false;  // a picture without a group header before it
+      // Group header: a 25-bit time code, then the closed-group bit.
+      if (b[3] == 0xB8) return (b[7] & 0x40) != 0;
+    }
+    return false;
+  }
+
+ private:
+  AVCodecID codec_;
+  AVCodecParserContext* parser_ = nullptr;
+  AVCodecContext* ctx_ = nullptr;
 };
 
 }  // namespace
@@ -171,9 +233,13 @@ struct MediaGraph::Impl {
   // again, also in containers that keep no display times.
   void scanPackets() {
     packets.clear();
+    PictureTypes types(fc->streams[videoIndex]->codecpar);
     while (av_read_frame(fc, packet) >= 0) {
-      if (packet->stream_index == videoIndex)
-        packets.push_back({packet->pts, packet->dts, (packet->flags & AV_PKT_FLAG_KEY) != 0});
+      if (packet->stream_index == videoIndex) {
+        const bool key = (packet->flags & AV_PKT_FLAG_KEY) != 0;
+        packets.push_back({packet->pts, packet->dts, key, types.isB(packet),
+                           key && types.keepsLeadingB(packet)});
+      }
       av_packet_unref(packet);
     }
     frameCount = static_cast<std::int64_t>(packets.size());
@@ -204,9 +270,17 @@ struct MediaGraph::Impl {
         const std::int64_t ts = p.dts != AV_NOPTS_VALUE ? std::min(p.dts, p.pts) : p.pts;
         keys.push_back({display, ts, p.pts});
       } else if (countMode) {
-        // With closed groups of pictures a keyframe is shown after every
-        // frame decoded before it, so its display index is its decode index.
-        keys.push_back({static_cast<std::int64_t>(i), p.dts, p.dts});
+        // The display index of the first frame delivered when decoding
+        // starts at this keyframe. Every frame decoded before it is shown
+        // before it, so without B-frames right after it that is its decode
+        // index. The B-frames that follow it in decode order up to the next
+        // reference picture are shown before it too; in an open group of
+        // pictures they also refer to the group before, and the decoder
+        // drops them, so the first frame delivered is the keyframe itself.
+        std::int64_t display = static_cast<std::int64_t>(i);
+        if (!p.keepsLeadingB)
+          for (std::size_t j = i + 1; j < packets.size() && packets[j].bFrame; ++j) ++display;
+        keys.push_back({display, p.dts, p.dts});
       }
     }
     std::sort(keys.begin(), keys.end(),

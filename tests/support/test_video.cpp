@@ -272,7 +272,7 @@ bool writeVideo(const std::string& path, const VideoSpec& spec, std::string* err
   c->max_b_frames = spec.bFrames;
   c->pix_fmt = supportedFormat(codec, preferredFormat(spec.codec, spec.lossless));
   c->thread_count = 1;
-  c->flags |= AV_CODEC_FLAG_CLOSED_GOP;
+  if (spec.closedGop) c->flags |= AV_CODEC_FLAG_CLOSED_GOP;
   if (w.oc->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   if (spec.codec == "libx264") {
     av_opt_set(c->priv_data, "preset", "veryfast", 0);
@@ -282,7 +282,8 @@ bool writeVideo(const std::string& path, const VideoSpec& spec, std::string* err
              spec.codec == "mpeg1video") {
     c->flags |= AV_CODEC_FLAG_QSCALE;
     c->global_quality = FF_QP2LAMBDA * 3;
-    // A closed GOP needs scene-change detection off in these encoders.
+    // A closed GOP needs scene-change detection off in these encoders; with
+    // it off, keyframes also fall exactly every `gop` frames in open GOPs.
     av_opt_set_int(c, "sc_threshold", 1000000000, AV_OPT_SEARCH_CHILDREN);
   }
   if (avcodec_open2(c, codec, nullptr) < 0) return fail(error, "cannot open encoder");

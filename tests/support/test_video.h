@@ -27,6 +27,7 @@ struct VideoSpec {
   int bFrames = 0;                // maximum consecutive B-frames
   int gop = 12;                   // keyframe interval
   bool lossless = false;          // ask the encoder for lossless coding where it has a switch
+  bool closedGop = true;          // false: B-frames may refer across a keyframe (open GOP)
 };
 
 // True when this build of FFmpeg can write `spec` (encoder and muxer present).

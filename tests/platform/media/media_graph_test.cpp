@@ -41,6 +41,11 @@ VideoSpec makeSpec(const char* container, const char* codec, int bFrames, bool l
   return s;
 }
 
+VideoSpec openGop(VideoSpec s) {
+  s.closedGop = false;
+  return s;
+}
+
 // A built graph over one video with a recording callback.
 struct Built {
   // Declared before the graph: the streaming thread uses them until the
@@ -146,6 +151,11 @@ const VideoSpec kTable[] = {
     makeSpec("mkv", "ffv1", 0, true),
     makeSpec("mpg", "mpeg2video", 2),
     makeSpec("mpg", "mpeg2video", 0),
+    // Open groups of pictures: the B-frames decoded right after a keyframe
+    // are shown before it and refer to the group before. The program stream
+    // is made large enough for the demuxer to seek into its middle.
+    openGop(makeSpec("avi", "mpeg4", 2)),
+    openGop(makeSpec("mpg", "mpeg2video", 2, false, 160, 128)),
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, ContainerCodec, ::testing::ValuesIn(kTable),

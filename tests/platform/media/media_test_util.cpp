@@ -41,6 +41,7 @@ std::string specName(const testvideo::VideoSpec& s) {
                      std::to_string(s.width) + "x" + std::to_string(s.height) + "_n" +
                      std::to_string(s.frames) + "_g" + std::to_string(s.gop);
   if (s.lossless) name += "_lossless";
+  if (!s.closedGop) name += "_opengop";
   return name;
 }
 
