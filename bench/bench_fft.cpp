@@ -29,7 +29,9 @@ std::vector<Vp32fc> tile() {
     return v;
 }
 
-void BM_Tile_ForwardInverse(benchmark::State& state) {
+// Forward and inverse of the tile through the dispatched entries, either
+// into separate buffers or in place.
+void tileForwardInverse(benchmark::State& state, bool inPlace) {
     VpiFFTSpec_C_32fc* spec = nullptr;
     if (vpiFFTInitAlloc_C_32fc(&spec, kOrder, kOrder, VP_FFT_DIV_INV_BY_N, vpAlgHintFast) != vpStsNoErr) {
         state.SkipWithError("creation failed");
@@ -38,38 +40,28 @@ void BM_Tile_ForwardInverse(benchmark::State& state) {
     int bufSize = 0;
     vpiFFTGetBufSize_C_32fc(spec, &bufSize);
     std::vector<Vp8u> buf(bufSize);
-    const std::vector<Vp32fc> src = tile();
-    std::vector<Vp32fc> freq(src.size()), back(src.size());
+    std::vector<Vp32fc> src = tile();
+    std::vector<Vp32fc> freqStore, backStore;
+    if (!inPlace) {
+        freqStore.resize(src.size());
+        backStore.resize(src.size());
+    }
+    Vp32fc* freq = inPlace ? src.data() : freqStore.data();
+    Vp32fc* back = inPlace ? src.data() : backStore.data();
     const int step = kSide * static_cast<int>(sizeof(Vp32fc));
     for (auto _ : state) {
-        vpiFFTFwd_CToC_32fc_C1R(src.data(), step, freq.data(), step, spec, buf.data());
-        vpiFFTInv_CToC_32fc_C1R(freq.data(), step, back.data(), step, spec, buf.data());
-        benchmark::DoNotOptimize(back.data());
+        vpiFFTFwd_CToC_32fc_C1R(src.data(), step, freq, step, spec, buf.data());
+        vpiFFTInv_CToC_32fc_C1R(freq, step, back, step, spec, buf.data());
+        benchmark::DoNotOptimize(back);
         benchmark::ClobberMemory();
     }
     vpiFFTFree_C_32fc(spec);
 }
+
+void BM_Tile_ForwardInverse(benchmark::State& state) { tileForwardInverse(state, false); }
 BENCHMARK(BM_Tile_ForwardInverse);
 
-void BM_Tile_ForwardInverse_InPlace(benchmark::State& state) {
-    VpiFFTSpec_C_32fc* spec = nullptr;
-    if (vpiFFTInitAlloc_C_32fc(&spec, kOrder, kOrder, VP_FFT_DIV_INV_BY_N, vpAlgHintFast) != vpStsNoErr) {
-        state.SkipWithError("creation failed");
-        return;
-    }
-    int bufSize = 0;
-    vpiFFTGetBufSize_C_32fc(spec, &bufSize);
-    std::vector<Vp8u> buf(bufSize);
-    std::vector<Vp32fc> data = tile();
-    const int step = kSide * static_cast<int>(sizeof(Vp32fc));
-    for (auto _ : state) {
-        vpiFFTFwd_CToC_32fc_C1R(data.data(), step, data.data(), step, spec, buf.data());
-        vpiFFTInv_CToC_32fc_C1R(data.data(), step, data.data(), step, spec, buf.data());
-        benchmark::DoNotOptimize(data.data());
-        benchmark::ClobberMemory();
-    }
-    vpiFFTFree_C_32fc(spec);
-}
+void BM_Tile_ForwardInverse_InPlace(benchmark::State& state) { tileForwardInverse(state, true); }
 BENCHMARK(BM_Tile_ForwardInverse_InPlace);
 
 // One 128-point row, forward and inverse, at the px level.
