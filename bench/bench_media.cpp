@@ -69,6 +69,22 @@ bool build(media::MediaGraph& graph, media::FrameCallback* cb, const std::string
          !media::Failed(graph.SetTimeFormat(media::TimeFormat::Frame));
 }
 
+// Builds the graph on the video the benchmark's argument names; marks the
+// benchmark skipped and returns false when there is no such video or it
+// does not open.
+bool openForBenchmark(benchmark::State& state, media::MediaGraph& graph, media::FrameCallback* cb) {
+  const std::string& path = videoFor(static_cast<int>(state.range(0)));
+  if (path.empty()) {
+    state.SkipWithError("no encoder");
+    return false;
+  }
+  if (!build(graph, cb, path)) {
+    state.SkipWithError("open failed");
+    return false;
+  }
+  return true;
+}
+
 void BM_Open(benchmark::State& state) {
   const std::string& path = videoFor(static_cast<int>(state.range(0)));
   if (path.empty()) {
@@ -83,17 +99,9 @@ void BM_Open(benchmark::State& state) {
 }
 
 void BM_RandomSeek(benchmark::State& state) {
-  const std::string& path = videoFor(static_cast<int>(state.range(0)));
-  if (path.empty()) {
-    state.SkipWithError("no encoder");
-    return;
-  }
   CountingCallback cb;  // outlives the graph's streaming thread
   media::MediaGraph graph;
-  if (!build(graph, &cb, path)) {
-    state.SkipWithError("open failed");
-    return;
-  }
+  if (!openForBenchmark(state, graph, &cb)) return;
   std::mt19937 random(7);
   std::uniform_int_distribution<int> frame(0, kFrames - 1);
   graph.Pause();
@@ -105,17 +113,9 @@ void BM_RandomSeek(benchmark::State& state) {
 }
 
 void BM_SequentialDecodePerFrame(benchmark::State& state) {
-  const std::string& path = videoFor(static_cast<int>(state.range(0)));
-  if (path.empty()) {
-    state.SkipWithError("no encoder");
-    return;
-  }
   CountingCallback cb;  // outlives the graph's streaming thread
   media::MediaGraph graph;
-  if (!build(graph, &cb, path)) {
-    state.SkipWithError("open failed");
-    return;
-  }
+  if (!openForBenchmark(state, graph, &cb)) return;
   graph.SetRate(1e6);  // no pacing: as fast as frames decode
   long delivered = 0;
   for (auto _ : state) {
