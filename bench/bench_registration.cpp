@@ -45,19 +45,25 @@ MotionModel engineModel() {
     return m;
 }
 
-// Estimate only: both pyramids built beforehand, as the engine does for the
-// reference.
-void BM_RegistrationEstimate(benchmark::State& state) {
+// Estimates the pair's motion each iteration; the two pyramids are built
+// either once beforehand or inside every iteration.
+void registration(benchmark::State& state, bool buildEachIteration) {
     const Pair& p = pair();
     ImagePyramid current, reference;
     current.allocate(kRows, kColumns, 4);
     reference.allocate(kRows, kColumns, 4);
-    current.build(p.current.data());
-    reference.build(p.reference.data());
+    if (!buildEachIteration) {
+        current.build(p.current.data());
+        reference.build(p.reference.data());
+    }
     MotionEstimator estimator;
     MotionModel model;
     bool ok = true;
     for (auto _ : state) {
+        if (buildEachIteration) {
+            current.build(p.current.data());
+            reference.build(p.reference.data());
+        }
         model = engineModel();
         ok = estimator.estimate(current, reference, p.mask.data(), kKey, model) && ok;
         benchmark::ClobberMemory();
@@ -67,30 +73,15 @@ void BM_RegistrationEstimate(benchmark::State& state) {
     state.counters["corner_error_px"] = regtest::cornerError(c, p.motion, kRows, kColumns);
     if (!ok) state.SkipWithError("estimate failed");
 }
+
+// Estimate only: both pyramids built beforehand, as the engine does for the
+// reference.
+void BM_RegistrationEstimate(benchmark::State& state) { registration(state, false); }
 BENCHMARK(BM_RegistrationEstimate)->Unit(benchmark::kMillisecond);
 
 // From the two 8-bit frames: both pyramids built, then the estimate (the
 // same input as findTransformECC receives).
-void BM_RegistrationFromFrames(benchmark::State& state) {
-    const Pair& p = pair();
-    ImagePyramid current, reference;
-    current.allocate(kRows, kColumns, 4);
-    reference.allocate(kRows, kColumns, 4);
-    MotionEstimator estimator;
-    MotionModel model;
-    bool ok = true;
-    for (auto _ : state) {
-        current.build(p.current.data());
-        reference.build(p.reference.data());
-        model = engineModel();
-        ok = estimator.estimate(current, reference, p.mask.data(), kKey, model) && ok;
-        benchmark::ClobberMemory();
-    }
-    double c[12];
-    model.getCoefficients(c);
-    state.counters["corner_error_px"] = regtest::cornerError(c, p.motion, kRows, kColumns);
-    if (!ok) state.SkipWithError("estimate failed");
-}
+void BM_RegistrationFromFrames(benchmark::State& state) { registration(state, true); }
 BENCHMARK(BM_RegistrationFromFrames)->Unit(benchmark::kMillisecond);
 
 void BM_PyramidBuild(benchmark::State& state) {
