@@ -164,6 +164,16 @@ void LogGaborBank::buildFilters()
     const double logSigma = std::log(radialSigmaRatio);
     for (int i = 0; i < kScales * kOrientations; ++i)
         filters[i].reallocate(tileColumns, tileRows);
+    // The orientation angles' sines and cosines and the scales' wavelengths
+    // are the same for every frequency sample: computed once here.
+    double cosA[kOrientations], sinA[kOrientations], lambdas[kScales];
+    for (int k = 0; k < orientationCount; ++k) {
+        const double a = k * kPi / orientationCount;
+        cosA[k] = std::cos(a);
+        sinA[k] = std::sin(a);
+    }
+    for (int s = 0; s < scaleCount; ++s)
+        lambdas[s] = minWavelength * std::pow(wavelengthStep, s);
     for (int u = 0; u < tileRows; ++u) {
         const int fy = u < tileRows / 2 ? u : u - tileRows;
         for (int v = 0; v < tileColumns; ++v) {
@@ -176,13 +186,12 @@ void LogGaborBank::buildFilters()
             const double sinT = std::sin(theta);
             const double cosT = std::cos(theta);
             for (int k = 0; k < orientationCount; ++k) {
-                const double a = k * kPi / orientationCount;
-                const double ds = sinT * std::cos(a) - cosT * std::sin(a);
-                const double dcos = cosT * std::cos(a) + sinT * std::sin(a);
+                const double ds = sinT * cosA[k] - cosT * sinA[k];
+                const double dcos = cosT * cosA[k] + sinT * sinA[k];
                 const double delta = std::fabs(std::atan2(ds, dcos));
                 const double spread = std::exp(-(delta * delta) / (2.0 * sigmaAngle * sigmaAngle));
                 for (int s = 0; s < scaleCount; ++s) {
-                    const double lambda = minWavelength * std::pow(wavelengthStep, s);
+                    const double lambda = lambdas[s];
                     double radial = 0.0;
                     if (!dc) {
                         const double l = std::log(r * lambda / 2.0);
