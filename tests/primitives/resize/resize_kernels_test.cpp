@@ -241,6 +241,13 @@ TEST(ResizeNNKernel, CopiesBitsAndKeepsFourthElement) {
 // The reference recomputes the horizontal passes of all needed rows for every
 // destination row; the drivers must give the same bytes with their ring.
 
+// Pixel forms the row drivers are run with: channels per pixel and the
+// channel layout passed to the driver.
+struct Form {
+    int nChannels, layout;
+};
+constexpr Form kForms[] = {{1, 1}, {3, 3}, {4, 4}, {4, 3}};
+
 std::vector<int> offsetPattern(int pattern, int count, int firstRow, int lastRow, std::mt19937& rng) {
     std::vector<int> rows(count);
     int r = firstRow;
@@ -259,10 +266,7 @@ std::vector<int> offsetPattern(int pattern, int count, int firstRow, int lastRow
 TEST(ResizeCubicKernel, RingMatchesRecomputedRows) {
     std::mt19937 rng(11);
     const int srcW = 23, srcH = 40;
-    struct Form {
-        int nChannels, layout;
-    };
-    for (const Form form : {Form{1, 1}, Form{3, 3}, Form{4, 4}, Form{4, 3}}) {
+    for (const Form form : kForms) {
         Image<Vp8u> src(srcW, srcH, form.nChannels, 5);
         resize_test::fillRandom(src, 3, 0.0, 255.0);
         const int srcStepE = src.step;
@@ -369,10 +373,7 @@ TEST(ResizeCubicKernel, FloatPlaneRingMatchesRecomputedRows) {
 TEST(ResizeLinearKernel, RingMatchesRecomputedRows) {
     std::mt19937 rng(13);
     const int srcW = 19, srcH = 45;
-    struct Form {
-        int nChannels, layout;
-    };
-    for (const Form form : {Form{1, 1}, Form{3, 3}, Form{4, 4}, Form{4, 3}}) {
+    for (const Form form : kForms) {
         Image<Vp8u> src(srcW, srcH, form.nChannels, 7);
         resize_test::fillRandom(src, 9, 0.0, 255.0);
         for (int pattern = 0; pattern < 4; ++pattern) {
