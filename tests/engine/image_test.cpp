@@ -16,6 +16,26 @@ struct HeapFailure {
     ~HeapFailure() { vpSetHeapHooks(nullptr, nullptr); }
 };
 
+// Heap hooks that count the blocks requested. A release followed by an
+// allocation of the same size usually gets the same block back with its old
+// contents, so kept pointers and values alone cannot tell a kept buffer from
+// a reallocated one; the count can.
+int allocationsSeen = 0;
+void* countingAlloc(std::size_t bytes)
+{
+    ++allocationsSeen;
+    return std::malloc(bytes);
+}
+
+struct HeapCounter {
+    HeapCounter()
+    {
+        allocationsSeen = 0;
+        vpSetHeapHooks(countingAlloc, plainRelease);
+    }
+    ~HeapCounter() { vpSetHeapHooks(nullptr, nullptr); }
+};
+
 TEST(ImageRecords, AllocateSizesAndSteps)
 {
     Image8u a;
@@ -65,14 +85,40 @@ TEST(ImageRecords, NegativeOrHugeSizesThrow)
 
 TEST(ImageRecords, ReallocateVersusEnsureSize)
 {
+    HeapCounter heap;
     Image32f f;
     f.allocate(8, 4);
+    ASSERT_EQ(allocationsSeen, 1);
     f.row(2)[3] = 42.0f;
     f.ensureSize(8, 4);
     EXPECT_EQ(f.row(2)[3], 42.0f);
+    EXPECT_EQ(allocationsSeen, 1);  // same size: the rows are kept
     f.ensureSize(9, 4);
     EXPECT_EQ(f.width, 9);
     EXPECT_EQ(f.step, 64);
+    EXPECT_EQ(allocationsSeen, 2);
+    // reallocate always replaces the rows, even at the same size.
+    f.reallocate(9, 4);
+    EXPECT_EQ(allocationsSeen, 3);
+    EXPECT_EQ(f.width, 9);
+    EXPECT_EQ(f.step, 64);
+}
+
+TEST(ImageRecords, EnsureSizeRetriesAfterAFailedAllocation)
+{
+    // A failed allocation leaves the size in the record without rows; asking
+    // for that size again must allocate rather than keep the missing rows.
+    Image32f f;
+    {
+        HeapFailure fail;
+        EXPECT_THROW(f.allocate(9, 4), MemoryException);
+    }
+    ASSERT_EQ(f.data, nullptr);
+    HeapCounter heap;
+    f.ensureSize(9, 4);
+    EXPECT_NE(f.data, nullptr);
+    EXPECT_EQ(f.step, 64);
+    EXPECT_EQ(allocationsSeen, 1);
 }
 
 TEST(ImageRecords, FailedAllocationThrowsMemoryExceptionCaughtAsBase)
@@ -116,14 +162,24 @@ TEST(ImageHelpers, ConvertTo8uRoundsToEvenAndSaturates)
 
 TEST(ImageHelpers, CopiesReallocateOnlyOnSizeChange)
 {
+    HeapCounter heap;
     Image32f a, b;
     a.allocate(5, 3);
     setImageValue(2.5f, &a);
     b.allocate(5, 3);
     Vp32f* keep = b.data;
+    const int before = allocationsSeen;
     copyImage32f(&a, &b);
     EXPECT_EQ(b.data, keep);
+    EXPECT_EQ(allocationsSeen, before);
     EXPECT_EQ(b.row(2)[4], 2.5f);
+    Image32f wider;
+    wider.allocate(6, 3);
+    const int beforeWider = allocationsSeen;
+    copyImage32f(&a, &wider);
+    EXPECT_EQ(allocationsSeen, beforeWider + 1);
+    EXPECT_EQ(wider.width, 5);
+    EXPECT_EQ(wider.row(2)[4], 2.5f);
 
     Image8u s(4, 3), d;
     for (int y = 0; y < 3; ++y)
