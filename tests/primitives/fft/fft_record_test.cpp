@@ -219,7 +219,7 @@ TEST(FFTTables, TwiddleMatrixOfOrder13) {
 
 // ---------------------------------------------------------------- records
 
-TEST(FFTSpec, NormalisationByFlag) {
+TEST(FFTRecord, NormalisationByFlag) {
     struct Case {
         int flag, fwd, inv;
         float factor;
@@ -254,7 +254,7 @@ TEST(FFTSpec, NormalisationByFlag) {
     }
 }
 
-TEST(FFTSpec, SmallOrdersHaveNoTables) {
+TEST(FFTRecord, SmallOrdersHaveNoTables) {
     for (int order = 0; order <= 3; ++order) {
         for (int flag : {1, 2, 4, 8}) {
             VpsFFTSpec_C_32fc* spec = nullptr;
@@ -273,7 +273,7 @@ TEST(FFTSpec, SmallOrdersHaveNoTables) {
     }
 }
 
-TEST(FFTSpec, BufferSizesAndTablesByOrder) {
+TEST(FFTRecord, BufferSizesAndTablesByOrder) {
     struct Case {
         int order, bufSize;
         bool blocked;
@@ -302,7 +302,7 @@ TEST(FFTSpec, BufferSizesAndTablesByOrder) {
     }
 }
 
-TEST(FFTSpec, CreationStatusOrder) {
+TEST(FFTRecord, CreationStatusOrder) {
     heapprobe::Scope heap;
     VpsFFTSpec_C_32fc* const sentinel = reinterpret_cast<VpsFFTSpec_C_32fc*>(std::uintptr_t{0x1234});
     VpsFFTSpec_C_32fc* spec = sentinel;
@@ -319,7 +319,7 @@ TEST(FFTSpec, CreationStatusOrder) {
 }
 
 // A failed record allocation is reported before a bad flag.
-TEST(FFTSpec, RecordAllocationFailureBeforeFlag) {
+TEST(FFTRecord, RecordAllocationFailureBeforeFlag) {
     heapprobe::Scope heap(1);
     VpsFFTSpec_C_32fc* spec = nullptr;
     EXPECT_EQ(vpsFFTInitAlloc_C_32fc_px(&spec, 7, 3, 1), vpStsMemAllocErr);
@@ -328,7 +328,7 @@ TEST(FFTSpec, RecordAllocationFailureBeforeFlag) {
 
 // Each allocation of the creation failing in turn: vpStsMemAllocErr, nothing
 // left allocated, the caller's pointer untouched.
-TEST(FFTSpec, EveryAllocationFailureReleasesEverything) {
+TEST(FFTRecord, EveryAllocationFailureReleasesEverything) {
     for (int order : {4, 7, 11, 13, 16}) {
         int total = 0;
         {
@@ -352,7 +352,7 @@ TEST(FFTSpec, EveryAllocationFailureReleasesEverything) {
 
 // Orders whose twiddle matrix would not fit the allocator's int length fail
 // cleanly, before anything is allocated.
-TEST(FFTSpec, OrdersBeyondTheAllocatorFailWithoutAllocating) {
+TEST(FFTRecord, OrdersBeyondTheAllocatorFailWithoutAllocating) {
     for (int order : {28, 29, 30}) {
         heapprobe::Scope heap;
         VpsFFTSpec_C_32fc* spec = nullptr;
@@ -364,7 +364,7 @@ TEST(FFTSpec, OrdersBeyondTheAllocatorFailWithoutAllocating) {
     EXPECT_FALSE(FFTTablesFit(FFTLayout_px, 28));
 }
 
-TEST(FFTSpec, QueryAndReleaseChecks) {
+TEST(FFTRecord, QueryAndReleaseChecks) {
     VpsFFTSpec_C_32fc* spec = nullptr;
     ASSERT_EQ(vpsFFTInitAlloc_C_32fc_px(&spec, 5, VP_FFT_DIV_INV_BY_N, 1), vpStsNoErr);
     int size = 99;
