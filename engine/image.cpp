@@ -162,8 +162,7 @@ namespace {
 template <class Source, class Destination, class Primitive>
 void resizeAndRun(const Source* source, Destination* destination, Primitive run)
 {
-    if (!destination->sameSize(source->width, source->height))
-        destination->reallocate(source->width, source->height);
+    destination->ensureSize(source->width, source->height);
     if (source->data != nullptr && destination->data != nullptr)
         run(source->data, source->step, destination->data, destination->step, source->size());
 }

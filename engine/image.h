@@ -58,6 +58,13 @@ struct ImageRecord {
     }
     // Frees the rows; all four fields become 0.
     void release();
+    // Reallocates only when the size differs, or when a record of this size
+    // has no rows (an earlier allocation failed); otherwise keeps the pixels.
+    void ensureSize(int w, int h)
+    {
+        if (!sameSize(w, h) || (data == nullptr && static_cast<int64_t>(w) * h != 0))
+            reallocate(w, h);
+    }
 
     bool sameSize(int w, int h) const { return width == w && height == h; }
     VpiSize size() const { return VpiSize{width, height}; }
@@ -75,14 +82,7 @@ struct Image8u : ImageRecord<Vp8u, 1> {
     Image8u(int w, int h) { allocate(w, h); }
 };
 
-struct Image32f : ImageRecord<Vp32f, 4> {
-    // Reallocates only when the size differs; otherwise keeps the pixels.
-    void ensureSize(int w, int h)
-    {
-        if (!sameSize(w, h) || (data == nullptr && static_cast<int64_t>(w) * h != 0))
-            reallocate(w, h);
-    }
-};
+struct Image32f : ImageRecord<Vp32f, 4> {};
 
 // Complex plane: (real, imaginary) float pairs.
 struct Image64f : ImageRecord<Vp32fc, 8> {};

@@ -121,6 +121,25 @@ TEST(ImageRecords, EnsureSizeRetriesAfterAFailedAllocation)
     EXPECT_EQ(allocationsSeen, 1);
 }
 
+TEST(ImageHelpers, CopyIntoARecordLeftWithoutRowsAllocatesThem)
+{
+    // A destination of the right size whose earlier allocation failed must
+    // get rows and the pixels, not be skipped.
+    Image8u source(5, 3);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x) *source.at(x, y) = static_cast<Vp8u>(10 * y + x);
+    Image8u destination;
+    {
+        HeapFailure fail;
+        EXPECT_THROW(destination.allocate(5, 3), MemoryException);
+    }
+    ASSERT_EQ(destination.data, nullptr);
+    copyImage8u(&source, &destination);
+    ASSERT_NE(destination.data, nullptr);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x) EXPECT_EQ(*destination.at(x, y), *source.at(x, y));
+}
+
 TEST(ImageRecords, FailedAllocationThrowsMemoryExceptionCaughtAsBase)
 {
     Image8uC3 c;
