@@ -2,11 +2,11 @@
 // generated from the dispatch list, and the level selection that fills the
 // slots.
 //
-// A level whose variant files are not part of the build yet is declared here
-// as weak references: its column is then null and the selection walks down to
-// a complete level. A weak reference does not pull an object out of the static
-// library, so once a level is built, define VP_BUILT_<LEVEL> (for example
-// VP_BUILT_W7) for this file to bind that column with ordinary references.
+// The SIMD levels' variants are declared here as weak references: a variant
+// that is not built yet leaves its cell null and the selection walks down to a
+// complete level. Programs link the primitives archive whole, so every variant
+// that is built binds. Once a level is complete, define VP_BUILT_<LEVEL> (for
+// example VP_BUILT_W7) for this file, so a missing variant fails the link.
 #ifndef VP_BUILT_A6
 #define VP_A6_VARIANT_ATTRIBUTES __attribute__((weak))
 #endif

@@ -1,0 +1,210 @@
+// Support for checking the processor levels of the primitives against px:
+// the levels to iterate, installing a level subsystem by subsystem (and px
+// again afterwards), and rows whose reach ends on an inaccessible page.
+#pragma once
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <cstdlib>
+#include <initializer_list>
+#include <new>
+#include <stdexcept>
+#include <string>
+
+#include "primitives/core/dispatch.h"
+#include "primitives/core/dispatch_internal.h"
+#include "primitives/primitives.h"
+
+namespace level_harness {
+
+inline constexpr VpLevel kSimdLevels[] = {vpLevelA6, vpLevelW7, vpLevelT7};
+inline constexpr VpLevel kAllLevels[] = {vpLevelPx, vpLevelA6, vpLevelW7, vpLevelT7};
+
+inline const char* levelName(VpLevel level) {
+    static const char* const names[] = {"px", "a6", "w7", "t7"};
+    return level >= 0 && level < 4 ? names[level] : "?";
+}
+
+// The primitives subsystem each dispatch slot belongs to. The slots of one
+// subsystem are installed together: its routines call per-level helpers and
+// records (FFT specifications, kernel tables) that only their own level reads.
+enum class Subsystem { Core, Filters, Fft, Resize, Warp };
+
+inline Subsystem subsystemOfSlot(int slot) {
+    switch (slot) {
+        case 11: case 12: case 14: case 15: case 16: case 22: case 23: case 24: return Subsystem::Filters;
+        case 17: case 18: case 19: case 20: case 21: case 26: return Subsystem::Fft;
+        case 32: case 33: return Subsystem::Resize;
+        case 47: return Subsystem::Warp;
+        default: return Subsystem::Core;
+    }
+}
+
+// True when every slot of the subsystem has a variant at the level.
+inline bool subsystemComplete(Subsystem subsystem, VpLevel level) {
+    for (int i = 0; i < DispatchEntryCount; ++i)
+        if (subsystemOfSlot(i) == subsystem && !DispatchVariant(DispatchTable[i], level)) return false;
+    return true;
+}
+
+// Installs `level` into the slots of every subsystem that has it complete and
+// px into all others; restores the complete px column when it goes out of
+// scope. Never splits a subsystem between two levels.
+class ScopedLevel {
+public:
+    explicit ScopedLevel(VpLevel level) {
+        for (Subsystem s : {Subsystem::Core, Subsystem::Filters, Subsystem::Fft, Subsystem::Resize, Subsystem::Warp}) {
+            const VpLevel use = subsystemComplete(s, level) ? level : vpLevelPx;
+            for (int i = 0; i < DispatchEntryCount; ++i)
+                if (subsystemOfSlot(i) == s && !FillDispatchSlotsOver(&DispatchTable[i], 1, use))
+                    throw std::logic_error("level column lost a variant");
+        }
+    }
+    // Installs `level` for one subsystem only (which must be complete), px elsewhere.
+    ScopedLevel(VpLevel level, Subsystem only) {
+        if (!subsystemComplete(only, level)) throw std::logic_error("subsystem incomplete at this level");
+        FillDispatchSlots(vpLevelPx);
+        for (int i = 0; i < DispatchEntryCount; ++i)
+            if (subsystemOfSlot(i) == only) FillDispatchSlotsOver(&DispatchTable[i], 1, level);
+    }
+    ~ScopedLevel() { FillDispatchSlots(vpLevelPx); }
+    ScopedLevel(const ScopedLevel&) = delete;
+    ScopedLevel& operator=(const ScopedLevel&) = delete;
+};
+
+// A block of memory whose last byte lies just before an inaccessible page (and
+// whose first byte just after one), so a read or write one byte outside it
+// faults at once.
+class GuardPageBlock {
+public:
+    explicit GuardPageBlock(std::size_t bytes) : bytes_(bytes) {
+        page_ = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+        const std::size_t dataPages = (bytes + page_ - 1) / page_;
+        mapped_ = (dataPages + 2) * page_;
+        void* p = mmap(nullptr, mapped_, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED) throw std::runtime_error("mmap failed");
+        base_ = static_cast<unsigned char*>(p);
+        if (dataPages && mprotect(base_ + page_, dataPages * page_, PROT_READ | PROT_WRITE) != 0)
+            throw std::runtime_error("mprotect failed");
+        data_ = base_ + page_ + dataPages * page_ - bytes;
+    }
+    ~GuardPageBlock() { munmap(base_, mapped_); }
+    GuardPageBlock(const GuardPageBlock&) = delete;
+    GuardPageBlock& operator=(const GuardPageBlock&) = delete;
+
+    unsigned char* data() { return data_; }
+    std::size_t size() const { return bytes_; }
+
+private:
+    std::size_t bytes_, page_, mapped_;
+    unsigned char* base_;
+    unsigned char* data_;
+};
+
+// An image region of `width` x `height` elements of T whose rows lie `step`
+// bytes apart (the row bytes plus `gapBytes` of canary), inside a block that
+// ends `reachBytes` after the last row's last element, on a guard page. The
+// canary bytes between rows (and in the reach) must stay untouched by a
+// primitive that writes the region. `leadBytes` of canary lie before the first
+// row (the reach before the region, for neighbourhood filters).
+template <typename T>
+class GuardedRows {
+public:
+    static constexpr unsigned char kCanary = 0x5A;
+
+    GuardedRows(int width, int height, int gapBytes = 0, int reachBytes = 0, int leadBytes = 0)
+        : width_(width), height_(height), step_(static_cast<int>(width * sizeof(T)) + gapBytes), lead_(leadBytes),
+          block_(static_cast<std::size_t>(leadBytes) +
+                 static_cast<std::size_t>(step_) * (height > 0 ? height - 1 : 0) + width * sizeof(T) + reachBytes) {
+        std::memset(block_.data(), kCanary, block_.size());
+    }
+
+    T* data() { return reinterpret_cast<T*>(block_.data() + lead_); }
+    unsigned char* bytes() { return block_.data(); }
+    std::size_t byteCount() const { return block_.size(); }
+    int step() const { return step_; }
+    VpiSize size() const { return {width_, height_}; }
+    T* row(int y) { return reinterpret_cast<T*>(block_.data() + lead_ + static_cast<std::size_t>(y) * step_); }
+
+    T get(int x, int y) {
+        T v;
+        std::memcpy(&v, reinterpret_cast<unsigned char*>(row(y)) + x * sizeof(T), sizeof v);
+        return v;
+    }
+    void set(int x, int y, T v) { std::memcpy(reinterpret_cast<unsigned char*>(row(y)) + x * sizeof(T), &v, sizeof v); }
+    template <typename F>
+    void fill(F f) {
+        for (int y = 0; y < height_; ++y)
+            for (int x = 0; x < width_; ++x) set(x, y, f(x, y));
+    }
+
+    // True when no byte outside the region's rows changed.
+    bool canariesIntact() {
+        const std::size_t rowBytes = width_ * sizeof(T);
+        for (std::size_t i = 0; i < block_.size(); ++i) {
+            const long long rel = static_cast<long long>(i) - lead_;
+            const bool inside = rel >= 0 && rel / step_ < height_ && static_cast<std::size_t>(rel % step_) < rowBytes;
+            if (!inside && block_.data()[i] != kCanary) return false;
+        }
+        return true;
+    }
+
+private:
+    int width_, height_, step_, lead_;
+    GuardPageBlock block_;
+};
+
+// A copy of a region at a chosen misalignment: the first element lies
+// `offsetBytes` (0..15) past a 16-byte boundary, rows `step` bytes apart,
+// with canaries around and between rows.
+template <typename T>
+class OffsetRows {
+public:
+    static constexpr unsigned char kCanary = 0xA5;
+
+    OffsetRows(int width, int height, int offsetBytes, int gapBytes = 8)
+        : width_(width), height_(height), step_(static_cast<int>(width * sizeof(T)) + gapBytes) {
+        const std::size_t total = 64 + static_cast<std::size_t>(step_) * height + 64;
+        storage_ = static_cast<unsigned char*>(std::aligned_alloc(16, (total + 15) / 16 * 16));
+        if (!storage_) throw std::bad_alloc();
+        size_ = total;
+        std::memset(storage_, kCanary, size_);
+        start_ = 64 + offsetBytes;
+    }
+    ~OffsetRows() { std::free(storage_); }
+    OffsetRows(const OffsetRows&) = delete;
+    OffsetRows& operator=(const OffsetRows&) = delete;
+
+    T* data() { return reinterpret_cast<T*>(storage_ + start_); }
+    int step() const { return step_; }
+    VpiSize size() const { return {width_, height_}; }
+    T get(int x, int y) {
+        T v;
+        std::memcpy(&v, storage_ + start_ + static_cast<std::size_t>(y) * step_ + x * sizeof(T), sizeof v);
+        return v;
+    }
+    void set(int x, int y, T v) {
+        std::memcpy(storage_ + start_ + static_cast<std::size_t>(y) * step_ + x * sizeof(T), &v, sizeof v);
+    }
+    bool canariesIntact() const {
+        const std::size_t rowBytes = width_ * sizeof(T);
+        for (std::size_t i = 0; i < size_; ++i) {
+            const long long rel = static_cast<long long>(i) - start_;
+            const bool inside = rel >= 0 && rel / step_ < height_ && static_cast<std::size_t>(rel % step_) < rowBytes;
+            if (!inside && storage_[i] != kCanary) return false;
+        }
+        return true;
+    }
+
+private:
+    int width_, height_, step_;
+    std::size_t size_ = 0;
+    int start_ = 0;
+    unsigned char* storage_ = nullptr;
+};
+
+}  // namespace level_harness
