@@ -6,7 +6,11 @@
 #include "primitives/core/dispatch_variants.h"
 #include "primitives/filters/filters.h"
 
-// Separable filters: the px cores compute the whole region in double precision.
+// Separable filters: argument checks shared by every level (null pointers,
+// sizes, steps, then an anchor inside the kernel).
+VpStatus FilterCheck_px(const Vp32f* pSrc, int srcStep, const Vp32f* pDst, int dstStep, VpiSize dstRoiSize,
+                        const Vp32f* pKernel, int kernelSize, int anchor);
+// The px cores compute the whole region in double precision.
 void FilterRowCore_px(const Vp32f* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSize dstRoiSize,
                       const Vp32f* pKernel, int kernelSize, int xAnchor);
 void FilterColumnCore_px(const Vp32f* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSize dstRoiSize,

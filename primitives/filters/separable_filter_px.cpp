@@ -16,14 +16,6 @@ inline Vp32f* rowAt(Vp32f* base, int step, int y) {
     return reinterpret_cast<Vp32f*>(reinterpret_cast<Vp8u*>(base) + static_cast<std::ptrdiff_t>(y) * step);
 }
 
-VpStatus checkFilterArguments(const Vp32f* pSrc, int srcStep, const Vp32f* pDst, int dstStep, VpiSize size,
-                              const Vp32f* pKernel, int kernelSize) {
-    if (!pSrc || !pDst || !pKernel) return vpStsNullPtrErr;
-    if (size.width <= 0 || size.height <= 0 || kernelSize <= 0) return vpStsSizeErr;
-    if (srcStep <= 0 || dstStep <= 0) return vpStsStepErr;
-    return vpStsNoErr;
-}
-
 // One output block: acc[i] = sum over j of tap(n-1-j) * window pixel j, where
 // window pixel j of output i lies (windowStart + j) * tapStride bytes from
 // `origin` + i floats. Rows and columns differ only in tapStride.
@@ -54,6 +46,17 @@ void filterCore(const Vp32f* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSiz
 
 }  // namespace
 
+VpStatus FilterCheck_px(const Vp32f* pSrc, int srcStep, const Vp32f* pDst, int dstStep, VpiSize dstRoiSize,
+                        const Vp32f* pKernel, int kernelSize, int anchor) {
+    if (!pSrc || !pDst || !pKernel) return vpStsNullPtrErr;
+    if (dstRoiSize.width <= 0 || dstRoiSize.height <= 0 || kernelSize <= 0) return vpStsSizeErr;
+    if (srcStep <= 0 || dstStep <= 0) return vpStsStepErr;
+    // An anchor outside the kernel would move the window off the pixels the
+    // caller supplies around the region.
+    if (anchor < 0 || anchor >= kernelSize) return vpStsAnchorErr;
+    return vpStsNoErr;
+}
+
 void FilterRowCore_px(const Vp32f* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSize dstRoiSize,
                       const Vp32f* pKernel, int kernelSize, int xAnchor) {
     filterCore(pSrc, srcStep, pDst, dstStep, dstRoiSize, pKernel, kernelSize, xAnchor, true);
@@ -66,7 +69,7 @@ void FilterColumnCore_px(const Vp32f* pSrc, int srcStep, Vp32f* pDst, int dstSte
 
 VpStatus vpiFilterRow_32f_C1R_px(const Vp32f* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSize dstRoiSize,
                                  const Vp32f* pKernel, int kernelSize, int xAnchor) {
-    const VpStatus status = checkFilterArguments(pSrc, srcStep, pDst, dstStep, dstRoiSize, pKernel, kernelSize);
+    const VpStatus status = FilterCheck_px(pSrc, srcStep, pDst, dstStep, dstRoiSize, pKernel, kernelSize, xAnchor);
     if (status != vpStsNoErr) return status;
     FilterRowCore_px(pSrc, srcStep, pDst, dstStep, dstRoiSize, pKernel, kernelSize, xAnchor);
     return vpStsNoErr;
@@ -74,7 +77,7 @@ VpStatus vpiFilterRow_32f_C1R_px(const Vp32f* pSrc, int srcStep, Vp32f* pDst, in
 
 VpStatus vpiFilterColumn_32f_C1R_px(const Vp32f* pSrc, int srcStep, Vp32f* pDst, int dstStep,
                                     VpiSize dstRoiSize, const Vp32f* pKernel, int kernelSize, int yAnchor) {
-    const VpStatus status = checkFilterArguments(pSrc, srcStep, pDst, dstStep, dstRoiSize, pKernel, kernelSize);
+    const VpStatus status = FilterCheck_px(pSrc, srcStep, pDst, dstStep, dstRoiSize, pKernel, kernelSize, yAnchor);
     if (status != vpStsNoErr) return status;
     FilterColumnCore_px(pSrc, srcStep, pDst, dstStep, dstRoiSize, pKernel, kernelSize, yAnchor);
     return vpStsNoErr;

@@ -28,7 +28,7 @@ TEST(SeparableFilter, MatchesReferenceForEveryTapCountAndAnchor) {
     const int widths[] = {1, 2, 3, 5, 8, 13, 40};
     for (const auto& dir : kDirections)
         for (int n = 1; n <= 9; ++n)
-            for (int anchor = -1; anchor <= n; ++anchor)
+            for (int anchor = 0; anchor < n; ++anchor)
                 for (int W : widths) {
                     const int H = 3;
                     const int before = n - 1 - anchor;  // reach before the output
@@ -89,7 +89,22 @@ TEST(SeparableFilter, ArgumentChecksInOrder) {
         EXPECT_EQ(dir.fn(buf, 0, buf, 0, {1, 1}, k, 0, 1), vpStsSizeErr);
         EXPECT_EQ(dir.fn(buf, 0, buf, 16, {1, 1}, k, 3, 1), vpStsStepErr);
         EXPECT_EQ(dir.fn(buf, 16, buf, -4, {1, 1}, k, 3, 1), vpStsStepErr);
+        EXPECT_EQ(dir.fn(buf, 0, buf, 16, {1, 1}, k, 3, 5), vpStsStepErr);  // step before anchor
     }
+}
+
+TEST(SeparableFilter, AnchorOutsideTheKernelIsRefusedBeforeAnythingIsRead) {
+    // The source holds exactly the reach of a 3-tap kernel anchored inside it;
+    // an anchor of -1 or 3 would shift the window one pixel past it.
+    const float src[3] = {1, 2, 3};
+    const float k[3] = {1, 1, 1};
+    for (const auto& dir : kDirections)
+        for (int anchor : {-1, 3, 4, -100, 1 << 30}) {
+            float out = -7.0f;
+            EXPECT_EQ(dir.fn(src + 1, 4, &out, 4, {1, 1}, k, 3, anchor), vpStsAnchorErr)
+                << dir.name << " anchor " << anchor;
+            EXPECT_EQ(out, -7.0f);
+        }
 }
 
 }  // namespace
