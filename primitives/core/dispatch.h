@@ -45,9 +45,10 @@ int SelectVpLevel();
 // The level for the running processor.
 VpLevel CpuTypeToLevel();
 
-// Writes column `level` of every record into its slot, in table order; 0 as
-// soon as a record has no variant for the level (the slots written so far keep
-// their new values), 1 when all were written.
+// Writes column `level` of every record into its slot, in table order; 1 when
+// all were written. 0 as soon as a record has no variant for the level, after
+// putting every slot back to its px variant, so slots of two levels are never
+// installed at once.
 int FillDispatchSlots(VpLevel level);
 
 // The second dispatcher, which serves vpiGetAffineQuad: an index into its

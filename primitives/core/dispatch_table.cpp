@@ -96,13 +96,28 @@ VpAnyFunction DispatchSlotContent(const DispatchRecord& record) {
     return content;
 }
 
+namespace {
+
+// The slot has the entry's own function type; all function pointers share one
+// representation, so the bytes are the pointer.
+void writeSlot(const DispatchRecord& record, VpAnyFunction variant) {
+    std::memcpy(record.slot, &variant, sizeof variant);
+}
+
+}  // namespace
+
 int FillDispatchSlotsOver(const DispatchRecord* table, int count, VpLevel level) {
     for (int i = 0; i < count; ++i) {
         const VpAnyFunction variant = DispatchVariant(table[i], level);
-        if (!variant) return 0;
-        // The slot has the entry's own function type; all function pointers
-        // share one representation, so the bytes are the pointer.
-        std::memcpy(table[i].slot, &variant, sizeof variant);
+        if (!variant) {
+            // Records of one level (FFT specifications, kernel tables) are read
+            // only by that level's code, so a half-written column must not stay:
+            // every slot goes back to its px variant.
+            for (int k = 0; k < count; ++k)
+                if (table[k].px) writeSlot(table[k], table[k].px);
+            return 0;
+        }
+        writeSlot(table[i], variant);
     }
     return 1;
 }

@@ -52,28 +52,50 @@ inline bool subsystemComplete(Subsystem subsystem, VpLevel level) {
 }
 
 // Installs `level` into the slots of every subsystem that has it complete and
-// px into all others; restores the complete px column when it goes out of
-// scope. Never splits a subsystem between two levels.
+// px into all others; when it goes out of scope every slot gets back what it
+// held before (so scopes nest: a px run inside a level's scope leaves that
+// level installed afterwards). Never splits a subsystem between two levels.
 class ScopedLevel {
 public:
     explicit ScopedLevel(VpLevel level) {
-        for (Subsystem s : {Subsystem::Core, Subsystem::Filters, Subsystem::Fft, Subsystem::Resize, Subsystem::Warp}) {
-            const VpLevel use = subsystemComplete(s, level) ? level : vpLevelPx;
-            for (int i = 0; i < DispatchEntryCount; ++i)
-                if (subsystemOfSlot(i) == s && !FillDispatchSlotsOver(&DispatchTable[i], 1, use))
-                    throw std::logic_error("level column lost a variant");
-        }
+        save();
+        for (Subsystem s : {Subsystem::Core, Subsystem::Filters, Subsystem::Fft, Subsystem::Resize, Subsystem::Warp})
+            install(s, subsystemComplete(s, level) ? level : vpLevelPx);
     }
     // Installs `level` for one subsystem only (which must be complete), px elsewhere.
     ScopedLevel(VpLevel level, Subsystem only) {
-        if (!subsystemComplete(only, level)) throw std::logic_error("subsystem incomplete at this level");
-        FillDispatchSlots(vpLevelPx);
-        for (int i = 0; i < DispatchEntryCount; ++i)
-            if (subsystemOfSlot(i) == only) FillDispatchSlotsOver(&DispatchTable[i], 1, level);
+        save();
+        if (!subsystemComplete(only, level)) {
+            restore();
+            throw std::logic_error("subsystem incomplete at this level");
+        }
+        for (Subsystem s : {Subsystem::Core, Subsystem::Filters, Subsystem::Fft, Subsystem::Resize, Subsystem::Warp})
+            install(s, s == only ? level : vpLevelPx);
     }
-    ~ScopedLevel() { FillDispatchSlots(vpLevelPx); }
+    ~ScopedLevel() { restore(); }
     ScopedLevel(const ScopedLevel&) = delete;
     ScopedLevel& operator=(const ScopedLevel&) = delete;
+
+    // The level installed for a subsystem by this scope.
+    VpLevel levelOf(Subsystem s) const { return installed_[static_cast<int>(s)]; }
+
+private:
+    void install(Subsystem s, VpLevel use) {
+        installed_[static_cast<int>(s)] = use;
+        for (int i = 0; i < DispatchEntryCount; ++i)
+            if (subsystemOfSlot(i) == s && !FillDispatchSlotsOver(&DispatchTable[i], 1, use)) {
+                restore();
+                throw std::logic_error("level column lost a variant");
+            }
+    }
+    void save() {
+        for (int i = 0; i < DispatchEntryCount; ++i) saved_[i] = DispatchSlotContent(DispatchTable[i]);
+    }
+    void restore() {
+        for (int i = 0; i < DispatchEntryCount; ++i) std::memcpy(DispatchTable[i].slot, &saved_[i], sizeof saved_[i]);
+    }
+    VpAnyFunction saved_[48] = {};
+    VpLevel installed_[5] = {};
 };
 
 // A block of memory whose last byte lies just before an inaccessible page (and

@@ -23,6 +23,7 @@
 #include "app/video_player.h"
 #include "primitives/core/memory.h"
 #include "tests/app/capture/capture_hosts.h"
+#include "tests/primitives/level_harness.h"
 #include "tests/support/test_video.h"
 
 namespace {
@@ -174,6 +175,60 @@ INSTANTIATE_TEST_SUITE_P(NeighboursByResolution, CaptureRun,
                          [](const ::testing::TestParamInfo<RunCase>& info) {
                            return "n" + std::to_string(info.param.neighbors) + "_r" +
                                   std::to_string(info.param.resolution);
+                         });
+
+// One capture per processor level of the primitives (each subsystem at that
+// level where its column is complete, px elsewhere): the picture repeats
+// exactly and lies as close to the paused frame as px's picture does.
+class CaptureAtLevel : public CaptureTest, public ::testing::WithParamInterface<VpLevel> {
+ protected:
+  // The picture of one capture of five frames at the frame's own size.
+  std::vector<std::uint8_t> CapturePicture() {
+    OpenAndPauseAt(7);
+    host.options.neighbors = 2;
+    host.options.resolution = 0;
+    Capture();
+    const Image8uC3& r = controller.result();
+    std::vector<std::uint8_t> v;
+    for (int y = 0; y < r.height; ++y) v.insert(v.end(), r.row(y), r.row(y) + r.width * 3);
+    return v;
+  }
+  // PSNR of the picture against the paused frame under it (the picture is
+  // the frame's grid less the border).
+  double PsnrAgainstFrame(const std::vector<std::uint8_t>& picture) {
+    const Image8uC3& raw = controller.rawFrame();
+    const int border = controller.BorderPixels();
+    const int w = controller.result().width, h = controller.result().height;
+    double se = 0.0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < 3 * w; ++x) {
+        const double d = double(picture[static_cast<std::size_t>(y) * 3 * w + x]) - raw.row(y + border)[3 * border + x];
+        se += d * d;
+      }
+    return 10.0 * std::log10(255.0 * 255.0 / (se / (3.0 * w * h)));
+  }
+};
+
+TEST_P(CaptureAtLevel, PictureRepeatsAndMatchesPxAgainstTheFrame) {
+  double pxPsnr = 0.0;
+  {
+    level_harness::ScopedLevel px(vpLevelPx);
+    pxPsnr = PsnrAgainstFrame(CapturePicture());
+  }
+  level_harness::ScopedLevel level(GetParam());
+  const std::vector<std::uint8_t> first = CapturePicture();
+  ASSERT_FALSE(first.empty());
+  const double levelPsnr = PsnrAgainstFrame(first);
+  EXPECT_EQ(CapturePicture(), first);
+  EXPECT_TRUE(host.errors.empty());
+  std::printf("PSNR against the frame: %.4f dB at %s, %.4f dB at px\n", levelPsnr,
+              level_harness::levelName(GetParam()), pxPsnr);
+  EXPECT_NEAR(levelPsnr, pxPsnr, 0.05);
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, CaptureAtLevel, ::testing::ValuesIn(level_harness::kAllLevels),
+                         [](const ::testing::TestParamInfo<VpLevel>& info) {
+                           return std::string(level_harness::levelName(info.param));
                          });
 
 TEST_F(CaptureTest, RunsAreMovedInsideTheVideo) {

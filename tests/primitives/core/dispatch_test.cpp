@@ -174,14 +174,25 @@ TEST(DispatchFill, EveryLevelOfACompleteTableIsInstalled) {
     EXPECT_EQ(FillDispatchSlotsOver(t.records, 0, 4), 1);  // nothing to fill
 }
 
-TEST(DispatchFill, ANullVariantStopsTheFillAtItsRecord) {
-    FakeTable t;
-    ASSERT_EQ(FillDispatchSlotsOver(t.records, 3, vpLevelPx), 1);
-    t.records[1].t7 = nullptr;
-    EXPECT_EQ(FillDispatchSlotsOver(t.records, 3, vpLevelT7), 0);
-    EXPECT_EQ(fakeSlots[0](), 3);   // written before the null
-    EXPECT_EQ(fakeSlots[1](), 10);  // untouched from here on
-    EXPECT_EQ(fakeSlots[2](), 20);
+// A fill stopped by a null variant must not leave slots of two levels: the
+// records before the null would hold the new level and those after it the old
+// one. The px column is reinstalled whole instead.
+TEST(DispatchFill, ANullVariantReinstallsThePxColumn) {
+    for (int previous = 0; previous < 4; ++previous) {
+        FakeTable t;
+        ASSERT_EQ(FillDispatchSlotsOver(t.records, 3, previous), 1);
+        t.records[1].t7 = nullptr;
+        EXPECT_EQ(FillDispatchSlotsOver(t.records, 3, vpLevelT7), 0);
+        EXPECT_EQ(t.installedLevel(), 0) << "installed before: " << previous;
+    }
+    // A null in the first record, and in the last.
+    for (int nullRecord : {0, 2}) {
+        FakeTable t;
+        ASSERT_EQ(FillDispatchSlotsOver(t.records, 3, vpLevelW7), 1);
+        t.records[nullRecord].a6 = nullptr;
+        EXPECT_EQ(FillDispatchSlotsOver(t.records, 3, vpLevelA6), 0);
+        EXPECT_EQ(t.installedLevel(), 0) << "null in record " << nullRecord;
+    }
 }
 
 TEST(LevelSelection, DetectedLevelIsInstalledAtTheFirstAttempt) {
@@ -241,9 +252,10 @@ TEST(LevelSelection, ARecordWithoutAnyVariantShowsTheMessageOnce) {
     ASSERT_EQ(reported.size(), 1u);
     EXPECT_EQ(reported[0].first, " No VP matching to examined CPU was found during the Waterfall procedure");
     EXPECT_EQ(reported[0].second, "Set VP library error");
-    // The last attempt (px) wrote the records before the empty one.
+    // Every record that has a px variant holds it; the empty one is untouched.
     EXPECT_EQ(fakeSlots[0](), 0);
     EXPECT_EQ(fakeSlots[1], nullptr);
+    EXPECT_EQ(fakeSlots[2](), 20);
 }
 
 TEST(LevelSelection, TheDefaultReporterWritesToStandardError) {
