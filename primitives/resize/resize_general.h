@@ -180,6 +180,10 @@ VpStatus ResizeGeneralT(const void* pSrc, int srcWidth, int srcHeight, int srcSt
     if (!pSrc || !pDst) return vpStsNullPtrErr;
     if (srcWidth <= 0 || srcHeight <= 0) return vpStsSizeErr;
     if (srcStep < 1 || dstStep < 1) return vpStsStepErr;
+    // Rows of 16-bit and float elements must start on an element boundary:
+    // a step that is not a multiple of the element size would load them
+    // misaligned from the second row on.
+    if (!ResizeStepsFitElements(srcStep, dstStep, depth)) return vpStsStepErr;
     if (roiX < 0 || roiY < 0 || roiWidth <= 0 || roiHeight <= 0 || dstWidth <= 0 || dstHeight <= 0)
         return vpStsSizeErr;
     if (roiX >= srcWidth || roiY >= srcHeight) return vpStsNoOperation;

@@ -21,6 +21,19 @@ constexpr bool ResizePixelFormSupported(int nChannels, int layout, int depth, in
            (nChannels == 4 && layout == 3);
 }
 
+// Bytes per element of a depth code (a code out of range counts as 8u; the
+// drivers refuse it later).
+constexpr int ResizeElementSize(int depth) {
+    return depth == kResizeDepth16u ? 2 : (depth == kResizeDepth32f ? 4 : 1);
+}
+
+// True when both byte steps are whole numbers of elements, so that every row
+// of 16-bit or float elements starts on an element boundary.
+constexpr bool ResizeStepsFitElements(int srcStep, int dstStep, int depth) {
+    const int size = ResizeElementSize(depth);
+    return srcStep % size == 0 && dstStep % size == 0;
+}
+
 // ---------------------------------------------------------------------------
 // Interpolating resize: row-kernel drivers called by ResizeGeneral.
 //

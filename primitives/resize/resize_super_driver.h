@@ -46,6 +46,8 @@ VpStatus ResizeSuperSamplingT(const void* pSrc, VpiSize srcSize, int srcStep, Vp
     if (!pSrc || !pDst) return vpStsNullPtrErr;
     if (srcSize.width <= 0 || srcSize.height <= 0) return vpStsSizeErr;
     if (srcStep <= 0 || dstStep <= 0) return vpStsStepErr;
+    // 16-bit and float rows must start on an element boundary.
+    if (!ResizeStepsFitElements(srcStep, dstStep, depth)) return vpStsStepErr;
     if (srcRoi.x < 0 || srcRoi.y < 0 || srcRoi.width <= 0 || srcRoi.height <= 0 || dstRoiSize.width <= 0 ||
         dstRoiSize.height <= 0)
         return vpStsSizeErr;
@@ -73,7 +75,7 @@ VpStatus ResizeSuperSamplingT(const void* pSrc, VpiSize srcSize, int srcStep, Vp
     const double yFrac = yRatio - static_cast<double>(static_cast<int>(yRatio));
     const int mode = (xFrac != 0.0 ? 2 : 0) + (yFrac != 0.0 ? 1 : 0);
 
-    const int elemSize = depth == kResizeDepth16u ? 2 : (depth == kResizeDepth32f ? 4 : 1);
+    const int elemSize = ResizeElementSize(depth);
     const int form = planar ? 0 : (layout == 1 ? 0 : (layout == 4 ? 2 : 1));
     const int entries = form == 0 ? 1 : (form == 2 ? 4 : nChannels);
     const std::int64_t accEntries = static_cast<std::int64_t>(srcColumns) * entries;

@@ -136,6 +136,60 @@ TEST(ResizeEntryStatus, CodeEightWithReducingFactorsRunsSupersampling) {
     EXPECT_EQ(viaEntry[0], static_cast<int>(sum / 4.0 + 0.5));
 }
 
+// A byte step that splits 16-bit or float elements would place the second row
+// off the element grid: both drivers refuse it as a step error, in the order
+// of the step checks (before the region checks), and write nothing.
+TEST(ResizeEntryStatus, StepsThatSplitElementsAreRefused) {
+    struct Case {
+        const char* name;
+        int depth;
+        int srcStep;
+        int dstStep;
+        VpiRect roi;
+        VpStatus expected;
+    };
+    const Case cases[] = {
+        {"float source step 66", 2, 66, 64, {0, 0, 8, 6}, vpStsStepErr},
+        {"float destination step 62", 2, 64, 62, {0, 0, 8, 6}, vpStsStepErr},
+        {"float step 65 before region check", 2, 65, 64, {-1, 0, 8, 6}, vpStsStepErr},
+        {"16-bit source step 33", 1, 33, 64, {0, 0, 8, 6}, vpStsStepErr},
+        {"16-bit destination step 63", 1, 64, 63, {0, 0, 8, 6}, vpStsStepErr},
+        {"float steps on the grid", 2, 68, 64, {0, 0, 8, 6}, vpStsNoErr},
+        {"16-bit steps on the grid", 1, 34, 64, {0, 0, 8, 6}, vpStsNoErr},
+        {"8-bit odd steps", 0, 33, 63, {0, 0, 8, 6}, vpStsNoErr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::uint32_t> src(6 * 80 / 4 + 1, 0x3F003F00u);
+        for (int interpolation : {VPI_INTER_NN, VPI_INTER_LINEAR, VPI_INTER_CUBIC}) {
+            GuardedDst<Vp8u> dst(64, 4, 1, 32);
+            EXPECT_EQ(ResizeGeneral_px(src.data(), 8, 6, c.srcStep, c.roi.x, c.roi.y, c.roi.width, c.roi.height,
+                                       dst.data(), c.dstStep, 4, 3, 0.5, 0.5, 0.0, 0.0, 1, 1, c.depth, 0,
+                                       interpolation, 1),
+                      c.expected);
+            if (c.expected != vpStsNoErr) {
+                EXPECT_TRUE(dst.untouched());
+            }
+        }
+        GuardedDst<Vp8u> dst(64, 4, 1, 32);
+        EXPECT_EQ(ResizeSuperSampling_px(src.data(), {8, 6}, c.srcStep, c.roi, dst.data(), c.dstStep, {4, 3}, 0.5,
+                                         0.5, 1, 1, c.depth, 0),
+                  c.expected);
+        if (c.expected != vpStsNoErr) {
+            EXPECT_TRUE(dst.untouched());
+        }
+    }
+    // The float entry refuses it for every interpolation, supersampling included.
+    std::vector<Vp32f> src(8 * 6 + 8, 1.0f);
+    for (int interpolation : {VPI_INTER_NN, VPI_INTER_LINEAR, VPI_INTER_CUBIC, VPI_INTER_SUPER}) {
+        GuardedDst<Vp32f> dst(4, 3, 1);
+        EXPECT_EQ(vpiResize_32f_C1R_px(src.data(), {8, 6}, 34, {0, 0, 8, 6}, dst.data(), dst.step, {4, 3}, 0.5, 0.5,
+                                       interpolation),
+                  vpStsStepErr);
+        EXPECT_TRUE(dst.untouched());
+    }
+}
+
 // ---- destination sizes and source positions --------------------------------------
 // A linear float resize of the ramp v(x) = x returns each destination column's
 // source position, so sizes, steps and starts can be read off the result.
