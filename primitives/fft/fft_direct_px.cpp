@@ -12,7 +12,6 @@
 //   - the real part of T2 - T3 at k = 2 and 3 of the 16-point stage.
 
 #include <cstdint>
-#include <cstring>
 
 #include "primitives/fft/fft_internal.h"
 #include "primitives/fft/fft_px.h"
@@ -210,41 +209,13 @@ void directPx(float* data, int len, const float* tw) {
     for (; G <= len; G *= 4) stageRadix4<Fwd>(data, len, tw, G);
 }
 
-inline void moveElem(const float* src, std::int64_t from, float* dst, std::int64_t to) {
-    std::memcpy(dst + 2 * to, src + 2 * from, 8);
-}
-
 }  // namespace
 
 void FFTFwdDirect_px(float* pSrcDst, int len, const float* pTwd) { directPx<true>(pSrcDst, len, pTwd); }
 void FFTInvDirect_px(float* pSrcDst, int len, const float* pTwd) { directPx<false>(pSrcDst, len, pTwd); }
 
 void FFTBitReverseCopy_px(const float* pSrc, float* pDst, int N, const int* pairs) {
-    const std::int64_t H = N / 2;
-    const int* p = pairs;
-    for (; *p != 0; p += 2) {
-        const std::int64_t e = p[0] / 2;  // element 2m
-        const std::int64_t f = p[1] / 2;  // element 2 rev(m)
-        moveElem(pSrc, e, pDst, f);
-        moveElem(pSrc, H + e, pDst, f + 1);
-        moveElem(pSrc, e + 1, pDst, H + f);
-        moveElem(pSrc, H + e + 1, pDst, H + f + 1);
-        moveElem(pSrc, f, pDst, e);
-        moveElem(pSrc, H + f, pDst, e + 1);
-        moveElem(pSrc, f + 1, pDst, H + e);
-        moveElem(pSrc, H + f + 1, pDst, H + e + 1);
-    }
-    // Self-reverse middle values, starting with the implied 0.
-    std::int64_t e = 0;
-    for (;;) {
-        moveElem(pSrc, e, pDst, e);
-        moveElem(pSrc, H + e, pDst, e + 1);
-        moveElem(pSrc, e + 1, pDst, H + e);
-        moveElem(pSrc, H + e + 1, pDst, H + e + 1);
-        ++p;
-        if (*p == 0) break;
-        e = *p / 2;
-    }
+    FFTPermuteCopy(pSrc, pDst, N, pairs);
 }
 
 void FFTBitReverseInPlace_px(float* pSrcDst, int N, const int* pairs) { FFTPermuteInPlace(pSrcDst, N, pairs); }

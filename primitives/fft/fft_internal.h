@@ -79,3 +79,5 @@ void destroyFFTSpec(VpsFFTSpec_C_32fc* pSpec);
 // The swap-pair permutation shared by the table builders (same results as
 // every level's FFTBitReverseInPlace).
 void FFTPermuteInPlace(float* pSrcDst, int N, const int* pairs);
+// The same permutation from pSrc into a separate pDst (N >= 16).
+void FFTPermuteCopy(const float* pSrc, float* pDst, int N, const int* pairs);

@@ -280,6 +280,42 @@ void FFTPermuteInPlace(float* d, int N, const int* pairs) {
     }
 }
 
+namespace {
+
+inline void moveElem(const float* src, std::int64_t from, float* dst, std::int64_t to) {
+    std::memcpy(dst + 2 * to, src + 2 * from, 8);
+}
+
+}  // namespace
+
+void FFTPermuteCopy(const float* pSrc, float* pDst, int N, const int* pairs) {
+    const std::int64_t H = N / 2;
+    const int* p = pairs;
+    for (; *p != 0; p += 2) {
+        const std::int64_t e = p[0] / 2;  // element 2m
+        const std::int64_t f = p[1] / 2;  // element 2 rev(m)
+        moveElem(pSrc, e, pDst, f);
+        moveElem(pSrc, H + e, pDst, f + 1);
+        moveElem(pSrc, e + 1, pDst, H + f);
+        moveElem(pSrc, H + e + 1, pDst, H + f + 1);
+        moveElem(pSrc, f, pDst, e);
+        moveElem(pSrc, H + f, pDst, e + 1);
+        moveElem(pSrc, f + 1, pDst, H + e);
+        moveElem(pSrc, H + f + 1, pDst, H + e + 1);
+    }
+    // Self-reverse middle values, starting with the implied 0.
+    std::int64_t e = 0;
+    for (;;) {
+        moveElem(pSrc, e, pDst, e);
+        moveElem(pSrc, H + e, pDst, e + 1);
+        moveElem(pSrc, e + 1, pDst, H + e);
+        moveElem(pSrc, H + e + 1, pDst, H + e + 1);
+        ++p;
+        if (*p == 0) break;
+        e = *p / 2;
+    }
+}
+
 VpStatus FFTInitAllocFor(const FFTLevelLayout& layout, VpsFFTSpec_C_32fc** ppSpec, int order, int flag,
                          VpHintAlgorithm hint) {
     if (!ppSpec) return vpStsNullPtrErr;
