@@ -2,7 +2,10 @@
 // followed by the inverse divided by N, through the dispatched entries and at
 // the px level, and the same by the plain row-column method one transform at
 // a time. Beside it, when OpenCV is installed, cv::dft on the same data
-// (single-threaded), so the ratio is measured in one run.
+// (single-threaded), so the ratio is measured in one run. The tile and
+// one-dimensional transforms of orders 7, 10 and 16 also run at each
+// processor level by its own routines (px, a6, w7, t7; the label names the
+// level), beside cv::dft of the same sizes.
 
 #include <benchmark/benchmark.h>
 
@@ -10,6 +13,7 @@
 #include <vector>
 
 #include "primitives/fft/fft_px.h"
+#include "primitives/fft/fft_simd.h"
 #include "primitives/primitives.h"
 
 #ifdef FE_HAVE_OPENCV
@@ -125,6 +129,105 @@ void BM_Tile_ForwardInverse_RowByRow_Px(benchmark::State& state) {
 }
 BENCHMARK(BM_Tile_ForwardInverse_RowByRow_Px);
 
+// The two-dimensional routines of each level.
+struct Level2DRoutines {
+    const char* name;
+    VpStatus (*init)(VpiFFTSpec_C_32fc**, int, int, int, VpHintAlgorithm);
+    VpStatus (*getBufSize)(const VpiFFTSpec_C_32fc*, int*);
+    VpStatus (*release)(VpiFFTSpec_C_32fc*);
+    VpStatus (*fwd)(const Vp32fc*, int, Vp32fc*, int, const VpiFFTSpec_C_32fc*, Vp8u*);
+    VpStatus (*inv)(const Vp32fc*, int, Vp32fc*, int, const VpiFFTSpec_C_32fc*, Vp8u*);
+};
+const Level2DRoutines kLevels2D[] = {
+    {"px", vpiFFTInitAlloc_C_32fc_px, vpiFFTGetBufSize_C_32fc_px, vpiFFTFree_C_32fc_px, vpiFFTFwd_CToC_32fc_C1R_px,
+     vpiFFTInv_CToC_32fc_C1R_px},
+    {"a6", vpiFFTInitAlloc_C_32fc_a6, vpiFFTGetBufSize_C_32fc_a6, vpiFFTFree_C_32fc_a6, vpiFFTFwd_CToC_32fc_C1R_a6,
+     vpiFFTInv_CToC_32fc_C1R_a6},
+    {"w7", vpiFFTInitAlloc_C_32fc_w7, vpiFFTGetBufSize_C_32fc_w7, vpiFFTFree_C_32fc_w7, vpiFFTFwd_CToC_32fc_C1R_w7,
+     vpiFFTInv_CToC_32fc_C1R_w7},
+    {"t7", vpiFFTInitAlloc_C_32fc_t7, vpiFFTGetBufSize_C_32fc_t7, vpiFFTFree_C_32fc_t7, vpiFFTFwd_CToC_32fc_C1R_t7,
+     vpiFFTInv_CToC_32fc_C1R_t7},
+};
+
+// The engine's tile, forward and inverse into separate buffers, at one level.
+void BM_Tile_ForwardInverse_Level(benchmark::State& state) {
+    const Level2DRoutines& lv = kLevels2D[state.range(0)];
+    state.SetLabel(lv.name);
+    VpiFFTSpec_C_32fc* spec = nullptr;
+    if (lv.init(&spec, kOrder, kOrder, VP_FFT_DIV_INV_BY_N, vpAlgHintFast) != vpStsNoErr) {
+        state.SkipWithError("creation failed");
+        return;
+    }
+    int bufSize = 0;
+    lv.getBufSize(spec, &bufSize);
+    std::vector<Vp8u> buf(bufSize);
+    const std::vector<Vp32fc> src = tile();
+    std::vector<Vp32fc> freq(src.size()), back(src.size());
+    const int step = kSide * static_cast<int>(sizeof(Vp32fc));
+    for (auto _ : state) {
+        lv.fwd(src.data(), step, freq.data(), step, spec, buf.data());
+        lv.inv(freq.data(), step, back.data(), step, spec, buf.data());
+        benchmark::DoNotOptimize(back.data());
+        benchmark::ClobberMemory();
+    }
+    lv.release(spec);
+}
+BENCHMARK(BM_Tile_ForwardInverse_Level)->DenseRange(0, 3);
+
+// The one-dimensional routines of each level.
+struct Level1DRoutines {
+    const char* name;
+    VpStatus (*init)(VpsFFTSpec_C_32fc**, int, int, VpHintAlgorithm);
+    VpStatus (*getBufSize)(const VpsFFTSpec_C_32fc*, int*);
+    VpStatus (*release)(VpsFFTSpec_C_32fc*);
+    VpStatus (*fwd)(const float*, float*, const VpsFFTSpec_C_32fc*, Vp8u*);
+    VpStatus (*inv)(const float*, float*, const VpsFFTSpec_C_32fc*, Vp8u*);
+};
+const Level1DRoutines kLevels1D[] = {
+    {"px", vpsFFTInitAlloc_C_32fc_px, vpsFFTGetBufSize_C_32fc_px, vpsFFTFree_C_32fc_px, vpsFFTFwd_CToC_32fc_px,
+     vpsFFTInv_CToC_32fc_px},
+    {"a6", vpsFFTInitAlloc_C_32fc_a6, vpsFFTGetBufSize_C_32fc_px, vpsFFTFree_C_32fc_a6, vpsFFTFwd_CToC_32fc_a6,
+     vpsFFTInv_CToC_32fc_a6},
+    {"w7", vpsFFTInitAlloc_C_32fc_w7, vpsFFTGetBufSize_C_32fc_w7, vpsFFTFree_C_32fc_w7, vpsFFTFwd_CToC_32fc_w7,
+     vpsFFTInv_CToC_32fc_w7},
+    {"t7", vpsFFTInitAlloc_C_32fc_t7, vpsFFTGetBufSize_C_32fc_w7, vpsFFTFree_C_32fc_t7, vpsFFTFwd_CToC_32fc_t7,
+     vpsFFTInv_CToC_32fc_t7},
+};
+
+std::vector<float> signal(int order) {
+    std::mt19937 gen(2);
+    std::uniform_real_distribution<float> dist(-1.0f, 1.0f);
+    std::vector<float> v(std::size_t{2} << order);
+    for (auto& f : v) f = dist(gen);
+    return v;
+}
+
+// Forward and inverse (divided by N) of one vector of 2^order points, out of
+// place with the caller's buffer: arguments order, level.
+void BM_1D_ForwardInverse_Level(benchmark::State& state) {
+    const int order = static_cast<int>(state.range(0));
+    const Level1DRoutines& lv = kLevels1D[state.range(1)];
+    state.SetLabel(lv.name);
+    VpsFFTSpec_C_32fc* spec = nullptr;
+    if (lv.init(&spec, order, VP_FFT_DIV_INV_BY_N, vpAlgHintFast) != vpStsNoErr) {
+        state.SkipWithError("creation failed");
+        return;
+    }
+    int bufSize = 0;
+    lv.getBufSize(spec, &bufSize);
+    std::vector<Vp8u> buf(bufSize + 16);
+    const std::vector<float> src = signal(order);
+    std::vector<float> freq(src.size()), back(src.size());
+    for (auto _ : state) {
+        lv.fwd(src.data(), freq.data(), spec, buf.data());
+        lv.inv(freq.data(), back.data(), spec, buf.data());
+        benchmark::DoNotOptimize(back.data());
+        benchmark::ClobberMemory();
+    }
+    lv.release(spec);
+}
+BENCHMARK(BM_1D_ForwardInverse_Level)->ArgsProduct({{7, 10, 16}, {0, 1, 2, 3}});
+
 // Creation of the engine's record (tables and the one-dimensional record).
 void BM_Tile_Creation(benchmark::State& state) {
     for (auto _ : state) {
@@ -170,6 +273,21 @@ void BM_Tile_ForwardInverse_OpenCV(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_Tile_ForwardInverse_OpenCV);
+
+void BM_1D_ForwardInverse_OpenCV(benchmark::State& state) {
+    cv::setNumThreads(1);
+    const int order = static_cast<int>(state.range(0));
+    const std::vector<float> data = signal(order);
+    cv::Mat src(1, 1 << order, CV_32FC2, const_cast<float*>(data.data()));
+    cv::Mat freq, back;
+    for (auto _ : state) {
+        cv::dft(src, freq, cv::DFT_COMPLEX_OUTPUT);
+        cv::dft(freq, back, cv::DFT_INVERSE | cv::DFT_SCALE | cv::DFT_COMPLEX_OUTPUT);
+        benchmark::DoNotOptimize(back.data);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_1D_ForwardInverse_OpenCV)->Arg(7)->Arg(10)->Arg(16);
 #endif
 
 }  // namespace
