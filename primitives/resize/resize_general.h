@@ -4,7 +4,8 @@
 //   static const ResizeKernelEntry* kernels();     // the level's kernel table
 //   static void* allocFloat(int count);             // 4-byte elements, 32-byte aligned
 //   static double quotient(double num, double den); // how the level forms num / den
-// and nothing else differs between the levels' drivers. Include this header only
+// and nothing else differs between the levels' drivers (ResizeEntryT below
+// takes a few more members). Include this header only
 // from a level file; everything in it has internal linkage so that each level
 // keeps the code compiled with its own flags.
 #pragma once
@@ -319,6 +320,26 @@ VpStatus ResizeGeneralT(const void* pSrc, int srcWidth, int srcHeight, int srcSt
     vpsFree(ring[2]);
     vpsFree(ring[3]);
     return ok ? vpStsNoErr : vpStsMemAllocErr;
+}
+
+// The two entries of a level: code 8 with both factors at most 1.0 goes to the
+// supersampling driver, everything else (code 8 enlarging included) to the
+// general driver. The policy supplies general() and superSampling(), the level's
+// drivers, and kNaNReduces: whether a NaN factor passes the comparison (the
+// test is written as "not above 1.0") or fails it.
+template <class Level>
+VpStatus ResizeEntryT(const void* pSrc, VpiSize srcSize, int srcStep, VpiRect srcRoi, void* pDst, int dstStep,
+                      VpiSize dstRoiSize, double xFactor, double yFactor, int interpolation, int nChannels,
+                      int layout, int depth) {
+    const bool reducing = Level::kNaNReduces ? !(xFactor > 1.0) && !(yFactor > 1.0)
+                                             : xFactor <= 1.0 && yFactor <= 1.0;
+    if (interpolation == VPI_INTER_SUPER && reducing) {
+        return Level::superSampling(pSrc, srcSize, srcStep, srcRoi, pDst, dstStep, dstRoiSize, xFactor, yFactor,
+                                    nChannels, layout, depth, 0);
+    }
+    return Level::general(pSrc, srcSize.width, srcSize.height, srcStep, srcRoi.x, srcRoi.y, srcRoi.width,
+                          srcRoi.height, pDst, dstStep, dstRoiSize.width, dstRoiSize.height, xFactor, yFactor, 0.0,
+                          0.0, nChannels, layout, depth, 0, interpolation, 1);
 }
 
 }  // namespace

@@ -15,6 +15,10 @@ struct ResizeLevelPx {
     static void* allocFloat(int count) { return vpsMalloc_32f(count); }
     // Quotients of the size and step rules as a product with the rounded reciprocal.
     static double quotient(double num, double den) { return num * (1.0 / den); }
+    // A NaN factor fails "at most 1.0" and reaches the general driver.
+    static constexpr bool kNaNReduces = false;
+    static constexpr auto general = ResizeGeneral_px;
+    static constexpr auto superSampling = ResizeSuperSampling_px;
 };
 
 }  // namespace
@@ -65,34 +69,16 @@ VpStatus ResizeSuperSampling_px(const void* pSrc, VpiSize srcSize, int srcStep, 
                                                yFactor, nChannels, layout, depth, planar);
 }
 
-namespace {
-
-// The entries hand supersampling requests with both factors at most 1.0 to the
-// supersampling driver (a NaN factor fails the comparison and reaches the
-// general driver, which refuses it); everything else goes to the general driver.
-VpStatus resizeEntry(const void* pSrc, VpiSize srcSize, int srcStep, VpiRect srcRoi, void* pDst, int dstStep,
-                     VpiSize dstRoiSize, double xFactor, double yFactor, int interpolation, int nChannels, int layout,
-                     int depth) {
-    if (interpolation == VPI_INTER_SUPER && xFactor <= 1.0 && yFactor <= 1.0) {
-        return ResizeSuperSampling_px(pSrc, srcSize, srcStep, srcRoi, pDst, dstStep, dstRoiSize, xFactor, yFactor,
-                                      nChannels, layout, depth, 0);
-    }
-    return ResizeGeneral_px(pSrc, srcSize.width, srcSize.height, srcStep, srcRoi.x, srcRoi.y, srcRoi.width,
-                            srcRoi.height, pDst, dstStep, dstRoiSize.width, dstRoiSize.height, xFactor, yFactor, 0.0,
-                            0.0, nChannels, layout, depth, 0, interpolation, 1);
-}
-
-}  // namespace
 
 VpStatus vpiResize_32f_C1R_px(const Vp32f* pSrc, VpiSize srcSize, int srcStep, VpiRect srcRoi, Vp32f* pDst,
                               int dstStep, VpiSize dstRoiSize, double xFactor, double yFactor,
                               int interpolation) {
-    return resizeEntry(pSrc, srcSize, srcStep, srcRoi, pDst, dstStep, dstRoiSize, xFactor, yFactor, interpolation, 1,
+    return ResizeEntryT<ResizeLevelPx>(pSrc, srcSize, srcStep, srcRoi, pDst, dstStep, dstRoiSize, xFactor, yFactor, interpolation, 1,
                        1, kResizeDepth32f);
 }
 
 VpStatus vpiResize_8u_C3R_px(const Vp8u* pSrc, VpiSize srcSize, int srcStep, VpiRect srcRoi, Vp8u* pDst,
                              int dstStep, VpiSize dstRoiSize, double xFactor, double yFactor, int interpolation) {
-    return resizeEntry(pSrc, srcSize, srcStep, srcRoi, pDst, dstStep, dstRoiSize, xFactor, yFactor, interpolation, 3,
+    return ResizeEntryT<ResizeLevelPx>(pSrc, srcSize, srcStep, srcRoi, pDst, dstStep, dstRoiSize, xFactor, yFactor, interpolation, 3,
                        3, kResizeDepth8u);
 }

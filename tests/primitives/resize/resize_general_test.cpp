@@ -22,26 +22,12 @@ namespace {
 using resize_test::GuardedDst;
 using resize_test::Image;
 using resize_test::ScopedFailingHeap;
+using resize_test::StatusCase;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
 // ---- statuses ---------------------------------------------------------------------
-
-struct StatusCase {
-    const char* name;
-    bool nullSrc = false;
-    bool nullDst = false;
-    VpiSize srcSize{8, 6};
-    int srcStep = 32;
-    VpiRect roi{0, 0, 8, 6};
-    int dstStep = 64;
-    VpiSize dstSize{16, 12};
-    double xFactor = 2.0;
-    double yFactor = 2.0;
-    int interpolation = VPI_INTER_CUBIC;
-    VpStatus expected = vpStsNoErr;
-};
 
 TEST(ResizeEntryStatus, ChecksInOrderAndWritesNothingOnFailure) {
     const StatusCase cases[] = {

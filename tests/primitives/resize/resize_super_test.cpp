@@ -17,49 +17,14 @@
 
 namespace {
 
+using resize_test::areaMean;
 using resize_test::GuardedDst;
 using resize_test::Image;
+using resize_test::readElem;
 using resize_test::ScopedFailingHeap;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// ---- brute-force reference -------------------------------------------------------
-
-double readElem(const unsigned char* p, int depth) {
-    if (depth == 0) return *p;
-    if (depth == 1) {
-        Vp16u v;
-        std::memcpy(&v, p, 2);
-        return v;
-    }
-    Vp32f v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
-
-double overlap(double a0, double a1, double b0, double b1) { return std::max(0.0, std::min(a1, b1) - std::max(a0, b0)); }
-
-// Mean of channel c over the area of destination pixel (i, j): every source pixel
-// of the region weighted by the part of it inside the window, the window cut at
-// the region's edge.
-double areaMean(const unsigned char* regionOrigin, int srcStep, int pixelBytes, int depth, int roiW, int roiH,
-                double xRatio, double yRatio, int i, int j, int c) {
-    const double x0 = j * xRatio, x1 = std::min((j + 1) * xRatio, static_cast<double>(roiW));
-    const double y0 = i * yRatio, y1 = std::min((i + 1) * yRatio, static_cast<double>(roiH));
-    const int elem = depth == 0 ? 1 : (depth == 1 ? 2 : 4);
-    double sum = 0.0, weight = 0.0;
-    for (int y = static_cast<int>(y0); y < roiH && y < y1; ++y) {
-        const double wy = overlap(y, y + 1, y0, y1);
-        for (int x = static_cast<int>(x0); x < roiW && x < x1; ++x) {
-            const double w = wy * overlap(x, x + 1, x0, x1);
-            if (w <= 0.0) continue;
-            sum += w * readElem(regionOrigin + static_cast<std::ptrdiff_t>(y) * srcStep + x * pixelBytes + c * elem,
-                                depth);
-            weight += w;
-        }
-    }
-    return sum / weight;
-}
 
 int destExtent(double factor, int roi, int dstMax) {
     const int t = static_cast<int>(factor * roi + 1e-7);

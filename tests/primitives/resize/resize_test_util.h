@@ -3,6 +3,7 @@
 // failing heap for allocation tests and small random generators.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,7 +11,9 @@
 #include <random>
 #include <vector>
 
+#include "primitives/core/interpolation.h"
 #include "primitives/core/memory.h"
+#include "primitives/core/vp_types.h"
 
 namespace resize_test {
 
@@ -140,6 +143,61 @@ void fillRandom(Image<T>& img, std::uint32_t seed, double lo, double hi) {
     for (int y = 0; y < img.height; ++y)
         for (int x = 0; x < img.width; ++x)
             for (int c = 0; c < img.channels; ++c) img.at(x, y, c) = static_cast<T>(dist(rng));
+}
+
+// One call of a resize entry for the status tables: a 32f (8u three-channel)
+// source of 8 x 6 pixels resized into 16 x 12 unless a field says otherwise.
+struct StatusCase {
+    const char* name;
+    bool nullSrc = false;
+    bool nullDst = false;
+    VpiSize srcSize{8, 6};
+    int srcStep = 32;
+    VpiRect roi{0, 0, 8, 6};
+    int dstStep = 64;
+    VpiSize dstSize{16, 12};
+    double xFactor = 2.0;
+    double yFactor = 2.0;
+    int interpolation = VPI_INTER_CUBIC;
+    VpStatus expected = vpStsNoErr;
+};
+
+// ---- brute-force area average -------------------------------------------------
+
+inline double readElem(const unsigned char* p, int depth) {
+    if (depth == 0) return *p;
+    if (depth == 1) {
+        Vp16u v;
+        std::memcpy(&v, p, 2);
+        return v;
+    }
+    Vp32f v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+inline double overlap(double a0, double a1, double b0, double b1) { return std::max(0.0, std::min(a1, b1) - std::max(a0, b0)); }
+
+// Mean of channel c over the area of destination pixel (i, j): every source pixel
+// of the region weighted by the part of it inside the window, the window cut at
+// the region's edge.
+inline double areaMean(const unsigned char* regionOrigin, int srcStep, int pixelBytes, int depth, int roiW, int roiH,
+                double xRatio, double yRatio, int i, int j, int c) {
+    const double x0 = j * xRatio, x1 = std::min((j + 1) * xRatio, static_cast<double>(roiW));
+    const double y0 = i * yRatio, y1 = std::min((i + 1) * yRatio, static_cast<double>(roiH));
+    const int elem = depth == 0 ? 1 : (depth == 1 ? 2 : 4);
+    double sum = 0.0, weight = 0.0;
+    for (int y = static_cast<int>(y0); y < roiH && y < y1; ++y) {
+        const double wy = overlap(y, y + 1, y0, y1);
+        for (int x = static_cast<int>(x0); x < roiW && x < x1; ++x) {
+            const double w = wy * overlap(x, x + 1, x0, x1);
+            if (w <= 0.0) continue;
+            sum += w * readElem(regionOrigin + static_cast<std::ptrdiff_t>(y) * srcStep + x * pixelBytes + c * elem,
+                                depth);
+            weight += w;
+        }
+    }
+    return sum / weight;
 }
 
 }  // namespace resize_test
