@@ -166,10 +166,9 @@ VpStatus FilterMedianSquare_px(const Vp8u* pCentre, int srcStep, Vp8u* pDst, int
 
 VpStatus FilterMedianVertical_px(const Vp8u* pCentre, int srcStep, Vp8u* pDst, int dstStep, int width, int height,
                                  VpiMaskSize mask) {
-    if (!pCentre || !pDst) return vpStsNullPtrErr;
-    if (width <= 0 || height <= 0) return vpStsSizeErr;
-    if (srcStep <= 0 || dstStep <= 0) return vpStsStepErr;
-    if (mask != vpiMskSize1x3 && mask != vpiMskSize1x5) return vpStsMaskSizeErr;
+    const VpStatus status =
+        FilterMedianFixedCheck_px(pCentre, srcStep, pDst, dstStep, width, height, mask, vpiMskSize1x3, vpiMskSize1x5);
+    if (status != vpStsNoErr) return status;
     const std::ptrdiff_t s = srcStep;
     for (int y = 0; y < height; ++y) {
         const Vp8u* c = pCentre + y * s;
@@ -185,10 +184,9 @@ VpStatus FilterMedianVertical_px(const Vp8u* pCentre, int srcStep, Vp8u* pDst, i
 
 VpStatus FilterMedianHorizontal_px(const Vp8u* pCentre, int srcStep, Vp8u* pDst, int dstStep, int width,
                                    int height, VpiMaskSize mask) {
-    if (!pCentre || !pDst) return vpStsNullPtrErr;
-    if (width <= 0 || height <= 0) return vpStsSizeErr;
-    if (srcStep <= 0 || dstStep <= 0) return vpStsStepErr;
-    if (mask != vpiMskSize3x1 && mask != vpiMskSize5x1) return vpStsMaskSizeErr;
+    const VpStatus status =
+        FilterMedianFixedCheck_px(pCentre, srcStep, pDst, dstStep, width, height, mask, vpiMskSize3x1, vpiMskSize5x1);
+    if (status != vpStsNoErr) return status;
     for (int y = 0; y < height; ++y) {
         const Vp8u* c = pCentre + static_cast<std::ptrdiff_t>(y) * srcStep;
         Vp8u* dst = pDst + static_cast<std::ptrdiff_t>(y) * dstStep;
@@ -201,8 +199,17 @@ VpStatus FilterMedianHorizontal_px(const Vp8u* pCentre, int srcStep, Vp8u* pDst,
     return vpStsNoErr;
 }
 
-VpStatus vpiFilterMedian_8u_C1R_px(const Vp8u* pSrc, int srcStep, Vp8u* pDst, int dstStep, VpiSize dstRoiSize,
-                                   VpiSize maskSize, VpiPoint anchor) {
+VpStatus FilterMedianFixedCheck_px(const Vp8u* pCentre, int srcStep, const Vp8u* pDst, int dstStep, int width,
+                                   int height, VpiMaskSize mask, VpiMaskSize threeTap, VpiMaskSize fiveTap) {
+    if (!pCentre || !pDst) return vpStsNullPtrErr;
+    if (width <= 0 || height <= 0) return vpStsSizeErr;
+    if (srcStep <= 0 || dstStep <= 0) return vpStsStepErr;
+    if (mask != threeTap && mask != fiveTap) return vpStsMaskSizeErr;
+    return vpStsNoErr;
+}
+
+VpStatus FilterMedianEntry_px(const FilterMedianRoutines& level, const Vp8u* pSrc, int srcStep, Vp8u* pDst,
+                              int dstStep, VpiSize dstRoiSize, VpiSize maskSize, VpiPoint anchor) {
     if (!pSrc || !pDst) return vpStsNullPtrErr;
     if (dstRoiSize.width <= 0 || dstRoiSize.height <= 0) return vpStsSizeErr;
     if (srcStep <= 0 || dstStep <= 0) return vpStsStepErr;
@@ -214,13 +221,20 @@ VpStatus vpiFilterMedian_8u_C1R_px(const Vp8u* pSrc, int srcStep, Vp8u* pDst, in
     const Vp8u* centre = pSrc + ((mw >> 1) - anchor.x) + static_cast<std::ptrdiff_t>((mh >> 1) - anchor.y) * srcStep;
     const int W = dstRoiSize.width;
     const int H = dstRoiSize.height;
-    if (mw == 3 && mh == 3) return FilterMedianSquare_px(centre, srcStep, pDst, dstStep, W, H, vpiMskSize3x3);
-    if (mw == 3 && mh == 1) return FilterMedianHorizontal_px(centre, srcStep, pDst, dstStep, W, H, vpiMskSize3x1);
-    if (mw == 5 && mh == 5) return FilterMedianSquare_px(centre, srcStep, pDst, dstStep, W, H, vpiMskSize5x5);
-    if (mw == 5 && mh == 1) return FilterMedianHorizontal_px(centre, srcStep, pDst, dstStep, W, H, vpiMskSize5x1);
-    if (mw == 1 && mh == 3) return FilterMedianVertical_px(centre, srcStep, pDst, dstStep, W, H, vpiMskSize1x3);
-    if (mw == 1 && mh == 5) return FilterMedianVertical_px(centre, srcStep, pDst, dstStep, W, H, vpiMskSize1x5);
-    if (mw == 1 && mh == 1) return vpiCopy_8u_C1R_px(centre, srcStep, pDst, dstStep, dstRoiSize);
+    if (mw == 3 && mh == 3) return level.square(centre, srcStep, pDst, dstStep, W, H, vpiMskSize3x3);
+    if (mw == 3 && mh == 1) return level.horizontal(centre, srcStep, pDst, dstStep, W, H, vpiMskSize3x1);
+    if (mw == 5 && mh == 5) return level.square(centre, srcStep, pDst, dstStep, W, H, vpiMskSize5x5);
+    if (mw == 5 && mh == 1) return level.horizontal(centre, srcStep, pDst, dstStep, W, H, vpiMskSize5x1);
+    if (mw == 1 && mh == 3) return level.vertical(centre, srcStep, pDst, dstStep, W, H, vpiMskSize1x3);
+    if (mw == 1 && mh == 5) return level.vertical(centre, srcStep, pDst, dstStep, W, H, vpiMskSize1x5);
+    if (mw == 1 && mh == 1) return level.copy(centre, srcStep, pDst, dstStep, dstRoiSize);
     const Vp8u* window = pSrc - anchor.x - static_cast<std::ptrdiff_t>(anchor.y) * srcStep;
-    return FilterMedianGeneral_px(window, srcStep, pDst, dstStep, W, H, mw, mh, 1, 0);
+    return level.general(window, srcStep, pDst, dstStep, W, H, mw, mh, 1, 0);
+}
+
+VpStatus vpiFilterMedian_8u_C1R_px(const Vp8u* pSrc, int srcStep, Vp8u* pDst, int dstStep, VpiSize dstRoiSize,
+                                   VpiSize maskSize, VpiPoint anchor) {
+    const FilterMedianRoutines routines = {FilterMedianSquare_px, FilterMedianVertical_px, FilterMedianHorizontal_px,
+                                           FilterMedianGeneral_px, vpiCopy_8u_C1R_px};
+    return FilterMedianEntry_px(routines, pSrc, srcStep, pDst, dstStep, dstRoiSize, maskSize, anchor);
 }

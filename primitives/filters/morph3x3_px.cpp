@@ -2,6 +2,7 @@
 #include "primitives/core/level_routines.h"
 #include "primitives/core/memory.h"
 #include "primitives/filters/filters_internal.h"
+#include "primitives/filters/morph_in_place.h"
 #include "primitives/primitives.h"
 
 namespace {
@@ -41,9 +42,6 @@ void rowLoop(const Vp32f* window, int srcStep, Vp32f* pDst, int dstStep, VpiSize
             offsetRow(pDst, static_cast<std::ptrdiff_t>(y) * dstStep), roiSize.width);
     }
 }
-
-// One row of 4W bytes rounded up to a multiple of 16.
-inline int resultRowBytes(int width) { return (4 * width + 15) & ~15; }
 
 }  // namespace
 
@@ -97,36 +95,8 @@ VpStatus vpiDilate3x3_32f_C1R_px(const Vp32f* pSrc, int srcStep, Vp32f* pDst, in
     return vpStsNoErr;
 }
 
-// In place: two result rows alternate; image row y-2 is written back just
-// before output row y (which reads rows y-1..y+1) is computed, so no row is
-// overwritten while an output still needs it.
 VpStatus vpiErode3x3_32f_C1IR_px(Vp32f* pSrcDst, int srcDstStep, VpiSize roiSize) {
     const VpStatus status = Morph3x3CheckInPlace_px(pSrcDst, srcDstStep, roiSize, 4, 1);
     if (status != vpStsNoErr) return status;
-    const int W = roiSize.width;
-    const int H = roiSize.height;
-    const int rowBytes = resultRowBytes(W);
-    Vp8u* block = vpsMalloc_8u(2 * rowBytes);
-    if (!block) return vpStsMemAllocErr;
-    Vp32f* rows[2] = {reinterpret_cast<Vp32f*>(block), reinterpret_cast<Vp32f*>(block + rowBytes)};
-    auto window = [&](int y) {
-        return offsetRow(pSrcDst, static_cast<std::ptrdiff_t>(y - 1) * srcDstStep) - 1;
-    };
-    auto imageRow = [&](int y) { return offsetRow(pSrcDst, static_cast<std::ptrdiff_t>(y) * srcDstStep); };
-
-    Erode3x3Row_px(window(0), srcDstStep, rows[0], W);
-    if (H > 1) Erode3x3Row_px(window(1), srcDstStep, rows[1], W);
-    for (int y = 2; y < H; ++y) {
-        Vp32f* r = rows[y & 1];
-        vpsCopy_32f_px(r, imageRow(y - 2), W);
-        Erode3x3Row_px(window(y), srcDstStep, r, W);
-    }
-    if (H > 1) {
-        vpsCopy_32f_px(rows[(H - 2) & 1], imageRow(H - 2), W);
-        vpsCopy_32f_px(rows[(H - 1) & 1], imageRow(H - 1), W);
-    } else {
-        vpsCopy_32f_px(rows[0], imageRow(0), W);
-    }
-    vpsFree(block);
-    return vpStsNoErr;
+    return morph_in_place::erode3x3(pSrcDst, srcDstStep, roiSize, Erode3x3Row_px, vpsCopy_32f_px);
 }

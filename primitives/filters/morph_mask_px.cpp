@@ -5,6 +5,7 @@
 #include "primitives/core/level_routines.h"
 #include "primitives/core/memory.h"
 #include "primitives/filters/filters_internal.h"
+#include "primitives/filters/morph_in_place.h"
 #include "primitives/primitives.h"
 
 namespace {
@@ -41,36 +42,17 @@ void maskRow(const Vp32f* window, int step, Vp32f* dstRow, int width, const Vp8u
     }
 }
 
-using MaskRowFn = void (*)(const Vp32f*, int, Vp32f*, int, const Vp8u*, int, int);
-
-// A ring of anchor.y + 1 result rows: image row y - R is written back just
-// before output row y is computed, when no later output reads it any more.
-VpStatus maskMorph(MaskRowFn row, Vp32f* pSrcDst, int step, VpiSize roiSize, const Vp8u* pMask, VpiSize maskSize,
-                   VpiPoint anchor) {
+// Checks, then the ring scheme with the given row routine.
+VpStatus maskMorph(void (*row)(const Vp32f*, int, Vp32f*, int, const Vp8u*, int, int), Vp32f* pSrcDst, int step,
+                   VpiSize roiSize, const Vp8u* pMask, VpiSize maskSize, VpiPoint anchor) {
     const VpStatus status = MaskMorphCheck_px(pSrcDst, step, roiSize, pMask, maskSize, anchor, 4, 1);
     if (status != vpStsNoErr) return status;
-    const int W = roiSize.width;
-    const int H = roiSize.height;
-    const int R = anchor.y + 1;
-    const long long rowBytes = (4LL * W + 15) & ~15LL;
-    if (rowBytes * R > 0x7fffffffLL) return vpStsMemAllocErr;
-    Vp8u* ring = vpsMalloc_8u(static_cast<int>(rowBytes * R));
-    if (!ring) return vpStsMemAllocErr;
-    auto ringRow = [&](int y) { return reinterpret_cast<Vp32f*>(ring + (y % R) * rowBytes); };
-    auto window = [&](int y) {
-        return offsetRow(pSrcDst, static_cast<std::ptrdiff_t>(y - anchor.y) * step) - anchor.x;
-    };
-    auto imageRow = [&](int y) { return offsetRow(pSrcDst, static_cast<std::ptrdiff_t>(y) * step); };
-
-    const int first = std::min(R, H);
-    for (int y = 0; y < first; ++y) row(window(y), step, ringRow(y), W, pMask, maskSize.width, maskSize.height);
-    for (int y = R; y < H; ++y) {
-        vpsCopy_32f_px(ringRow(y), imageRow(y - R), W);
-        row(window(y), step, ringRow(y), W, pMask, maskSize.width, maskSize.height);
-    }
-    for (int y = H - first; y < H; ++y) vpsCopy_32f_px(ringRow(y), imageRow(y), W);
-    vpsFree(ring);
-    return vpStsNoErr;
+    return morph_in_place::maskRing(
+        pSrcDst, step, roiSize, anchor,
+        [&](const Vp32f* window, int srcStep, Vp32f* dstRow, int width) {
+            row(window, srcStep, dstRow, width, pMask, maskSize.width, maskSize.height);
+        },
+        vpsCopy_32f_px);
 }
 
 }  // namespace
