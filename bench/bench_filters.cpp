@@ -1,10 +1,15 @@
 // Neighbourhood filters on a 720x576 plane, as the engine calls them; beside
 // them the same work done by OpenCV when it is installed, single-threaded.
+// The 5x5 and 7x7 median, the 3x3 erosion and the 7-tap row and column
+// filters also run at each processor level by its own variant (the argument
+// names the level: 0 px, 1 a6, 2 w7, 3 t7).
 #include <benchmark/benchmark.h>
 
 #include <random>
+#include <string>
 #include <vector>
 
+#include "primitives/core/dispatch_variants.h"
 #include "primitives/primitives.h"
 
 #ifdef FE_HAVE_OPENCV
@@ -72,6 +77,74 @@ void BM_RowColumn7(benchmark::State& state) {
 }
 BENCHMARK(BM_RowColumn7);
 
+// ---- Each level's own variant ----
+
+template <typename Fn>
+Fn pick(int level, Fn px, Fn a6, Fn w7, Fn t7) {
+    const Fn all[] = {px, a6, w7, t7};
+    return all[level];
+}
+
+void levelLabel(benchmark::State& state, int level, const std::string& prefix = "") {
+    static const char* const names[] = {"px", "a6", "w7", "t7"};
+    state.SetLabel(prefix + names[level]);
+}
+
+void BM_Level_Median(benchmark::State& state) {
+    const int m = static_cast<int>(state.range(0));
+    const int level = static_cast<int>(state.range(1));
+    const auto median = pick(level, vpiFilterMedian_8u_C1R_px, vpiFilterMedian_8u_C1R_a6, vpiFilterMedian_8u_C1R_w7,
+                             vpiFilterMedian_8u_C1R_t7);
+    const int r = m / 2;
+    auto src = randomBytes(static_cast<size_t>(kWidth) * kHeight);
+    std::vector<Vp8u> dst(src.size());
+    const VpiSize roi{kWidth - 2 * r, kHeight - 2 * r};
+    for (auto _ : state) {
+        median(src.data() + r * kWidth + r, kWidth, dst.data() + r * kWidth + r, kWidth, roi, {m, m}, {r, r});
+        benchmark::DoNotOptimize(dst.data());
+    }
+    levelLabel(state, level);
+}
+BENCHMARK(BM_Level_Median)->ArgsProduct({{5, 7}, {0, 1, 2, 3}});
+
+void BM_Level_Erode3x3(benchmark::State& state) {
+    const int level = static_cast<int>(state.range(0));
+    const auto erode = pick(level, vpiErode3x3_32f_C1R_px, vpiErode3x3_32f_C1R_a6, vpiErode3x3_32f_C1R_w7,
+                            vpiErode3x3_32f_C1R_t7);
+    auto src = randomFloats(static_cast<size_t>(kWidth) * kHeight);
+    std::vector<float> dst(src.size());
+    const int step = kWidth * 4;
+    for (auto _ : state) {
+        erode(src.data() + kWidth + 1, step, dst.data() + kWidth + 1, step, {kWidth - 2, kHeight - 2});
+        benchmark::DoNotOptimize(dst.data());
+    }
+    levelLabel(state, level);
+}
+BENCHMARK(BM_Level_Erode3x3)->DenseRange(0, 3);
+
+// The 7-tap row (range(1) == 0) or column filter of the engine's smoothing.
+void BM_Level_Filter7(benchmark::State& state) {
+    const bool rows = state.range(0) == 0;
+    const int level = static_cast<int>(state.range(1));
+    const auto filter = rows ? pick(level, vpiFilterRow_32f_C1R_px, vpiFilterRow_32f_C1R_a6, vpiFilterRow_32f_C1R_w7,
+                                    vpiFilterRow_32f_C1R_t7)
+                             : pick(level, vpiFilterColumn_32f_C1R_px, vpiFilterColumn_32f_C1R_a6,
+                                    vpiFilterColumn_32f_C1R_w7, vpiFilterColumn_32f_C1R_t7);
+    auto src = randomFloats(static_cast<size_t>(kWidth) * kHeight);
+    std::vector<float> dst(src.size());
+    const float kernel[7] = {0.05f, 0.1f, 0.2f, 0.3f, 0.2f, 0.1f, 0.05f};
+    const int step = kWidth * 4;
+    for (auto _ : state) {
+        if (rows)
+            filter(src.data() + 3, step, dst.data() + 3, step, {kWidth - 6, kHeight}, kernel, 7, 3);
+        else
+            filter(src.data() + 3 * kWidth, step, dst.data() + 3 * kWidth, step, {kWidth, kHeight - 6}, kernel, 7, 3);
+        benchmark::DoNotOptimize(dst.data());
+    }
+    levelLabel(state, level, rows ? "row " : "column ");
+}
+BENCHMARK(BM_Level_Filter7)->ArgsProduct({{0, 1}, {0, 1, 2, 3}});
+
 #ifdef FE_HAVE_OPENCV
 void BM_OpenCV_MedianBlur(benchmark::State& state) {
     cv::setNumThreads(1);
@@ -107,6 +180,21 @@ void BM_OpenCV_SepFilter7(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_OpenCV_SepFilter7);
+
+// One 7-tap pass along the rows (range(0) == 0) or the columns.
+void BM_OpenCV_Filter7(benchmark::State& state) {
+    cv::setNumThreads(1);
+    auto floats = randomFloats(static_cast<size_t>(kWidth) * kHeight);
+    cv::Mat src(kHeight, kWidth, CV_32FC1, floats.data()), dst;
+    const cv::Mat taps = (cv::Mat_<float>(1, 7) << 0.05f, 0.1f, 0.2f, 0.3f, 0.2f, 0.1f, 0.05f);
+    const cv::Mat kernel = state.range(0) == 0 ? taps : taps.t();
+    for (auto _ : state) {
+        cv::filter2D(src, dst, CV_32F, kernel);
+        benchmark::DoNotOptimize(dst.data);
+    }
+    state.SetLabel(state.range(0) == 0 ? "row" : "column");
+}
+BENCHMARK(BM_OpenCV_Filter7)->Arg(0)->Arg(1);
 #endif
 
 }  // namespace
