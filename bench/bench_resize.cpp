@@ -1,7 +1,8 @@
-// The engine's and the display's resizes at the px level, single-threaded:
-// a 720x576 float plane to 2.5x cubic, 24-bit pictures cubic (engine and display
-// zoom above 1) and linear (display zoom below 1), and area averaging. Beside
-// them the same work by OpenCV when it is installed.
+// The engine's and the display's resizes at every processor level (px, a6, w7,
+// t7; the label names the level), single-threaded: a 720x576 float plane to 2.5x
+// cubic, 24-bit pictures cubic and linear (engine and display zooms above 1,
+// display zoom below 1), and area averaging. Beside them the same work by OpenCV
+// when it is installed.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -9,7 +10,7 @@
 #include <vector>
 
 #include "primitives/primitives.h"
-#include "primitives/resize/resize_px.h"
+#include "primitives/core/dispatch_variants.h"
 
 #ifdef FE_HAVE_OPENCV
 #include <opencv2/core.hpp>
@@ -41,32 +42,50 @@ std::vector<Vp8u> makePicture() {
 
 int scaled(int n, double z) { return static_cast<int>(n * z + 1e-7); }
 
-void BM_ResizePlaneCubic_px(benchmark::State& state) {
+// The two entries of each level.
+struct LevelEntries {
+    const char* name;
+    VpStatus (*plane)(const Vp32f*, VpiSize, int, VpiRect, Vp32f*, int, VpiSize, double, double, int);
+    VpStatus (*picture)(const Vp8u*, VpiSize, int, VpiRect, Vp8u*, int, VpiSize, double, double, int);
+};
+const LevelEntries kLevels[] = {
+    {"px", vpiResize_32f_C1R_px, vpiResize_8u_C3R_px},
+    {"a6", vpiResize_32f_C1R_a6, vpiResize_8u_C3R_a6},
+    {"w7", vpiResize_32f_C1R_w7, vpiResize_8u_C3R_w7},
+    {"t7", vpiResize_32f_C1R_t7, vpiResize_8u_C3R_t7},
+};
+
+// Argument: the level index.
+void BM_ResizePlaneCubic(benchmark::State& state) {
+    const LevelEntries& lv = kLevels[state.range(0)];
+    state.SetLabel(lv.name);
     const std::vector<float> src = makePlane();
     const double z = 2.5;
     const int dw = scaled(kSrcW, z), dh = scaled(kSrcH, z);
     std::vector<float> dst(static_cast<std::size_t>(dw) * dh);
     for (auto _ : state) {
-        const VpStatus status = vpiResize_32f_C1R_px(src.data(), {kSrcW, kSrcH}, kSrcW * 4, {0, 0, kSrcW, kSrcH},
-                                                     dst.data(), dw * 4, {dw, dh}, z, z, VPI_INTER_CUBIC);
+        const VpStatus status = lv.plane(src.data(), {kSrcW, kSrcH}, kSrcW * 4, {0, 0, kSrcW, kSrcH}, dst.data(),
+                                         dw * 4, {dw, dh}, z, z, VPI_INTER_CUBIC);
         if (status != vpStsNoErr) state.SkipWithError("resize failed");
         benchmark::DoNotOptimize(dst.data());
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * dw * dh);
 }
-BENCHMARK(BM_ResizePlaneCubic_px)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ResizePlaneCubic)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 
-// Picture resizes; the argument is the zoom in percent.
+// Picture resizes; the arguments are the level index and the zoom in percent.
 void pictureResize(benchmark::State& state, int interpolation) {
+    const LevelEntries& lv = kLevels[state.range(0)];
+    state.SetLabel(lv.name);
     const std::vector<Vp8u> src = makePicture();
-    const double z = state.range(0) / 100.0;
+    const double z = state.range(1) / 100.0;
     const int dw = scaled(kSrcW, z), dh = scaled(kSrcH, z);
     const int dstStep = (dw * 3 + 31) / 32 * 32;
     std::vector<Vp8u> dst(static_cast<std::size_t>(dstStep) * dh);
     for (auto _ : state) {
-        const VpStatus status = vpiResize_8u_C3R_px(src.data(), {kSrcW, kSrcH}, kSrcW * 3, {0, 0, kSrcW, kSrcH},
-                                                    dst.data(), dstStep, {dw, dh}, z, z, interpolation);
+        const VpStatus status = lv.picture(src.data(), {kSrcW, kSrcH}, kSrcW * 3, {0, 0, kSrcW, kSrcH}, dst.data(),
+                                           dstStep, {dw, dh}, z, z, interpolation);
         if (status != vpStsNoErr) state.SkipWithError("resize failed");
         benchmark::DoNotOptimize(dst.data());
         benchmark::ClobberMemory();
@@ -74,14 +93,18 @@ void pictureResize(benchmark::State& state, int interpolation) {
     state.SetItemsProcessed(state.iterations() * dw * dh);
 }
 
-void BM_ResizePictureCubic_px(benchmark::State& state) { pictureResize(state, VPI_INTER_CUBIC); }
-BENCHMARK(BM_ResizePictureCubic_px)->Arg(150)->Arg(250)->Unit(benchmark::kMillisecond);
+void BM_ResizePictureCubic(benchmark::State& state) { pictureResize(state, VPI_INTER_CUBIC); }
+BENCHMARK(BM_ResizePictureCubic)
+    ->ArgsProduct({{0, 1, 2, 3}, {150, 250}})
+    ->Unit(benchmark::kMillisecond);
 
-void BM_ResizePictureLinear_px(benchmark::State& state) { pictureResize(state, VPI_INTER_LINEAR); }
-BENCHMARK(BM_ResizePictureLinear_px)->Arg(50)->Arg(75)->Unit(benchmark::kMillisecond);
+void BM_ResizePictureLinear(benchmark::State& state) { pictureResize(state, VPI_INTER_LINEAR); }
+BENCHMARK(BM_ResizePictureLinear)
+    ->ArgsProduct({{0, 1, 2, 3}, {50, 75, 150, 250}})
+    ->Unit(benchmark::kMillisecond);
 
-void BM_ResizePictureSuper_px(benchmark::State& state) { pictureResize(state, VPI_INTER_SUPER); }
-BENCHMARK(BM_ResizePictureSuper_px)->Arg(50)->Arg(75)->Unit(benchmark::kMillisecond);
+void BM_ResizePictureSuper(benchmark::State& state) { pictureResize(state, VPI_INTER_SUPER); }
+BENCHMARK(BM_ResizePictureSuper)->ArgsProduct({{0, 1, 2, 3}, {50, 75}})->Unit(benchmark::kMillisecond);
 
 #ifdef FE_HAVE_OPENCV
 
@@ -118,7 +141,7 @@ void BM_ResizePictureCubic_OpenCV(benchmark::State& state) { pictureResizeOpenCV
 BENCHMARK(BM_ResizePictureCubic_OpenCV)->Arg(150)->Arg(250)->Unit(benchmark::kMillisecond);
 
 void BM_ResizePictureLinear_OpenCV(benchmark::State& state) { pictureResizeOpenCV(state, cv::INTER_LINEAR); }
-BENCHMARK(BM_ResizePictureLinear_OpenCV)->Arg(50)->Arg(75)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ResizePictureLinear_OpenCV)->Arg(50)->Arg(75)->Arg(150)->Arg(250)->Unit(benchmark::kMillisecond);
 
 void BM_ResizePictureArea_OpenCV(benchmark::State& state) { pictureResizeOpenCV(state, cv::INTER_AREA); }
 BENCHMARK(BM_ResizePictureArea_OpenCV)->Arg(50)->Arg(75)->Unit(benchmark::kMillisecond);

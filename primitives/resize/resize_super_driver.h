@@ -39,6 +39,15 @@ inline SuperAxis superAxis(double factor, int roi) {
     return {ratio, factor};
 }
 
+// Accumulator length in pixels: the columns the windows can reach,
+// trunc((dstWidth + 1) * xRatio) + 1, at most the region's width. dstWidth + 1
+// is converted to double exactly: in single precision it would round beyond
+// 2^24 columns, possibly down, and leave the last windows without their columns.
+inline int superSourceColumns(int dstWidth, double xRatio, int roiWidth) {
+    const double reach = (static_cast<double>(dstWidth) + 1.0) * xRatio;
+    return reach + 1.0 >= static_cast<double>(roiWidth) ? roiWidth : static_cast<int>(reach) + 1;
+}
+
 template <class Level>
 VpStatus ResizeSuperSamplingT(const void* pSrc, VpiSize srcSize, int srcStep, VpiRect srcRoi, void* pDst,
                               int dstStep, VpiSize dstRoiSize, double xFactor, double yFactor, int nChannels,
@@ -67,9 +76,7 @@ VpStatus ResizeSuperSamplingT(const void* pSrc, VpiSize srcSize, int srcStep, Vp
     const double yRatio = ay.ratio;
     const double areaScale = ax.scale * ay.scale;
 
-    // Accumulator length in pixels: the columns the windows can reach.
-    const double reach = (dstWidth + 1.0) * xRatio;
-    const int srcColumns = reach + 1.0 >= static_cast<double>(roiWidth) ? roiWidth : static_cast<int>(reach) + 1;
+    const int srcColumns = superSourceColumns(dstWidth, xRatio, roiWidth);
 
     const double xFrac = xRatio - static_cast<double>(static_cast<int>(xRatio));
     const double yFrac = yRatio - static_cast<double>(static_cast<int>(yRatio));

@@ -216,6 +216,41 @@ TEST(ResizeLevelStatus, StepsThatSplitElementsAreRefusedAtEveryLevel) {
     }
 }
 
+// Pixel forms outside the kernels' channel counts (the column sums serve one,
+// three at strides 3 and 4, and four channels) are refused by both drivers of
+// every level, after the factor check.
+TEST(ResizeLevelStatus, UnsupportedPixelFormsAreRefusedAtEveryLevel) {
+    struct Case {
+        int nChannels, layout, depth;
+        VpStatus expected;
+    };
+    const Case cases[] = {
+        {2, 3, 0, vpStsNotSupportedModeErr}, {5, 3, 0, vpStsNotSupportedModeErr}, {3, 4, 1, vpStsNotSupportedModeErr},
+        {2, 2, 2, vpStsNotSupportedModeErr}, {1, 1, 3, vpStsNotSupportedModeErr}, {4, 3, 0, vpStsNoErr},
+        {3, 3, 1, vpStsNoErr},
+    };
+    std::vector<std::uint32_t> src(8 * 6 * 4, 0);
+    for (const Level& lv : kLevels) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(levelName(lv.level)) + " channels " + std::to_string(c.nChannels) + " layout " +
+                         std::to_string(c.layout) + " depth " + std::to_string(c.depth));
+            std::vector<std::uint32_t> dst(8 * 6 * 4, 7);
+            EXPECT_EQ(lv.super(src.data(), {8, 6}, 128, {0, 0, 8, 6}, dst.data(), 128, {4, 3}, 0.5, 0.5, c.nChannels,
+                               c.layout, c.depth, 0),
+                      c.expected);
+            EXPECT_EQ(lv.general(src.data(), 8, 6, 128, 0, 0, 8, 6, dst.data(), 128, 4, 3, 0.5, 0.5, 0.0, 0.0,
+                                 c.nChannels, c.layout, c.depth, 0, VPI_INTER_LINEAR, 1),
+                      c.expected);
+            if (c.expected != vpStsNoErr) {
+                EXPECT_EQ(dst, std::vector<std::uint32_t>(8 * 6 * 4, 7));
+            }
+            EXPECT_EQ(lv.super(src.data(), {8, 6}, 128, {0, 0, 8, 6}, dst.data(), 128, {4, 3}, 0.0, 0.5, c.nChannels,
+                               c.layout, c.depth, 0),
+                      vpStsResizeFactorErr);
+        }
+    }
+}
+
 // ---- the general driver against px ----------------------------------------------------------
 
 struct Shape {

@@ -13,6 +13,7 @@
 
 #include "primitives/resize/resize.h"
 #include "primitives/resize/resize_px.h"
+#include "primitives/resize/resize_super_driver.h"
 #include "tests/primitives/resize/resize_test_util.h"
 
 namespace {
@@ -109,6 +110,17 @@ TEST(ResizeSuperStatus, AllocationFailureWritesNothingAndLeaksNothing) {
               vpStsNoErr);
     EXPECT_EQ(resize_test::FailingHeap::requests, 1);
     EXPECT_EQ(resize_test::FailingHeap::live, 0);
+}
+
+// The accumulator row reaches trunc((dstWidth + 1) * xRatio) + 1 columns, with
+// dstWidth + 1 taken exactly: 2^24 + 1 would become 2^24 in single precision
+// and the row would end one column short of the last window.
+TEST(ResizeSuperSize, SourceColumnsAreExactBeyondTwoToTheTwentyFour) {
+    EXPECT_EQ(superSourceColumns(16777216, 1.5, 1 << 30), 25165826);
+    EXPECT_EQ(superSourceColumns(16777218, 2.0, 1 << 30), 33554439);
+    EXPECT_EQ(superSourceColumns(3, 2.0, 100), 9);
+    EXPECT_EQ(superSourceColumns(49, 2.0, 100), 100);
+    EXPECT_EQ(superSourceColumns(33, 3.0, 100), 100);
 }
 
 // ---- sizes -------------------------------------------------------------------------
