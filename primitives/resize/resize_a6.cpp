@@ -26,6 +26,9 @@ struct ResizeLevelA6 {
     static const ResizeSuperKernel (*superKernels())[3] { return ResizeSuperKernelTable_a6; }
     static void* allocFloat(int count) { return vpsMalloc_32f_px(count); }
     static double quotient(double num, double den) { return num * (1.0 / den); }
+    // Area averaging: lanes for one-channel runs, integer weighted rows and
+    // column sums as px.
+    using SuperSums = SuperSumsSimd<0, true, false, false>;
     static constexpr bool kNaNReduces = false;
     static constexpr auto general = ResizeGeneral_a6;
     static constexpr auto superSampling = ResizeSuperSampling_a6;

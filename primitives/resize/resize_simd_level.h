@@ -13,17 +13,17 @@
 #include "primitives/resize/resize_super_kernel.h"
 
 // The area-averaging kernels of the SIMD levels round every partial horizontal
-// sum to float.
-#define VP_RESIZE_SIMD_SUPER(sfx)                                                                         \
-    void ResizeSuper_8u_C1_##sfx(VP_SUPER_PARAMS) { superKernel<Vp8u, 1, float>(VP_SUPER_ARGS); }        \
-    void ResizeSuper_16u_C1_##sfx(VP_SUPER_PARAMS) { superKernel<Vp16u, 1, float>(VP_SUPER_ARGS); }      \
-    void ResizeSuper_32f_C1_##sfx(VP_SUPER_PARAMS) { superKernel<Vp32f, 1, float>(VP_SUPER_ARGS); }      \
-    void ResizeSuper_8u_C3_##sfx(VP_SUPER_PARAMS) { superKernel<Vp8u, 3, float>(VP_SUPER_ARGS); }        \
-    void ResizeSuper_16u_C3_##sfx(VP_SUPER_PARAMS) { superKernel<Vp16u, 3, float>(VP_SUPER_ARGS); }      \
-    void ResizeSuper_32f_C3_##sfx(VP_SUPER_PARAMS) { superKernel<Vp32f, 3, float>(VP_SUPER_ARGS); }      \
-    void ResizeSuper_8u_C4_##sfx(VP_SUPER_PARAMS) { superKernel<Vp8u, 4, float>(VP_SUPER_ARGS); }        \
-    void ResizeSuper_16u_C4_##sfx(VP_SUPER_PARAMS) { superKernel<Vp16u, 4, float>(VP_SUPER_ARGS); }      \
-    void ResizeSuper_32f_C4_##sfx(VP_SUPER_PARAMS) { superKernel<Vp32f, 4, float>(VP_SUPER_ARGS); }      \
+// sum to float; P is the level's summation policy (resize_super_kernel.h).
+#define VP_RESIZE_SIMD_SUPER(sfx, P)                                                                      \
+    void ResizeSuper_8u_C1_##sfx(VP_SUPER_PARAMS) { superKernel<Vp8u, 1, P>(VP_SUPER_ARGS); }        \
+    void ResizeSuper_16u_C1_##sfx(VP_SUPER_PARAMS) { superKernel<Vp16u, 1, P>(VP_SUPER_ARGS); }      \
+    void ResizeSuper_32f_C1_##sfx(VP_SUPER_PARAMS) { superKernel<Vp32f, 1, P>(VP_SUPER_ARGS); }      \
+    void ResizeSuper_8u_C3_##sfx(VP_SUPER_PARAMS) { superKernel<Vp8u, 3, P>(VP_SUPER_ARGS); }        \
+    void ResizeSuper_16u_C3_##sfx(VP_SUPER_PARAMS) { superKernel<Vp16u, 3, P>(VP_SUPER_ARGS); }      \
+    void ResizeSuper_32f_C3_##sfx(VP_SUPER_PARAMS) { superKernel<Vp32f, 3, P>(VP_SUPER_ARGS); }      \
+    void ResizeSuper_8u_C4_##sfx(VP_SUPER_PARAMS) { superKernel<Vp8u, 4, P>(VP_SUPER_ARGS); }        \
+    void ResizeSuper_16u_C4_##sfx(VP_SUPER_PARAMS) { superKernel<Vp16u, 4, P>(VP_SUPER_ARGS); }      \
+    void ResizeSuper_32f_C4_##sfx(VP_SUPER_PARAMS) { superKernel<Vp32f, 4, P>(VP_SUPER_ARGS); }      \
     const ResizeSuperKernel ResizeSuperKernelTable_##sfx[3][3] = {                                        \
         {ResizeSuper_8u_C1_##sfx, ResizeSuper_8u_C3_##sfx, ResizeSuper_8u_C4_##sfx},                      \
         {ResizeSuper_16u_C1_##sfx, ResizeSuper_16u_C3_##sfx, ResizeSuper_16u_C4_##sfx},                  \
@@ -32,7 +32,7 @@
 
 #define VP_RESIZE_SIMD_LEVEL_ALL(sfx, L)                                                                          \
     VP_RESIZE_SIMD_LEVEL(sfx, L)                                                                                  \
-    VP_RESIZE_SIMD_SUPER(sfx)                                                                                     \
+    VP_RESIZE_SIMD_SUPER(sfx, L::SuperSums)                                                                       \
     VpStatus ResizeGeneral_##sfx(const void* pSrc, int srcWidth, int srcHeight, int srcStep, int roiX, int roiY,  \
                                  int roiWidth, int roiHeight, void* pDst, int dstStep, int dstWidth,              \
                                  int dstHeight, double xFactor, double yFactor, double xShift, double yShift,     \

@@ -75,11 +75,121 @@ inline T roundMean(double x) {
     return static_cast<T>(static_cast<int>(x));
 }
 
+// ---- summation policies --------------------------------------------------------
+// How a level forms the float sums of the one-channel kernels. px (SuperSumsPx)
+// sums in double and rounds once. The SIMD levels (SuperSumsSimd) round every
+// partial sum to float; their one-channel runs of accumulator entries go
+// through four single-precision lanes:
+//   - a run starting at an address that is a multiple of 4 but not of 16 first
+//     takes 1 to 3 entries singly up to the 16-byte boundary (the lead-in);
+//   - the lanes then take steps of 8 entries (lane i collects entries j + i and
+//     j + 4 + i), when the run is long enough: at least 8 entries after the
+//     lead-in, or at t7 at least MinRun entries in all;
+//   - the lanes are combined as (0 + 2) + (1 + 3), or at t7 (0 + 1) + (2 + 3);
+//   - the remaining entries are added singly.
+// In the weighted rows and the float output of those lanes the weight (area
+// scale) is rounded to float once and every product to float; single entries
+// take the double weight as px does.
+struct SuperSumsPx {
+    using Sum = double;
+    static constexpr bool kLanes = false;
+    static constexpr int kMinRun = 0;
+    static constexpr bool kPairLanes = true;
+    static constexpr bool kWeightedIntegerLanes = false;
+    static constexpr bool kDoubleTailColumnSums = false;
+};
+
+// MinRun 0: the w7 rule (8 entries after the lead-in); otherwise t7's length.
+template <int MinRun, bool PairLanes, bool WeightedIntegerLanes, bool DoubleTailColumnSums>
+struct SuperSumsSimd {
+    using Sum = float;
+    static constexpr bool kLanes = true;
+    static constexpr int kMinRun = MinRun;
+    static constexpr bool kPairLanes = PairLanes;
+    static constexpr bool kWeightedIntegerLanes = WeightedIntegerLanes;
+    static constexpr bool kDoubleTailColumnSums = DoubleTailColumnSums;
+};
+
+// The entries [lead, end) of a run of n 4-byte entries at p that the lanes take
+// (end == lead: none).
+struct SuperSpan {
+    int lead;
+    int end;
+};
+
+template <class P>
+inline SuperSpan superSpan(const void* p, int n) {
+    const auto address = reinterpret_cast<std::uintptr_t>(p);
+    if (address % 4 != 0) return {0, 0};
+    const int lead = static_cast<int>((16 - address % 16) % 16 / 4);
+    const bool take = P::kMinRun > 0 ? n >= P::kMinRun : n - lead >= 8;
+    if (!take || n - lead < 8) return {0, 0};
+    return {lead, n - (n - lead) % 8};
+}
+
+// The float sum of n accumulator entries onto s.
+template <class P>
+inline float superSumRun(const float* a, int n, float s) {
+    const SuperSpan span = superSpan<P>(a, n);
+    int i = 0;
+    if (span.end > span.lead) {
+        for (; i < span.lead; ++i) s += a[i];
+        float lane[4] = {s, 0.0f, 0.0f, 0.0f};
+        for (; i < span.end; i += 8) {
+            for (int k = 0; k < 4; ++k) lane[k] += a[i + k];
+            for (int k = 0; k < 4; ++k) lane[k] += a[i + 4 + k];
+        }
+        s = P::kPairLanes ? (lane[0] + lane[2]) + (lane[1] + lane[3]) : (lane[0] + lane[1]) + (lane[2] + lane[3]);
+    }
+    for (; i < n; ++i) s += a[i];
+    return s;
+}
+
+// acc[i] = float(src[i] * w + acc[i]) for n entries of a one-channel row.
+template <class P, class T>
+inline void superWeightedRow(float* acc, const T* src, int n, double w) {
+    int i = 0;
+    if constexpr (P::kLanes && (std::is_same_v<T, Vp32f> || P::kWeightedIntegerLanes)) {
+        const SuperSpan span = superSpan<P>(acc, n);
+        const float ws = static_cast<float>(w);
+        for (; i < span.lead; ++i) acc[i] = static_cast<float>(src[i] * w + static_cast<double>(acc[i]));
+        for (; i < span.end; ++i) acc[i] = acc[i] + static_cast<float>(src[i]) * ws;
+    }
+    for (; i < n; ++i) acc[i] = static_cast<float>(src[i] * w + static_cast<double>(acc[i]));
+}
+
+// dst[i] = float(acc[i] * areaScale) for n entries of a one-channel float row.
+template <class P>
+inline void superFloatOutput(Vp32f* dst, const float* acc, int n, double areaScale) {
+    int i = 0;
+    if constexpr (P::kLanes) {
+        const SuperSpan span = superSpan<P>(dst, n);
+        const float scale = static_cast<float>(areaScale);
+        for (; i < span.lead; ++i) dst[i] = static_cast<float>(acc[i] * areaScale);
+        for (; i < span.end; ++i) dst[i] = acc[i] * scale;
+    }
+    for (; i < n; ++i) dst[i] = static_cast<float>(acc[i] * areaScale);
+}
+
+// Column sums of a one-channel float row at w7 and t7: blocks of 16 columns
+// summed down the rows in float, the last width % 16 columns in double and
+// rounded once.
+inline void superColumnSumFloatBlocks(const Vp32f* src, int srcStep, int width, int rows, Vp32f* acc) {
+    const int blocks = width - width % 16;
+    columnSum(src, srcStep, blocks, rows, acc, 1, 1);
+    for (int p = blocks; p < width; ++p) {
+        double sum = 0.0;
+        for (int r = 0; r < rows; ++r) sum += rowAt<Vp32f>(src, r, srcStep)[p];
+        acc[p] = static_cast<float>(sum);
+    }
+}
+
 // Form: 1 one channel, 3 three channels at stride nChannels, 4 four channels.
-// SumT is the precision of the horizontal window sums: px keeps them in double
-// and rounds once at the store; the SIMD levels round every partial sum to
-// float. Weighted terms are formed in double at every level.
-template <class T, int Form, class SumT>
+// P is the level's summation policy (above): px keeps the horizontal window
+// sums in double and rounds once at the store; the SIMD levels round every
+// partial sum to float. Weighted terms of single entries are formed in double
+// at every level.
+template <class T, int Form, class P>
 void superKernel(const void* srcV, void* dstV, int srcStep, int dstStep, int srcColumns, int srcRows,
                  int dstWidth, int dstHeight, double xRatio, double yRatio, double areaScale, int nChannels,
                  int mode, void* accV) {
@@ -113,6 +223,10 @@ void superKernel(const void* srcV, void* dstV, int srcStep, int dstStep, int src
     auto addWeighted = [&](std::ptrdiff_t row, double w) {
         if (row < 0 || row >= srcRows) return;
         const T* s = rowAt<T>(srcV, row, srcStep);
+        if constexpr (Form == 1) {
+            superWeightedRow<P>(accF, s, srcColumns, w);
+            return;
+        }
         for (int p = 0; p < srcColumns; ++p) {
             const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(p) * stride;
             for (int c = 0; c < used; ++c) {
@@ -141,7 +255,11 @@ void superKernel(const void* srcV, void* dstV, int srcStep, int dstStep, int src
                 if (rows > 0) {
                     const T* s = rowAt<T>(srcV, rowPtr, srcStep);
                     if constexpr (SuperTraits<T>::isFloat) {
-                        columnSum(s, srcStep, srcColumns, rows, accF, used, stride);
+                        if constexpr (Form == 1 && P::kDoubleTailColumnSums) {
+                            superColumnSumFloatBlocks(s, srcStep, srcColumns, rows, accF);
+                        } else {
+                            columnSum(s, srcStep, srcColumns, rows, accF, used, stride);
+                        }
                     } else {
                         columnSum(s, srcStep, srcColumns, rows, accI, used, stride);
                     }
@@ -179,10 +297,12 @@ void superKernel(const void* srcV, void* dstV, int srcStep, int dstStep, int src
                         for (int c = 0; c < used; ++c) sum[c] += static_cast<std::uint32_t>(accI[p * stride + c]);
                     }
                     for (int c = 0; c < used; ++c) accI[out + c] = static_cast<Vp32s>(sum[c]);
+                } else if constexpr (Form == 1 && P::kLanes) {
+                    accF[j] = superSumRun<P>(accF + first, static_cast<int>(end - first), 0.0f);
                 } else {
-                    SumT sum[used] = {};
+                    typename P::Sum sum[used] = {};
                     for (std::ptrdiff_t p = first; p < end; ++p) {
-                        for (int c = 0; c < used; ++c) sum[c] += static_cast<SumT>(accF[p * stride + c]);
+                        for (int c = 0; c < used; ++c) sum[c] += static_cast<typename P::Sum>(accF[p * stride + c]);
                     }
                     for (int c = 0; c < used; ++c) accF[out + c] = static_cast<float>(sum[c]);
                 }
@@ -191,16 +311,25 @@ void superKernel(const void* srcV, void* dstV, int srcStep, int dstStep, int src
             std::ptrdiff_t x = 0;
             double carry = 0.0;
             for (int j = 0; j < dstWidth; ++j) {
-                SumT sum[used] = {};
+                typename P::Sum sum[used] = {};
                 auto add = [&](std::ptrdiff_t p, double w, bool weighted) {
                     if (p >= srcColumns) return;
                     for (int c = 0; c < used; ++c) {
                         const double v = accF[p * stride + c];
-                        sum[c] = static_cast<SumT>(static_cast<double>(sum[c]) + (weighted ? w * v : v));
+                        sum[c] = static_cast<typename P::Sum>(static_cast<double>(sum[c]) + (weighted ? w * v : v));
+                    }
+                };
+                // Whole entries from..to (inclusive) of the window, those inside the row.
+                auto addWhole = [&](std::ptrdiff_t from, std::ptrdiff_t to) {
+                    if (to >= srcColumns) to = srcColumns - 1;
+                    if constexpr (Form == 1 && P::kLanes) {
+                        if (to >= from) sum[0] = superSumRun<P>(accF + from, static_cast<int>(to - from + 1), sum[0]);
+                    } else {
+                        for (std::ptrdiff_t p = from; p <= to; ++p) add(p, 1.0, false);
                     }
                 };
                 if (j == 0) {
-                    for (int p = 0; p < xWhole; ++p) add(p, 1.0, false);
+                    addWhole(0, static_cast<std::ptrdiff_t>(xWhole) - 1);
                     if (xFrac != 0.0) add(xWhole, xFrac, true);
                     x = xWhole;
                     carry = xFrac;
@@ -211,7 +340,7 @@ void superKernel(const void* srcV, void* dstV, int srcStep, int dstStep, int src
                     const std::ptrdiff_t k = static_cast<std::ptrdiff_t>(kd);
                     const double tail = y - kd;
                     if (w > 1e-7) add(x, w, true);
-                    for (std::ptrdiff_t p = x + 1; p <= x + k; ++p) add(p, 1.0, false);
+                    addWhole(x + 1, x + k);
                     if (tail > 1e-7) add(x + k + 1, tail, true);
                     x = x + k + 1;
                     carry = tail;
@@ -222,6 +351,11 @@ void superKernel(const void* srcV, void* dstV, int srcStep, int dstStep, int src
         }
 
         // ---- output conversion ----
+        if constexpr (Form == 1 && SuperTraits<T>::isFloat) {
+            superFloatOutput<P>(dstRow, accF, dstWidth, areaScale);
+            dstRow = reinterpret_cast<T*>(reinterpret_cast<Vp8u*>(dstRow) + dstStep);
+            continue;
+        }
         for (int j = 0; j < dstWidth; ++j) {
             const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(j) * stride;
             for (int c = 0; c < used; ++c) {

@@ -13,15 +13,15 @@
 #include "primitives/resize/resize_px.h"
 #include "primitives/resize/resize_super_kernel.h"
 
-void ResizeSuper_8u_C1_px(VP_SUPER_PARAMS) { superKernel<Vp8u, 1, double>(VP_SUPER_ARGS); }
-void ResizeSuper_16u_C1_px(VP_SUPER_PARAMS) { superKernel<Vp16u, 1, double>(VP_SUPER_ARGS); }
-void ResizeSuper_32f_C1_px(VP_SUPER_PARAMS) { superKernel<Vp32f, 1, double>(VP_SUPER_ARGS); }
-void ResizeSuper_8u_C3_px(VP_SUPER_PARAMS) { superKernel<Vp8u, 3, double>(VP_SUPER_ARGS); }
-void ResizeSuper_16u_C3_px(VP_SUPER_PARAMS) { superKernel<Vp16u, 3, double>(VP_SUPER_ARGS); }
-void ResizeSuper_32f_C3_px(VP_SUPER_PARAMS) { superKernel<Vp32f, 3, double>(VP_SUPER_ARGS); }
-void ResizeSuper_8u_C4_px(VP_SUPER_PARAMS) { superKernel<Vp8u, 4, double>(VP_SUPER_ARGS); }
-void ResizeSuper_16u_C4_px(VP_SUPER_PARAMS) { superKernel<Vp16u, 4, double>(VP_SUPER_ARGS); }
-void ResizeSuper_32f_C4_px(VP_SUPER_PARAMS) { superKernel<Vp32f, 4, double>(VP_SUPER_ARGS); }
+void ResizeSuper_8u_C1_px(VP_SUPER_PARAMS) { superKernel<Vp8u, 1, SuperSumsPx>(VP_SUPER_ARGS); }
+void ResizeSuper_16u_C1_px(VP_SUPER_PARAMS) { superKernel<Vp16u, 1, SuperSumsPx>(VP_SUPER_ARGS); }
+void ResizeSuper_32f_C1_px(VP_SUPER_PARAMS) { superKernel<Vp32f, 1, SuperSumsPx>(VP_SUPER_ARGS); }
+void ResizeSuper_8u_C3_px(VP_SUPER_PARAMS) { superKernel<Vp8u, 3, SuperSumsPx>(VP_SUPER_ARGS); }
+void ResizeSuper_16u_C3_px(VP_SUPER_PARAMS) { superKernel<Vp16u, 3, SuperSumsPx>(VP_SUPER_ARGS); }
+void ResizeSuper_32f_C3_px(VP_SUPER_PARAMS) { superKernel<Vp32f, 3, SuperSumsPx>(VP_SUPER_ARGS); }
+void ResizeSuper_8u_C4_px(VP_SUPER_PARAMS) { superKernel<Vp8u, 4, SuperSumsPx>(VP_SUPER_ARGS); }
+void ResizeSuper_16u_C4_px(VP_SUPER_PARAMS) { superKernel<Vp16u, 4, SuperSumsPx>(VP_SUPER_ARGS); }
+void ResizeSuper_32f_C4_px(VP_SUPER_PARAMS) { superKernel<Vp32f, 4, SuperSumsPx>(VP_SUPER_ARGS); }
 
 void ResizeColumnSum_8u_C1_px(const Vp8u* src, int srcStep, int width, int rows, Vp32s* acc) {
     columnSum(src, srcStep, width, rows, acc, 1, 1);

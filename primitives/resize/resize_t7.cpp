@@ -25,6 +25,9 @@ struct ResizeLevelT7 {
     static const ResizeSuperKernel (*superKernels())[3] { return ResizeSuperKernelTable_t7; }
     static void* allocFloat(int count) { return vpsMalloc_32f_t7(count); }
     static double quotient(double num, double den) { return num / den; }
+    // Area averaging as w7, with lanes only for runs of 11 or more entries,
+    // combined (0 + 1) + (2 + 3).
+    using SuperSums = SuperSumsSimd<11, false, true, true>;
     static constexpr bool kNaNReduces = true;
     static constexpr auto general = ResizeGeneral_t7;
     static constexpr auto superSampling = ResizeSuperSampling_t7;

@@ -23,6 +23,9 @@ struct ResizeLevelW7 {
     static void* allocFloat(int count) { return vpsMalloc_32f_px(count); }
     static double quotient(double num, double den) { return num * (1.0 / den); }
     // The reduction test is written as "not above 1.0": a NaN factor passes it.
+    // Area averaging: lanes for one-channel runs and weighted rows of every
+    // depth, float column sums in blocks of 16 with the rest in double.
+    using SuperSums = SuperSumsSimd<0, true, true, true>;
     static constexpr bool kNaNReduces = true;
     static constexpr auto general = ResizeGeneral_w7;
     static constexpr auto superSampling = ResizeSuperSampling_w7;

@@ -678,6 +678,60 @@ TEST(ResizeLevelSuper, EveryLevelMatchesTheAreaAverage) {
     }
 }
 
+// Where the levels' float sums part: 2^24 + 1 is 2^24 in float, so the order
+// and grouping of the additions shows in the window sum. Sums per level
+// {px, a6, w7, t7}; the destination value is float(sum * areaScale).
+TEST(ResizeLevelSuper, FloatSumsFollowEachLevelsLanes) {
+    const float big = 16777216.0f;
+    struct Case {
+        const char* name;
+        int width, height, channels;
+        std::vector<float> firstChannel;  // row-major, one value per pixel
+        double xf, yf;
+        int column;  // destination column checked (row 0)
+        double sums[4];
+    };
+    const Case cases[] = {
+        // Eight entries: the lanes of a6 and w7 keep both ones ((0 + 2) + (1 + 3));
+        // t7 needs 11 entries for its lanes and adds singly.
+        {"one row of 8", 8, 1, 1, {big, 1, 0, 1, 0, 0, 0, 0}, 1.0 / 8, 1.0, 0,
+         {big + 2, big + 2, big + 2, big}},
+        // Twelve entries: every level's lanes; t7 combines (0 + 1) + (2 + 3).
+        {"one row of 12", 12, 1, 1, {big, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}, 1.0 / 12, 1.0, 0,
+         {big + 2, big + 2, big + 2, big}},
+        {"one row of 9", 9, 1, 1, {big, 1, 0, 1, 0, 0, 0, 0, 0}, 1.0 / 9, 1.0, 0, {big + 2, big + 2, big + 2, big}},
+        // Four channels add singly in float at every SIMD level.
+        {"four channels", 3, 1, 4, {big, 1, 1}, 1.0 / 3, 1.0, 0, {big + 2, big, big, big}},
+        // Column sums of a one-channel float row: w7 and t7 sum the last
+        // width % 16 columns down the rows in double.
+        {"column 16 of 17", 17, 3, 1, std::vector<float>(17, big), 1.0, 1.0 / 3, 16, {big, big, big + 2, big + 2}},
+        {"column 15 of 17", 17, 3, 1, std::vector<float>(17, big), 1.0, 1.0 / 3, 15, {big, big, big, big}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<float> src(static_cast<std::size_t>(c.width) * c.height * c.channels, 0.0f);
+        for (int x = 0; x < c.width; ++x) {
+            for (int y = 0; y < c.height; ++y) {
+                // Column sums: the first row holds the value, the others 1.
+                const float v = c.height == 1 ? c.firstChannel[x] : (y == 0 ? c.firstChannel[x] : 1.0f);
+                src[(static_cast<std::size_t>(y) * c.width + x) * c.channels] = v;
+            }
+        }
+        const int layout = c.channels == 4 ? 4 : 1;
+        const int dw = std::max(1, static_cast<int>(c.xf * c.width + 1e-7));
+        const Level all[] = {kPx, kLevels[0], kLevels[1], kLevels[2]};
+        for (int l = 0; l < 4; ++l) {
+            std::vector<float> dst(static_cast<std::size_t>(dw) * c.channels, -1.0f);
+            ASSERT_EQ(all[l].super(src.data(), {c.width, c.height}, c.width * c.channels * 4,
+                                   {0, 0, c.width, c.height}, dst.data(), dw * c.channels * 4, {dw, 1}, c.xf, c.yf,
+                                   c.channels, layout, 2, 0),
+                      vpStsNoErr);
+            const float expected = static_cast<float>(c.sums[l] * (c.xf * c.yf));
+            EXPECT_EQ(dst[static_cast<std::size_t>(c.column) * c.channels], expected) << levelName(all[l].level);
+        }
+    }
+}
+
 // Planar area averaging: every plane from the same region origin.
 TEST(ResizeLevelSuper, PlanarMatchesOneChannelCalls) {
     for (const Level& lv : kLevels) {
