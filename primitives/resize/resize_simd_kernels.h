@@ -265,9 +265,32 @@ inline int simdSplitSum(int x0, int w0, int x1, int w1) {
     return (((x0 >> 1) * w0 + (x1 >> 1) * w1) >> 13) + (((x0 & 1) * w0 + (x1 & 1) * w1) >> 14);
 }
 
+// Pixels (values) per block: a block's samples are gathered into local arrays
+// first so that its arithmetic runs over contiguous data; the results are
+// those of the pixel-by-pixel loop.
+constexpr int kSimdLinearBlock = 8;
+
 template <int K>
 void simdLinearH8u(const Vp8u* src, int count, int d, const int* colOffsets, const Vp16u* colWeights, Vp16s* out) {
-    for (int j = 0; j < count; ++j) {
+    constexpr int kValues = kSimdLinearBlock * K;
+    int j = 0;
+    for (; j + kSimdLinearBlock <= count; j += kSimdLinearBlock) {
+        Vp16s s0[kValues], s1[kValues], w0[kValues], w1[kValues];
+        for (int q = 0; q < kSimdLinearBlock; ++q) {
+            const Vp8u* s = src + colOffsets[j + q];
+            for (int c = 0; c < K; ++c) {
+                s0[q * K + c] = s[c];
+                s1[q * K + c] = s[d + c];
+                w0[q * K + c] = static_cast<Vp16s>(colWeights[2 * (j + q)]);
+                w1[q * K + c] = static_cast<Vp16s>(colWeights[2 * (j + q) + 1]);
+            }
+        }
+        Vp16s* o = out + static_cast<std::ptrdiff_t>(K) * j;
+        for (int v = 0; v < kValues; ++v) {
+            o[v] = static_cast<Vp16s>((static_cast<int>(s0[v]) * w0[v] + static_cast<int>(s1[v]) * w1[v]) >> 8);
+        }
+    }
+    for (; j < count; ++j) {
         const Vp8u* s = src + colOffsets[j];
         const int w0 = colWeights[2 * j];
         const int w1 = colWeights[2 * j + 1];
@@ -313,7 +336,20 @@ inline Vp16u simdLinearBlend16u(int a, int u, int l) { return static_cast<Vp16u>
 template <bool AC4>
 void simdLinearV8u(Vp8u* dst, int count, int a, const Vp16s* upper, const Vp16s* lower) {
     const int n = AC4 ? 3 * count : count;
-    for (int v = 0; v < n; ++v) dst[AC4 ? simdAC4Index(v) : v] = simdLinearBlend8u(a, upper[v], lower[v]);
+    int v = 0;
+    if constexpr (!AC4) {
+        // Weights (at most 16384) and ring values fit 16 bits; products are formed in 32.
+        const Vp16s wu = static_cast<Vp16s>(16384 - a);
+        const Vp16s wl = static_cast<Vp16s>(a);
+        for (; v + 2 * kSimdLinearBlock <= n; v += 2 * kSimdLinearBlock) {
+            int value[2 * kSimdLinearBlock];
+            for (int k = 0; k < 2 * kSimdLinearBlock; ++k) {
+                value[k] = (static_cast<int>(wu) * upper[v + k] + static_cast<int>(wl) * lower[v + k]) >> 20;
+            }
+            for (int k = 0; k < 2 * kSimdLinearBlock; ++k) dst[v + k] = static_cast<Vp8u>(value[k]);
+        }
+    }
+    for (; v < n; ++v) dst[AC4 ? simdAC4Index(v) : v] = simdLinearBlend8u(a, upper[v], lower[v]);
 }
 
 template <bool AC4>
