@@ -13,42 +13,6 @@ namespace {
 // d is the element distance between the two samples, K the channels written per
 // destination pixel (packed without gaps in the ring row).
 
-// Pixels handled per block: the samples of a block are gathered into local
-// arrays first, so that the arithmetic runs over contiguous data. The results
-// are those of the pixel-by-pixel loop.
-constexpr int kBlockPixels = 8;
-
-template <int K>
-void linearH8u(const Vp8u* src, int count, int d, const int* colOffsets, const Vp16u* colWeights, Vp16s* out) {
-    constexpr int kValues = kBlockPixels * K;
-    int j = 0;
-    for (; j + kBlockPixels <= count; j += kBlockPixels) {
-        // Samples and Q14 weights fit 16 bits; their products are formed in 32.
-        Vp16s s0[kValues], s1[kValues], w0[kValues], w1[kValues];
-        for (int q = 0; q < kBlockPixels; ++q) {
-            const Vp8u* s = src + colOffsets[j + q];
-            for (int c = 0; c < K; ++c) {
-                s0[q * K + c] = s[c];
-                s1[q * K + c] = s[d + c];
-                w0[q * K + c] = static_cast<Vp16s>(colWeights[2 * (j + q)]);
-                w1[q * K + c] = static_cast<Vp16s>(colWeights[2 * (j + q) + 1]);
-            }
-        }
-        Vp16s* o = out + static_cast<std::ptrdiff_t>(K) * j;
-        for (int v = 0; v < kValues; ++v) {
-            o[v] = static_cast<Vp16s>((static_cast<int>(s0[v]) * w0[v] + static_cast<int>(s1[v]) * w1[v] + 128) >> 8);
-        }
-    }
-    for (; j < count; ++j) {
-        const Vp8u* s = src + colOffsets[j];
-        const int w0 = colWeights[2 * j];
-        const int w1 = colWeights[2 * j + 1];
-        for (int c = 0; c < K; ++c) {
-            out[K * j + c] = static_cast<Vp16s>((s[c] * w0 + s[d + c] * w1 + 128) >> 8);
-        }
-    }
-}
-
 template <int K>
 void linearH16u(const Vp16u* src, int count, int d, const int* colOffsets, const Vp16u* colWeights,
                 Vp16u* out) {
@@ -96,15 +60,15 @@ inline Vp32f linearV32f(double a, double oneMinusA, double u, double l) {
 
 void ResizeLinearH_8u_C1_px(const Vp8u* src, int count, const int* colOffsets, const Vp16u* colWeights,
                             Vp16s* out) {
-    linearH8u<1>(src, count, 1, colOffsets, colWeights, out);
+    linearH8u<1, 128>(src, count, 1, colOffsets, colWeights, out);
 }
 void ResizeLinearH_8u_C3_px(const Vp8u* src, int count, int nChannels, const int* colOffsets,
                             const Vp16u* colWeights, Vp16s* out) {
-    linearH8u<3>(src, count, nChannels, colOffsets, colWeights, out);
+    linearH8u<3, 128>(src, count, nChannels, colOffsets, colWeights, out);
 }
 void ResizeLinearH_8u_C4_px(const Vp8u* src, int count, const int* colOffsets, const Vp16u* colWeights,
                             Vp16s* out) {
-    linearH8u<4>(src, count, 4, colOffsets, colWeights, out);
+    linearH8u<4, 128>(src, count, 4, colOffsets, colWeights, out);
 }
 void ResizeLinearH_16u_C1_px(const Vp16u* src, int count, const int* colOffsets, const Vp16u* colWeights,
                              Vp16u* out) {

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <utility>
 
+#include "primitives/core/vp_types.h"
+
 // Parameter and argument lists of the table entries.
 #define VP_LINEAR_ARGS                                                                                   \
     pSrc, pDst, srcStep, dstStep, dstWidth, dstHeight, rowOffsets, colOffsets, rowWeights, colWeights, \
@@ -17,6 +19,45 @@
         void* rowBuffer0, void* rowBuffer1, int nChannels, int layout
 
 namespace {
+
+// 8-bit horizontal pass: (s0 * w0 + s1 * w1 + Round) >> 8 per value, into
+// 1/64 grey levels; px rounds (Round 128), the SIMD levels truncate (0).
+// Pixels handled per block: the samples of a block are gathered into local
+// arrays first, so that the arithmetic runs over contiguous data. The results
+// are those of the pixel-by-pixel loop.
+constexpr int kBlockPixels = 8;
+
+template <int K, int Round>
+void linearH8u(const Vp8u* src, int count, int d, const int* colOffsets, const Vp16u* colWeights, Vp16s* out) {
+    constexpr int kValues = kBlockPixels * K;
+    int j = 0;
+    for (; j + kBlockPixels <= count; j += kBlockPixels) {
+        // Samples and Q14 weights fit 16 bits; their products are formed in 32.
+        Vp16s s0[kValues], s1[kValues], w0[kValues], w1[kValues];
+        for (int q = 0; q < kBlockPixels; ++q) {
+            const Vp8u* s = src + colOffsets[j + q];
+            for (int c = 0; c < K; ++c) {
+                s0[q * K + c] = s[c];
+                s1[q * K + c] = s[d + c];
+                w0[q * K + c] = static_cast<Vp16s>(colWeights[2 * (j + q)]);
+                w1[q * K + c] = static_cast<Vp16s>(colWeights[2 * (j + q) + 1]);
+            }
+        }
+        Vp16s* o = out + static_cast<std::ptrdiff_t>(K) * j;
+        for (int v = 0; v < kValues; ++v) {
+            o[v] = static_cast<Vp16s>((static_cast<int>(s0[v]) * w0[v] + static_cast<int>(s1[v]) * w1[v] + Round) >> 8);
+        }
+    }
+    for (; j < count; ++j) {
+        const Vp8u* s = src + colOffsets[j];
+        const int w0 = colWeights[2 * j];
+        const int w1 = colWeights[2 * j + 1];
+        for (int c = 0; c < K; ++c) {
+            out[K * j + c] = static_cast<Vp16s>((s[c] * w0 + s[d + c] * w1 + Round) >> 8);
+        }
+    }
+}
+
 
 // Keeps the horizontal passes of source rows r and r + 1 in the upper and lower
 // ring rows; consecutive destination rows that share the pair only run the

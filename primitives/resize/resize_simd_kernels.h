@@ -265,38 +265,8 @@ inline int simdSplitSum(int x0, int w0, int x1, int w1) {
     return (((x0 >> 1) * w0 + (x1 >> 1) * w1) >> 13) + (((x0 & 1) * w0 + (x1 & 1) * w1) >> 14);
 }
 
-// Pixels (values) per block: a block's samples are gathered into local arrays
-// first so that its arithmetic runs over contiguous data; the results are
-// those of the pixel-by-pixel loop.
+// Values per block of the blocked vertical pass below.
 constexpr int kSimdLinearBlock = 8;
-
-template <int K>
-void simdLinearH8u(const Vp8u* src, int count, int d, const int* colOffsets, const Vp16u* colWeights, Vp16s* out) {
-    constexpr int kValues = kSimdLinearBlock * K;
-    int j = 0;
-    for (; j + kSimdLinearBlock <= count; j += kSimdLinearBlock) {
-        Vp16s s0[kValues], s1[kValues], w0[kValues], w1[kValues];
-        for (int q = 0; q < kSimdLinearBlock; ++q) {
-            const Vp8u* s = src + colOffsets[j + q];
-            for (int c = 0; c < K; ++c) {
-                s0[q * K + c] = s[c];
-                s1[q * K + c] = s[d + c];
-                w0[q * K + c] = static_cast<Vp16s>(colWeights[2 * (j + q)]);
-                w1[q * K + c] = static_cast<Vp16s>(colWeights[2 * (j + q) + 1]);
-            }
-        }
-        Vp16s* o = out + static_cast<std::ptrdiff_t>(K) * j;
-        for (int v = 0; v < kValues; ++v) {
-            o[v] = static_cast<Vp16s>((static_cast<int>(s0[v]) * w0[v] + static_cast<int>(s1[v]) * w1[v]) >> 8);
-        }
-    }
-    for (; j < count; ++j) {
-        const Vp8u* s = src + colOffsets[j];
-        const int w0 = colWeights[2 * j];
-        const int w1 = colWeights[2 * j + 1];
-        for (int c = 0; c < K; ++c) out[K * j + c] = static_cast<Vp16s>((s[c] * w0 + s[d + c] * w1) >> 8);
-    }
-}
 
 template <int K>
 void simdLinearH16u(const Vp16u* src, int count, int d, const int* colOffsets, const Vp16u* colWeights,
@@ -410,7 +380,7 @@ int simdLinearC1(VP_LINEAR_PARAMS, HK horizontal, VK vertical) {
 // as template arguments).
 struct SimdLinear8u {
     static constexpr auto h = []<int K>(const Vp8u* s, int n, int d, const int* co, const Vp16u* cw, Vp16s* o) {
-        simdLinearH8u<K>(s, n, d, co, cw, o);
+        linearH8u<K, 0>(s, n, d, co, cw, o);
     };
     static constexpr auto v = []<bool AC4>(Vp8u* o, int n, int a, const Vp16s* u, const Vp16s* l) {
         simdLinearV8u<AC4>(o, n, a, u, l);
