@@ -2,10 +2,9 @@
 // index into a small table instead of a slot.
 #include "primitives/primitives.h"
 
-// The w7 and t7 quadrangle functions come with those levels; until then they
-// are null here.
-VpStatus vpiGetAffineQuad_w7(VpiRect srcRoi, double quad[4][2], const double coeffs[2][3]) __attribute__((weak));
-VpStatus vpiGetAffineQuad_t7(VpiRect srcRoi, double quad[4][2], const double coeffs[2][3]) __attribute__((weak));
+// The w7 and t7 quadrangle functions live with those levels of the warp.
+VpStatus vpiGetAffineQuad_w7(VpiRect srcRoi, double quad[4][2], const double coeffs[2][3]);
+VpStatus vpiGetAffineQuad_t7(VpiRect srcRoi, double quad[4][2], const double coeffs[2][3]);
 
 // Index 0: no variant; 1 and 2: px (which serves a6 too); 3: w7; 4: t7.
 const VpAffineQuadFunction vpiGetAffineQuadVariants[5] = {

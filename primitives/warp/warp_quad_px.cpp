@@ -3,28 +3,14 @@
 #include <cmath>
 
 #include "primitives/warp/warp_px.h"
+#include "primitives/warp/warp_quad_body.h"
 
 void AffineQuadCorners_px(const double coeffs[2][3], int x0, int y0, int x1, int y1, double quad[4][2]) {
-    const int xs[4] = {x0, x1, x1, x0};
-    const int ys[4] = {y0, y0, y1, y1};
-    for (int i = 0; i < 4; ++i) {
-        const double x = xs[i];
-        const double y = ys[i];
-        // The two products first, then the constant.
-        quad[i][0] = (coeffs[0][0] * x + coeffs[0][1] * y) + coeffs[0][2];
-        quad[i][1] = (coeffs[1][0] * x + coeffs[1][1] * y) + coeffs[1][2];
-    }
+    warpQuadCorners(coeffs, x0, y0, x1, y1, quad);
 }
 
 VpStatus vpiGetAffineQuad_px(VpiRect srcRoi, double quad[4][2], const double coeffs[2][3]) {
-    if (!quad || !coeffs) return vpStsNullPtrErr;
-    if (srcRoi.x < 0 || srcRoi.y < 0 || srcRoi.width <= 0 || srcRoi.height <= 0) return vpStsSizeErr;
-    // The far corner in 64 bits: a region reaching past INT_MAX has no int corner.
-    const long long x1 = static_cast<long long>(srcRoi.x) + srcRoi.width - 1;
-    const long long y1 = static_cast<long long>(srcRoi.y) + srcRoi.height - 1;
-    if (x1 > INT_MAX || y1 > INT_MAX) return vpStsSizeErr;
-    AffineQuadCorners_px(coeffs, srcRoi.x, srcRoi.y, static_cast<int>(x1), static_cast<int>(y1), quad);
-    return vpStsNoErr;
+    return warpGetAffineQuad(srcRoi, quad, coeffs);
 }
 
 int CheckQuadConvexity_px(const double quad[4][2]) {

@@ -75,4 +75,36 @@ inline void warpWalkPixels(void* pDst, int dstStep, int firstRow, int lastRow, c
                           });
 }
 
+// The single-precision walk: the coefficients c0, c1, c3 and c4 rounded to
+// float once, the first row's base computed in double and rounded to float,
+// then every product and sum in float: the row base advances by (c1, c4), the
+// span's first point is float(xBegin) * (c0, c3) + base, and the point advances
+// by (c0, c3) a column. Calls pixel(dstRows, x, sx, sy) with float points.
+template <int Planes, class PixelWork>
+inline void warpWalkPixelsSingle(void* pDst, int dstStep, int firstRow, int lastRow, const WarpRowSpan* pSpans,
+                                 const WarpInverseCoeffs& c, PixelWork&& pixel) {
+    if (lastRow < firstRow) return;
+    WarpPlanePointers<Planes, unsigned char> dstRows(pDst);
+    const float c0 = static_cast<float>(c.c0), c1 = static_cast<float>(c.c1);
+    const float c3 = static_cast<float>(c.c3), c4 = static_cast<float>(c.c4);
+    float bx = static_cast<float>(firstRow * c.c1 + c.c2);
+    float by = static_cast<float>(firstRow * c.c4 + c.c5);
+    for (int i = 0; i <= lastRow - firstRow; ++i) {
+        const WarpRowSpan span = pSpans[i];
+        if (span.xEnd >= span.xBegin) {
+            const float first = static_cast<float>(span.xBegin);
+            float sx = first * c0 + bx;
+            float sy = first * c3 + by;
+            for (int x = span.xBegin; x <= span.xEnd; ++x) {
+                pixel(dstRows.at, x, sx, sy);
+                sx += c0;
+                sy += c3;
+            }
+        }
+        bx += c1;
+        by += c4;
+        for (int k = 0; k < dstRows.kCount; ++k) dstRows.at[k] += dstStep;
+    }
+}
+
 }  // namespace
