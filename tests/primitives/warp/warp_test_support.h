@@ -13,6 +13,10 @@
 #include <stdexcept>
 #include <vector>
 
+#include "primitives/core/dispatch.h"
+#include "primitives/warp/warp_px.h"
+#include "primitives/warp/warp_simd.h"
+
 namespace warp_test {
 
 // A block of exactly `bytes` bytes fenced by inaccessible pages. With the end
@@ -84,5 +88,27 @@ inline double cubicReference(const float* img, int width, int height, int stride
         for (int j = 0; j < 4; ++j) v += wy[r] * wx[j] * img[(y0 + r) * stride + x0 + j];
     return static_cast<double>(v);
 }
+
+// Each processor level's core and kernel table, by level.
+using WarpCoreFunction = VpStatus (*)(const void*, VpiSize, int, VpiRect, void*, int, VpiRect, int, const double[2][3],
+                                      int);
+inline WarpCoreFunction coreAt(VpLevel level) {
+    switch (level) {
+        case vpLevelA6: return WarpAffineCore_a6;
+        case vpLevelW7: return WarpAffineCore_w7;
+        case vpLevelT7: return WarpAffineCore_t7;
+        default: return WarpAffineCore_px;
+    }
+}
+
+inline const WarpRowKernel* kernelTableAt(VpLevel level) {
+    switch (level) {
+        case vpLevelA6: return WarpKernelTable_a6;
+        case vpLevelW7: return WarpKernelTable_w7;
+        case vpLevelT7: return WarpKernelTable_t7;
+        default: return WarpKernelTable_px;
+    }
+}
+
 
 }  // namespace warp_test
