@@ -103,22 +103,24 @@ struct Dest {
     int rowBytes;
     int height;
     static constexpr unsigned char kCanary = 0x5A;
-    Dest(int width, int height, int nChannels, int depth, int gap = 7)
-        : rowBytes(width * nChannels * elemSize(depth)), height(height) {
+    int start;  // bytes from the block's 16-byte aligned start to the region
+    Dest(int width, int height, int nChannels, int depth, int gap = 7, int offsetBytes = 0)
+        : rowBytes(width * nChannels * elemSize(depth)), height(height),
+          start(16 + offsetBytes / elemSize(depth) * elemSize(depth)) {
         step = rowBytes + gap * elemSize(depth);
-        block.assign(static_cast<std::size_t>(step) * height + 32, kCanary);
+        block.assign(static_cast<std::size_t>(step) * height + 48, kCanary);
     }
-    unsigned char* data() { return block.data() + 16; }
+    unsigned char* data() { return block.data() + start; }
     bool canariesIntact(int writtenRows) const {
         for (std::size_t i = 0; i < block.size(); ++i) {
-            const long long rel = static_cast<long long>(i) - 16;
+            const long long rel = static_cast<long long>(i) - start;
             const bool inside = rel >= 0 && rel / step < writtenRows && rel % step < rowBytes;
             if (!inside && block[i] != kCanary) return false;
         }
         return true;
     }
     double at(int x, int y, int c, int nChannels, int depth) const {
-        return readElem(block.data() + 16 + static_cast<std::size_t>(y) * step +
+        return readElem(block.data() + start + static_cast<std::size_t>(y) * step +
                             (static_cast<std::size_t>(x) * nChannels + c) * elemSize(depth),
                         depth);
     }
@@ -292,7 +294,8 @@ void compareWithPx(int interpolation, int depth, Check check, std::uint32_t seed
             for (const Shape& r : randomRuns(seed + depth * 7 + form.nChannels * 3 + form.layout, 60)) {
                 SCOPED_TRACE(std::string(levelName(lv.level)) + " " + form.name + " run " + std::to_string(index++));
                 Source src(r.srcW, r.srcH, form.nChannels, depth, seed + index);
-                Dest a(r.dstW, r.dstH, form.nChannels, depth), b(r.dstW, r.dstH, form.nChannels, depth);
+                // Destinations at every misalignment 0..15 (whole elements).
+                Dest a(r.dstW, r.dstH, form.nChannels, depth, 7, index % 16), b(r.dstW, r.dstH, form.nChannels, depth);
                 const VpStatus sa = lv.general(src.data(), r.srcW, r.srcH, src.step(), r.roi.x, r.roi.y, r.roi.width,
                                                r.roi.height, a.data(), a.step, r.dstW, r.dstH, r.xf, r.yf, 0.0, 0.0,
                                                form.nChannels, form.layout, depth, 0, interpolation, 1);
@@ -472,6 +475,37 @@ TEST(ResizeLevelRules, CubicBodyAndScalarCodeMeetInOneRow) {
                   std::vector<Vp8u>(6, 0));
         EXPECT_EQ(cubicVertical(lv.table, 19, std::vector<Vp16u>{40000, 40000, 40000, 40000}, 6, 0.3f),
                   std::vector<Vp16u>(6, 40000));
+    }
+}
+
+// Endpoints of the cubic on both paths of every level: t = 0 gives b and
+// t = -1 gives a exactly, four equal samples give that sample. At t = 2 the
+// scalar code's n rounds to exactly 1 (d exactly), the bodies' n is 1 - 2^-24.
+TEST(ResizeLevelRules, CubicEndpointsOnBodiesAndScalarCode) {
+    struct Case {
+        std::vector<float> rows;
+        float t;
+        float expected;
+    };
+    const Case cases[] = {
+        {{3.25f, -7.5f, 11.0f, 0.125f}, 0.0f, -7.5f},
+        {{3.25f, -7.5f, 11.0f, 0.125f}, -1.0f, 3.25f},
+        {{1.75f, 1.75f, 1.75f, 1.75f}, 0.37f, 1.75f},
+        {{1.75f, 1.75f, 1.75f, 1.75f}, 1.5f, 1.75f},
+    };
+    for (const Level& lv : kLevels) {
+        for (const Case& c : cases) {
+            EXPECT_EQ(cubicVertical(lv.table, 20, c.rows, 6, c.t), std::vector<float>(6, c.expected))
+                << levelName(lv.level) << " t " << c.t;
+        }
+        const std::vector<float> last = cubicVertical(lv.table, 20, std::vector<float>{100, 0, 100, 50}, 6, 2.0f);
+        for (int j = 0; j < 6; ++j) {
+            if (j < 4) {
+                EXPECT_NEAR(last[j], 50.0f, 1e-4f) << levelName(lv.level);
+            } else {
+                EXPECT_EQ(last[j], 50.0f) << levelName(lv.level);
+            }
+        }
     }
 }
 
