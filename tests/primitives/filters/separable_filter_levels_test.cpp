@@ -278,6 +278,49 @@ TEST(SeparableFilterLevels, SourceOffTheFloatGridDeclinesToTheScalarLoop) {
     }
 }
 
+TEST(SeparableFilterLevels, VectorKernelsPlaceRowsAtTheExactDestinationStep) {
+    // A destination step 2 bytes past a whole float: the vector kernels write
+    // row y at pDst + y * dstStep exactly (px rounds the step down).
+    std::mt19937 rng(6);
+    for (bool rows : {true, false}) {
+        const Case c{rows, 23, 3, 5, 2, 0, 0};
+        Source src(c);
+        for (int y = 0; y < src.rowCount; ++y)
+            for (int x = 0; x < src.rowFloats; ++x) {
+                const float v = spreadValue(rng);
+                std::memcpy(src.row(y) + 4 * x, &v, 4);
+            }
+        std::vector<float> kernel(c.n);
+        for (auto& k : kernel) k = spreadValue(rng);
+        const int dstStep = 4 * c.W + 2;
+        for (VpLevel level : kSimdLevels) {
+            ScopedLevel scoped(level, Subsystem::Filters);
+            alignas(16) Vp8u dst[4 * 23 * 3 + 16];
+            std::memset(dst, 0xEE, sizeof dst);
+            ASSERT_EQ((rows ? vpiFilterRow_32f_C1R : vpiFilterColumn_32f_C1R)(
+                          src.origin(c), src.step, reinterpret_cast<Vp32f*>(dst), dstStep, {c.W, c.H}, kernel.data(),
+                          c.n, c.anchor),
+                      vpStsNoErr);
+            for (int y = 0; y < c.H; ++y) {
+                for (int x = 0; x < c.W; ++x) {
+                    const auto s = window(src, c, x, y);
+                    std::vector<float> p(c.n);
+                    for (int j = 0; j < c.n; ++j) p[j] = kernel[c.n - 1 - j] * s[j];
+                    const float want =
+                        sumInOrder(orderOf(level, c, reinterpret_cast<std::uintptr_t>(src.row(y)), false, x), p);
+                    float got;
+                    std::memcpy(&got, dst + y * dstStep + 4 * x, 4);
+                    ASSERT_EQ(std::memcmp(&want, &got, 4), 0) << levelName(level) << " at " << x << "," << y;
+                }
+                if (y + 1 < c.H) {  // the two bytes between rows
+                    EXPECT_EQ(dst[y * dstStep + 4 * c.W], 0xEE);
+                    EXPECT_EQ(dst[y * dstStep + 4 * c.W + 1], 0xEE);
+                }
+            }
+        }
+    }
+}
+
 TEST(SeparableFilterLevels, ChecksAtEveryLevel) {
     float buf[64] = {};
     const float k[3] = {1, 1, 1};
