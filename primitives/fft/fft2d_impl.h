@@ -193,4 +193,21 @@ VpStatus transform(Fn fft1d, const Vp32fc* pSrc, int srcStep, Vp32fc* pDst, int 
     return status;
 }
 
+// Magnitude of a complex image, row by row through the level's vector
+// magnitude; the first failing row status is returned after all rows.
+template <class RowFn>
+VpStatus magnitude(RowFn rowMagnitude, const Vp32fc* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSize roiSize) {
+    if (!pSrc || !pDst) return vpStsNullPtrErr;
+    if (roiSize.height <= 0 || roiSize.width <= 0) return vpStsSizeErr;
+    if (srcStep <= 0 || dstStep <= 0) return vpStsStepErr;
+    VpStatus first = vpStsNoErr;
+    for (std::int64_t r = 0; r < roiSize.height; ++r) {
+        const auto* src = reinterpret_cast<const Vp32fc*>(rowAt(pSrc, srcStep, r));
+        auto* dst = reinterpret_cast<Vp32f*>(rowAt(pDst, dstStep, r));
+        const VpStatus status = rowMagnitude(src, dst, roiSize.width);
+        if (first == vpStsNoErr) first = status;
+    }
+    return first;
+}
+
 }  // namespace fft2d

@@ -59,15 +59,5 @@ VpStatus vpiFFTInv_CToC_32fc_C1R_px(const Vp32fc* pSrc, int srcStep, Vp32fc* pDs
 }
 
 VpStatus vpiMagnitude_32fc32f_C1R_px(const Vp32fc* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSize roiSize) {
-    if (!pSrc || !pDst) return vpStsNullPtrErr;
-    if (roiSize.height <= 0 || roiSize.width <= 0) return vpStsSizeErr;
-    if (srcStep <= 0 || dstStep <= 0) return vpStsStepErr;
-    VpStatus first = vpStsNoErr;
-    for (std::int64_t r = 0; r < roiSize.height; ++r) {
-        const auto* src = reinterpret_cast<const Vp32fc*>(reinterpret_cast<const Vp8u*>(pSrc) + r * srcStep);
-        auto* dst = reinterpret_cast<Vp32f*>(reinterpret_cast<Vp8u*>(pDst) + r * dstStep);
-        const VpStatus status = vpsMagnitude_32fc_px(src, dst, roiSize.width);
-        if (first == vpStsNoErr) first = status;
-    }
-    return first;
+    return fft2d::magnitude(vpsMagnitude_32fc_px, pSrc, srcStep, pDst, dstStep, roiSize);
 }
