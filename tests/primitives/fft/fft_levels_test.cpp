@@ -92,6 +92,30 @@ TEST(FFTLevelRecord, OrderSevenOfTheEngine) {
     }
 }
 
+// The record's tables are the level's: at order 7 the SIMD records hold the
+// bit-reverse list and the SIMD stage tables (stage 5 then stage 7, 8N
+// bytes), px the swap pairs and its own twiddle layout.
+TEST(FFTLevelRecord, TableContentsOfOrderSeven) {
+    float* S = FFTBuildSineTable(7);
+    float* simd = FFTBuildDirectTwiddlesSimd(7, S, 7);
+    float* px = FFTBuildDirectTwiddlesPx(7, S, 7);
+    int* list = FFTBuildBitRevList(7);
+    int* pairs = FFTBuildSwapPairs(7);
+    for (const Level* lv : fftlevels::kAll) {
+        Spec spec(*lv, 7, VP_FFT_DIV_INV_BY_N);
+        const bool isPx = lv == &fftlevels::kPx;
+        EXPECT_TRUE(sameBits(spec.p->pTwdDirect, isPx ? px : simd, isPx ? 6 * 33 : 2 * 128)) << lv->name;
+        EXPECT_EQ(std::memcmp(spec.p->pBitRev, isPx ? pairs : list, 4 * 33), 0) << lv->name;
+    }
+    // Stage 5, entry 1 (lane 1 of the first run of four): cos and -sin of
+    // 2 pi / 32, read from the order-7 sine table at stride 4.
+    EXPECT_EQ(simd[1], S[32 - 4]);
+    EXPECT_EQ(simd[4 + 1], -S[4]);
+    for (void* p : {static_cast<void*>(S), static_cast<void*>(simd), static_cast<void*>(px),
+                    static_cast<void*>(list), static_cast<void*>(pairs)})
+        vpsFree(p);
+}
+
 // Small orders carry no tables and no buffer at any level.
 TEST(FFTLevelRecord, SmallOrdersHaveNoTables) {
     for (const Level* lv : fftlevels::kAll) {
