@@ -1,13 +1,13 @@
 // The engine's warp: a 720x576 float plane onto the 1440x1152 grid by a small
-// rotation, cubic interpolation, single-threaded; beside it the same work by
-// OpenCV when it is installed.
+// rotation, cubic interpolation, single-threaded, at every processor level;
+// beside it the same work by OpenCV when it is installed.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <vector>
 
 #include "primitives/primitives.h"
-#include "primitives/warp/warp_px.h"
+#include "primitives/core/dispatch_variants.h"
 
 #ifdef FE_HAVE_OPENCV
 #include <opencv2/core.hpp>
@@ -40,14 +40,16 @@ void engineCoeffs(double coeffs[2][3]) {
     coeffs[1][2] = kDstH / 2.0 - (d * cx + c * cy) - 0.21;
 }
 
-void BM_WarpAffineCubic_px(benchmark::State& state) {
+using WarpEntry = VpStatus (*)(const Vp32f*, VpiSize, int, VpiRect, Vp32f*, int, VpiRect, const double[2][3], int);
+
+// One level's variant of the entry, called directly.
+void BM_WarpAffineCubic(benchmark::State& state, WarpEntry warp) {
     const std::vector<float> src = makeSource();
     std::vector<float> dst(static_cast<size_t>(kDstW) * kDstH, 0.0f);
     double coeffs[2][3];
     engineCoeffs(coeffs);
     for (auto _ : state) {
-        const VpStatus status =
-            vpiWarpAffine_32f_C1R_px(src.data(), {kSrcW, kSrcH}, kSrcW * 4, {0, 0, kSrcW, kSrcH}, dst.data(),
+        const VpStatus status = warp(src.data(), {kSrcW, kSrcH}, kSrcW * 4, {0, 0, kSrcW, kSrcH}, dst.data(),
                                      kDstW * 4, {0, 0, kDstW, kDstH}, coeffs, VPI_INTER_CUBIC);
         if (status != vpStsNoErr) state.SkipWithError("warp failed");
         benchmark::DoNotOptimize(dst.data());
@@ -55,7 +57,10 @@ void BM_WarpAffineCubic_px(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * kDstW * kDstH);
 }
-BENCHMARK(BM_WarpAffineCubic_px)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_WarpAffineCubic, px, &vpiWarpAffine_32f_C1R_px)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_WarpAffineCubic, a6, &vpiWarpAffine_32f_C1R_a6)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_WarpAffineCubic, w7, &vpiWarpAffine_32f_C1R_w7)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_WarpAffineCubic, t7, &vpiWarpAffine_32f_C1R_t7)->Unit(benchmark::kMillisecond);
 
 #ifdef FE_HAVE_OPENCV
 void BM_WarpAffineCubic_OpenCV(benchmark::State& state) {

@@ -1,5 +1,6 @@
-// a6 level of the affine warp (only MMX and SSE: nearest and linear kernels in single precision): the core instantiated with the
-// level's helpers, its kernel table and the dispatched entry's a6 variant.
+// a6 level of the affine warp (only MMX and SSE; nearest and linear kernels in
+// single precision): the core instantiated with the level's helpers, its
+// kernel table and the dispatched entry's a6 variant.
 #include "primitives/warp/warp_core_simd.h"
 
 #define VP_WARP_A6_TABLE_ROW(depthName, T, layoutName, code, stride, channels, planes) \

@@ -1,5 +1,6 @@
-// t7 level of the affine warp (SSE3: the w7 nearest and linear kernels): the core instantiated with the
-// level's helpers, its kernel table and the dispatched entry's t7 variant.
+// t7 level of the affine warp (SSE3; the w7 nearest and linear kernels): the
+// core instantiated with the level's helpers, its kernel table and the
+// dispatched entry's t7 variant.
 #include "primitives/warp/warp_core_simd.h"
 #include "primitives/warp/warp_quad_body.h"
 

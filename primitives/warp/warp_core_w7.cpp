@@ -1,5 +1,6 @@
-// w7 level of the affine warp (SSE2: nearest and linear kernels on double source points): the core instantiated with the
-// level's helpers, its kernel table and the dispatched entry's w7 variant.
+// w7 level of the affine warp (SSE2; nearest and linear kernels on double
+// source points): the core instantiated with the level's helpers, its kernel
+// table and the dispatched entry's w7 variant.
 #include "primitives/warp/warp_core_simd.h"
 #include "primitives/warp/warp_quad_body.h"
 

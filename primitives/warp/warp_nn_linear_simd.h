@@ -108,11 +108,10 @@ inline float warpLinearColumnsFirst(const WarpLinearCell& s, float fx, float fy)
 // final sum rounded by + 2^19 and shifted by 20.
 inline std::int32_t warpLinearFixed(const int p[4], int wx, int wy) {
     const int cx = warpSaturate16(16384 - wx), cy = warpSaturate16(16384 - wy);
-    const int h0 = warpSaturate16(warpWrap32(static_cast<std::int64_t>(p[0]) * cx + static_cast<std::int64_t>(p[1]) * wx) >> 8);
-    const int h1 = warpSaturate16(warpWrap32(static_cast<std::int64_t>(p[2]) * cx + static_cast<std::int64_t>(p[3]) * wx) >> 8);
-    const std::int32_t sum =
-        warpWrap32(warpWrap32(static_cast<std::int64_t>(h0) * cy + static_cast<std::int64_t>(h1) * wy) +
-                   static_cast<std::int64_t>(524288));
+    const auto pair = [](std::int64_t a, int wa, std::int64_t b, int wb) { return warpWrap32(a * wa + b * wb); };
+    const int h0 = warpSaturate16(pair(p[0], cx, p[1], wx) >> 8);
+    const int h1 = warpSaturate16(pair(p[2], cx, p[3], wx) >> 8);
+    const std::int32_t sum = warpWrap32(static_cast<std::int64_t>(pair(h0, cy, h1, wy)) + 524288);
     return sum >> 20;
 }
 

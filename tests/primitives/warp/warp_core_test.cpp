@@ -12,6 +12,7 @@
 #include "primitives/core/memory.h"
 #include "primitives/primitives.h"
 #include "primitives/warp/warp_px.h"
+#include "tests/primitives/level_harness.h"
 #include "tests/primitives/warp/warp_test_support.h"
 
 namespace {
@@ -184,35 +185,31 @@ TEST(WarpCore, ThreeByThreeLinearReachesTheLastPixel) {
     EXPECT_EQ(src.px, dst.px);
 }
 
-int liveBlocks = 0;
-int allocationsLeft = 1 << 30;
-void* countingAlloc(std::size_t n) {
-    if (allocationsLeft-- <= 0) return nullptr;
-    ++liveBlocks;
-    return std::malloc(n);
-}
-void countingRelease(void* p) {
-    --liveBlocks;
-    std::free(p);
-}
+using warp_test::CountingHeap;
 
 TEST(WarpCore, FailedSpanAllocationIsAnErrorAndLeavesNothing) {
     FloatImage src = ramp(16, 16);
-    FloatImage dst(20, 20, kUntouched);
-    vpSetHeapHooks(countingAlloc, countingRelease);
-    allocationsLeft = 0;
-    const VpStatus failed = vpiWarpAffine_32f_C1R_px(src.px.data(), {16, 16}, src.step(), {0, 0, 16, 16},
-                                                     dst.px.data(), dst.step(), {0, 0, 20, 20}, kTurn,
-                                                     VPI_INTER_CUBIC | VPI_SMOOTH_EDGE);
-    const int leftAfterFailure = liveBlocks;
-    allocationsLeft = 1 << 30;
-    const VpStatus ok = vpiWarpAffine_32f_C1R_px(src.px.data(), {16, 16}, src.step(), {0, 0, 16, 16}, dst.px.data(),
-                                                 dst.step(), {0, 0, 20, 20}, kTurn, VPI_INTER_CUBIC);
-    vpSetHeapHooks(nullptr, nullptr);
-    EXPECT_EQ(vpStsMemAllocErr, failed);
-    EXPECT_EQ(0, leftAfterFailure);
-    EXPECT_EQ(vpStsNoErr, ok);
-    EXPECT_EQ(0, liveBlocks);
+    for (VpLevel level : level_harness::kAllLevels) {
+        SCOPED_TRACE(level_harness::levelName(level));
+        FloatImage dst(20, 20, kUntouched);
+        const auto warp = [&](int interpolation) {
+            return warp_test::coreAt(level)(src.px.data(), {16, 16}, src.step(), {0, 0, 16, 16}, dst.px.data(),
+                                            dst.step(), {0, 0, 20, 20}, kWarpFormat32fC1, kTurn, interpolation);
+        };
+        vpSetHeapHooks(CountingHeap::alloc, CountingHeap::release);
+        CountingHeap::allocationsLeft = 0;
+        const VpStatus failed = warp(VPI_INTER_CUBIC | VPI_SMOOTH_EDGE);
+        const int leftAfterFailure = CountingHeap::liveBlocks;
+        const bool untouched = dst.px == std::vector<float>(dst.px.size(), kUntouched);
+        CountingHeap::allocationsLeft = 1 << 30;
+        const VpStatus ok = warp(VPI_INTER_CUBIC);
+        vpSetHeapHooks(nullptr, nullptr);
+        EXPECT_EQ(vpStsMemAllocErr, failed);
+        EXPECT_EQ(0, leftAfterFailure);
+        EXPECT_TRUE(untouched);
+        EXPECT_EQ(vpStsNoErr, ok);
+        EXPECT_EQ(0, CountingHeap::liveBlocks);
+    }
 }
 
 TEST(WarpCore, PlanarPlaneChecks) {
@@ -266,8 +263,9 @@ TEST(WarpCore, ConstantImageIsReproducedExactlyByCubic) {
     }
 }
 
-// The engine's road: a smooth plane enlarged by a small rotation, against the
-// cubic evaluated directly in long double at the exact inverse point.
+// The engine's road at every level: a smooth plane enlarged by a small
+// rotation, against the cubic evaluated directly in long double at the exact
+// inverse point.
 TEST(WarpCore, CubicZoomMatchesADirectReference) {
     const int w = 90, h = 72, dw = 180, dh = 144;
     FloatImage src(w, h, 0);
@@ -276,31 +274,34 @@ TEST(WarpCore, CubicZoomMatchesADirectReference) {
             src.at(x, y) = static_cast<float>(100 + 60 * std::sin(x * 0.11 + 0.3) * std::cos(y * 0.07) + 0.2 * x);
     const double a = 0.03, s = 2.0;
     const double coeffs[2][3] = {{s * std::cos(a), -s * std::sin(a), 3.25}, {s * std::sin(a), s * std::cos(a), -2.5}};
-    GuardedBuffer dstBuf(static_cast<size_t>(dw) * dh * 4);
-    float* dst = dstBuf.as<float>();
-    for (int i = 0; i < dw * dh; ++i) dst[i] = kUntouched;
-    ASSERT_EQ(vpStsNoErr, vpiWarpAffine_32f_C1R_px(src.px.data(), {w, h}, src.step(), {0, 0, w, h}, dst, dw * 4,
-                                                   {0, 0, dw, dh}, coeffs, VPI_INTER_CUBIC));
     const double det = coeffs[0][0] * coeffs[1][1] - coeffs[0][1] * coeffs[1][0];
-    int written = 0;
-    for (int y = 0; y < dh; ++y)
-        for (int x = 0; x < dw; ++x) {
-            const double u = x - coeffs[0][2], v = y - coeffs[1][2];
-            const double sx = (coeffs[1][1] * u - coeffs[0][1] * v) / det;
-            const double sy = (-coeffs[1][0] * u + coeffs[0][0] * v) / det;
-            const float got = dst[y * dw + x];
-            const double margin = 1e-6;
-            if (sx < -margin || sy < -margin || sx > w - 1 + margin || sy > h - 1 + margin) {
-                EXPECT_EQ(kUntouched, got) << x << "," << y;
-                continue;
+    for (VpLevel level : level_harness::kAllLevels) {
+        SCOPED_TRACE(level_harness::levelName(level));
+        GuardedBuffer dstBuf(static_cast<size_t>(dw) * dh * 4);
+        float* dst = dstBuf.as<float>();
+        for (int i = 0; i < dw * dh; ++i) dst[i] = kUntouched;
+        ASSERT_EQ(vpStsNoErr, warp_test::coreAt(level)(src.px.data(), {w, h}, src.step(), {0, 0, w, h}, dst, dw * 4,
+                                                       {0, 0, dw, dh}, kWarpFormat32fC1, coeffs, VPI_INTER_CUBIC));
+        int written = 0;
+        for (int y = 0; y < dh; ++y)
+            for (int x = 0; x < dw; ++x) {
+                const double u = x - coeffs[0][2], v = y - coeffs[1][2];
+                const double sx = (coeffs[1][1] * u - coeffs[0][1] * v) / det;
+                const double sy = (-coeffs[1][0] * u + coeffs[0][0] * v) / det;
+                const float got = dst[y * dw + x];
+                const double margin = 1e-6;
+                if (sx < -margin || sy < -margin || sx > w - 1 + margin || sy > h - 1 + margin) {
+                    EXPECT_EQ(kUntouched, got) << x << "," << y;
+                    continue;
+                }
+                if (sx < margin || sy < margin || sx > w - 1 - margin || sy > h - 1 - margin) continue;
+                ++written;
+                ASSERT_NE(kUntouched, got) << x << "," << y;
+                const double ref = warp_test::cubicReference(src.px.data(), w, h, w, sx, sy);
+                ASSERT_NEAR(ref, got, 2e-4) << x << "," << y;
             }
-            if (sx < margin || sy < margin || sx > w - 1 - margin || sy > h - 1 - margin) continue;
-            ++written;
-            ASSERT_NE(kUntouched, got) << x << "," << y;
-            const double ref = warp_test::cubicReference(src.px.data(), w, h, w, sx, sy);
-            ASSERT_NEAR(ref, got, 2e-4) << x << "," << y;
-        }
-    EXPECT_GT(written, dw * dh / 2);
+        EXPECT_GT(written, dw * dh / 2);
+    }
 }
 
 // Smooth edges on an 8-bit plane: a top edge of slope 1/4 crossing column 2 at
@@ -373,10 +374,14 @@ TEST(WarpCore, SmoothEdgeBlendsTheAlphaChannelOfAC4) {
 
 TEST(WarpCore, DispatchedEntryReachesTheWarp) {
     FloatImage src = ramp(8, 8);
-    FloatImage dst(8, 8, kUntouched);
-    ASSERT_EQ(vpStsNoErr, vpiWarpAffine_32f_C1R(src.px.data(), {8, 8}, src.step(), {0, 0, 8, 8}, dst.px.data(),
-                                                dst.step(), {0, 0, 8, 8}, kIdentity, VPI_INTER_CUBIC));
-    EXPECT_EQ(src.px, dst.px);
+    for (VpLevel level : level_harness::kAllLevels) {
+        level_harness::ScopedLevel scope(level);
+        EXPECT_EQ(level, scope.levelOf(level_harness::Subsystem::Warp)) << level_harness::levelName(level);
+        FloatImage dst(8, 8, kUntouched);
+        ASSERT_EQ(vpStsNoErr, vpiWarpAffine_32f_C1R(src.px.data(), {8, 8}, src.step(), {0, 0, 8, 8}, dst.px.data(),
+                                                    dst.step(), {0, 0, 8, 8}, kIdentity, VPI_INTER_NN));
+        EXPECT_EQ(src.px, dst.px) << level_harness::levelName(level);
+    }
 }
 
 }  // namespace
@@ -387,50 +392,53 @@ namespace {
 // outside the source is read and nothing outside the destination region is
 // written.
 TEST(WarpCore, RandomMapsStayInsideTheirImages) {
-    std::mt19937 rng(77);
-    std::uniform_real_distribution<double> unit(-1.0, 1.0);
-    int warped = 0;
-    auto pick = [&](int lo, int hi) { return lo + static_cast<int>(rng() % static_cast<unsigned>(hi - lo + 1)); };
-    for (int trial = 0; trial < 1000; ++trial) {
-        const bool odd = trial % 7 == 0;  // sizes and regions anywhere, mostly refused
-        const int sw = pick(odd ? 1 : 3, 24), sh = pick(odd ? 1 : 3, 24), dw = pick(4, 40), dh = pick(4, 40);
-        // Mostly rotations, scales and shears that land on the destination; every
-        // tenth map is arbitrary.
-        const double scale = std::pow(10.0, unit(rng) * 0.7), angle = unit(rng) * 3.2;
-        double coeffs[2][3] = {{scale * std::cos(angle), -scale * std::sin(angle) + 0.2 * unit(rng), 0},
-                               {scale * std::sin(angle), scale * std::cos(angle), 0}};
-        coeffs[0][2] = dw / 2.0 - coeffs[0][0] * sw / 2.0 - coeffs[0][1] * sh / 2.0 + 3 * unit(rng);
-        coeffs[1][2] = dh / 2.0 - coeffs[1][0] * sw / 2.0 - coeffs[1][1] * sh / 2.0 + 3 * unit(rng);
-        if (trial % 10 == 0)
-            for (auto& row : coeffs)
-                for (double& v : row) v = unit(rng) * std::pow(10.0, unit(rng) * 3);
-        if (trial % 50 == 0) coeffs[0][2] = 1e300;
-        const VpiRect srcRoi = odd ? VpiRect{pick(0, sw), pick(0, sh), pick(1, 30), pick(1, 30)}
-                                   : VpiRect{pick(0, std::max(0, sw - 3)), pick(0, std::max(0, sh - 3)), pick(2, 30),
-                                             pick(2, 30)};
-        const int dx = pick(0, odd ? dw - 1 : dw / 4), dy = pick(0, odd ? dh - 1 : dh / 4);
-        const VpiRect dst{dx, dy, pick(odd ? 1 : (dw - dx) / 2, dw - dx), pick(odd ? 1 : (dh - dy) / 2, dh - dy)};
-        const int interp = (trial % 3 == 0 ? VPI_INTER_NN : trial % 3 == 1 ? VPI_INTER_LINEAR : VPI_INTER_CUBIC) |
-                           (trial % 4 == 0 ? VPI_SMOOTH_EDGE : 0);
-        GuardedBuffer srcBuf(static_cast<size_t>(sw) * sh * 4, trial % 2 ? warp_test::Fence::End
-                                                                         : warp_test::Fence::Front);
-        for (int i = 0; i < sw * sh; ++i) srcBuf.as<float>()[i] = static_cast<float>(i % 13);
-        std::vector<float> out(static_cast<size_t>(dw) * dh, kUntouched);
-        const VpStatus status = vpiWarpAffine_32f_C1R_px(srcBuf.as<float>(), {sw, sh}, sw * 4, srcRoi, out.data(),
-                                                         dw * 4, dst, coeffs, interp);
-        ASSERT_TRUE(status == vpStsNoErr || status == vpStsNoOperation || status == vpStsCoeffErr ||
-                    status == vpStsWrongIntersectROI)
-            << status;
-        for (int y = 0; y < dh; ++y)
-            for (int x = 0; x < dw; ++x) {
-                const bool inRegion = x >= dst.x && x < dst.x + dst.width && y >= dst.y && y < dst.y + dst.height;
-                if (!inRegion || status != vpStsNoErr) {
-                    ASSERT_EQ(kUntouched, out[y * dw + x]) << trial;
+    for (VpLevel level : level_harness::kAllLevels) {
+        SCOPED_TRACE(level_harness::levelName(level));
+        std::mt19937 rng(77);
+        std::uniform_real_distribution<double> unit(-1.0, 1.0);
+        int warped = 0;
+        auto pick = [&](int lo, int hi) { return lo + static_cast<int>(rng() % static_cast<unsigned>(hi - lo + 1)); };
+        for (int trial = 0; trial < 1000; ++trial) {
+            const bool odd = trial % 7 == 0;  // sizes and regions anywhere, mostly refused
+            const int sw = pick(odd ? 1 : 3, 24), sh = pick(odd ? 1 : 3, 24), dw = pick(4, 40), dh = pick(4, 40);
+            // Mostly rotations, scales and shears that land on the destination; every
+            // tenth map is arbitrary.
+            const double scale = std::pow(10.0, unit(rng) * 0.7), angle = unit(rng) * 3.2;
+            double coeffs[2][3] = {{scale * std::cos(angle), -scale * std::sin(angle) + 0.2 * unit(rng), 0},
+                                   {scale * std::sin(angle), scale * std::cos(angle), 0}};
+            coeffs[0][2] = dw / 2.0 - coeffs[0][0] * sw / 2.0 - coeffs[0][1] * sh / 2.0 + 3 * unit(rng);
+            coeffs[1][2] = dh / 2.0 - coeffs[1][0] * sw / 2.0 - coeffs[1][1] * sh / 2.0 + 3 * unit(rng);
+            if (trial % 10 == 0)
+                for (auto& row : coeffs)
+                    for (double& v : row) v = unit(rng) * std::pow(10.0, unit(rng) * 3);
+            if (trial % 50 == 0) coeffs[0][2] = 1e300;
+            const VpiRect srcRoi = odd ? VpiRect{pick(0, sw), pick(0, sh), pick(1, 30), pick(1, 30)}
+                                       : VpiRect{pick(0, std::max(0, sw - 3)), pick(0, std::max(0, sh - 3)),
+                                                 pick(2, 30), pick(2, 30)};
+            const int dx = pick(0, odd ? dw - 1 : dw / 4), dy = pick(0, odd ? dh - 1 : dh / 4);
+            const VpiRect dst{dx, dy, pick(odd ? 1 : (dw - dx) / 2, dw - dx), pick(odd ? 1 : (dh - dy) / 2, dh - dy)};
+            const int interp = (trial % 3 == 0 ? VPI_INTER_NN : trial % 3 == 1 ? VPI_INTER_LINEAR : VPI_INTER_CUBIC) |
+                               (trial % 4 == 0 ? VPI_SMOOTH_EDGE : 0);
+            GuardedBuffer srcBuf(static_cast<size_t>(sw) * sh * 4, trial % 2 ? warp_test::Fence::End
+                                                                             : warp_test::Fence::Front);
+            for (int i = 0; i < sw * sh; ++i) srcBuf.as<float>()[i] = static_cast<float>(i % 13);
+            std::vector<float> out(static_cast<size_t>(dw) * dh, kUntouched);
+            const VpStatus status = warp_test::coreAt(level)(srcBuf.as<float>(), {sw, sh}, sw * 4, srcRoi, out.data(),
+                                                             dw * 4, dst, kWarpFormat32fC1, coeffs, interp);
+            ASSERT_TRUE(status == vpStsNoErr || status == vpStsNoOperation || status == vpStsCoeffErr ||
+                        status == vpStsWrongIntersectROI)
+                << status;
+            for (int y = 0; y < dh; ++y)
+                for (int x = 0; x < dw; ++x) {
+                    const bool inRegion = x >= dst.x && x < dst.x + dst.width && y >= dst.y && y < dst.y + dst.height;
+                    if (!inRegion || status != vpStsNoErr) {
+                        ASSERT_EQ(kUntouched, out[y * dw + x]) << trial;
+                    }
                 }
-            }
-        if (status == vpStsNoErr && out != std::vector<float>(out.size(), kUntouched)) ++warped;
+            if (status == vpStsNoErr && out != std::vector<float>(out.size(), kUntouched)) ++warped;
+        }
+        EXPECT_GT(warped, 400);
     }
-    EXPECT_GT(warped, 400);
 }
 
 }  // namespace

@@ -175,7 +175,8 @@ TEST(WarpLevels, StatedDifferencesBetweenTheLevels) {
         // The identity placement reproduces every sample; the last column at offset 3.
         for (int r = 0; r < 4; ++r)
             for (int j = 0; j < 4; ++j)
-                EXPECT_EQ(random8[r * 4 + j], samplePoint<Vp8u>(level, kFormat8uC1, VPI_INTER_CUBIC, random8, 4, 4, j, r))
+                EXPECT_EQ(random8[r * 4 + j],
+                          samplePoint<Vp8u>(level, kFormat8uC1, VPI_INTER_CUBIC, random8, 4, 4, j, r))
                     << j << "," << r;
     }
 }
@@ -328,6 +329,237 @@ TEST(WarpLevels, SimdCubicRowsFollowTheirArithmeticBitForBit) {
         checkSimdCubicRows<Vp16u>(level, kFormat16uC1);
         checkSimdCubicRows<Vp8u>(level, kFormat8uC1);
     }
+}
+
+// ---- bit-identity where the levels share their arithmetic ----
+
+// Random maps over every depth, layout and interpolation, through fenced
+// buffers with odd steps: w7 and t7 give the same bytes for every kernel, and
+// a6 the same as them for cubic.
+TEST(WarpLevels, RandomMapsGiveTheSameBytesWhereTheLevelsShareTheirArithmetic) {
+    std::mt19937 rng(41);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    auto pick = [&](int lo, int hi) { return lo + static_cast<int>(rng() % static_cast<unsigned>(hi - lo + 1)); };
+    int compared = 0;
+    for (int trial = 0; trial < 40; ++trial) {
+        const int sw = pick(4, 24), sh = pick(4, 24), dw = pick(6, 36), dh = pick(6, 36);
+        const double scale = std::pow(10.0, unit(rng) * 0.5), angle = unit(rng) * 3.2;
+        double coeffs[2][3] = {{scale * std::cos(angle), -scale * std::sin(angle) + 0.2 * unit(rng), 0},
+                               {scale * std::sin(angle), scale * std::cos(angle), 0}};
+        coeffs[0][2] = dw / 2.0 - coeffs[0][0] * sw / 2.0 - coeffs[0][1] * sh / 2.0 + 2 * unit(rng);
+        coeffs[1][2] = dh / 2.0 - coeffs[1][0] * sw / 2.0 - coeffs[1][1] * sh / 2.0 + 2 * unit(rng);
+        const VpiRect srcRoi{pick(0, 2), pick(0, 2), sw, sh};
+        const VpiRect dstRoi{pick(0, 3), pick(0, 3), dw - 3, dh - 3};
+        const int interp = trial % 3 == 0 ? VPI_INTER_NN : trial % 3 == 1 ? VPI_INTER_LINEAR : VPI_INTER_CUBIC;
+        const int smooth = trial % 4 == 0 ? VPI_SMOOTH_EDGE : 0;
+        for (int depth : {kWarpDepth8u, kWarpDepth32f, kWarpDepth16u})
+            for (int layout = 0; layout < 6; ++layout) {
+                SCOPED_TRACE(testing::Message() << "trial " << trial << " depth " << depth << " layout " << layout
+                                                << " interpolation " << interp);
+                const int e = WarpDepthBytes(depth);
+                const int planes = WarpLayoutPlanes(layout);
+                const int count = planes ? planes : WarpLayoutStride(layout);
+                warp_test::Planes src(sw, sh, e, count), initial(dw, dh, e, count);
+                for (auto& p : src.data) warp_test::randomSamples(depth, p.data(), p.size() / e, rng);
+                for (auto& p : initial.data) warp_test::randomSamples(depth, p.data(), p.size() / e, rng);
+                warp_test::Planes results[3] = {initial, initial, initial};
+                for (int l = 0; l < 3; ++l) {
+                    const Fence fence = l == 1 ? Fence::Front : Fence::End;
+                    warp_test::warpLayout(kSimdLevels[l], {depth, layout}, src, results[l], srcRoi, dstRoi, coeffs,
+                                          interp | smooth, fence);
+                    if (HasFatalFailure()) return;
+                }
+                ASSERT_EQ(results[1].data, results[2].data) << "w7 and t7";
+                if (interp == VPI_INTER_CUBIC) {
+                    ASSERT_EQ(results[0].data, results[1].data) << "a6 and w7";
+                }
+                compared += results[1].data != initial.data;
+            }
+    }
+    EXPECT_GT(compared, 500);
+}
+
+// ---- px and w7 take the same linear source points ----
+
+// A comb of columns 0, 1, 0, 1, ... with every row alike: in a cell starting at
+// an even column both levels return the point's fraction rounded to float
+// (px: 0 + f*(1 - 0) in double; w7: 0*(1 - f) + 1*f in float), so the two agree
+// exactly when their source points do; a6, whose points are floats, does not.
+TEST(WarpLevels, LinearSourcePointsOfPxAndW7AreEqual) {
+    const int w = 64, h = 4, cols = 200, rows = 3;
+    std::vector<float> comb(w * h);
+    for (int i = 0; i < w * h; ++i) comb[i] = static_cast<float>((i % w) % 2);
+    const WarpInverseCoeffs c{0.3137, 0.0, 0.7191, 0.0, 1.0, 0.0};
+    const std::vector<WarpRowSpan> spans(rows, WarpRowSpan{0, cols - 1});
+    std::vector<float> out[4];
+    for (VpLevel level : kAllLevels) {
+        out[level].assign(rows * cols, -1.0f);
+        runKernel(level, kWarpFormat32fC1, VPI_INTER_LINEAR, comb.data(), out[level].data(), w * 4, cols * 4, 0,
+                  rows - 1, spans.data(), c, w - 1, h - 1);
+    }
+    int compared = 0, a6Differs = 0;
+    for (int y = 0; y < rows; ++y) {
+        double sx = c.c2;
+        for (int x = 0; x < cols; ++x, sx += c.c0) {
+            const double cell = std::floor(sx);
+            if (static_cast<int>(cell) % 2 || sx - cell < 1e-6 || cell + 1 - sx < 1e-6) continue;
+            ++compared;
+            ASSERT_EQ(out[vpLevelPx][y * cols + x], out[vpLevelW7][y * cols + x]) << x << "," << y << " at " << sx;
+            ASSERT_EQ(out[vpLevelW7][y * cols + x], out[vpLevelT7][y * cols + x]) << x << "," << y;
+            a6Differs += out[vpLevelA6][y * cols + x] != out[vpLevelW7][y * cols + x];
+        }
+    }
+    EXPECT_GT(compared, 250);
+    EXPECT_GT(a6Differs, 0);
+}
+
+// ---- points at and beyond the image's edges ----
+
+// Points that the spans never produce: at exactly -1, between the edge and one
+// pixel beyond it, far outside, huge and NaN. Sources fenced before and after:
+// no read leaves the image. The cubic 8-bit offsets outside 0..3 keep the ends
+// of the weight table, and NaN points leave their pixels untouched.
+TEST(WarpLevels, PointsAtAndBeyondTheEdgesStayInsideTheImage) {
+    const int w = 6, h = 5;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    for (VpLevel level : kSimdLevels)
+        for (Fence fence : {Fence::End, Fence::Front}) {
+            SCOPED_TRACE(testing::Message() << levelName(level) << (fence == Fence::End ? " end" : " front"));
+            GuardedBuffer src32(w * h * 4, fence), src8(w * h, fence);
+            for (int i = 0; i < w * h; ++i) {
+                src32.as<float>()[i] = static_cast<float>(i);
+                src8.data()[i] = static_cast<Vp8u>(10 + i * 7);
+            }
+            const double points[][2] = {{-1.0, -1.0}, {-1.0, 2},  {2, -1.0},   {-0.5, 1}, {5.5, 1},  {-50, 2},
+                                        {2, -50},     {1e10, 3},  {-1e10, 3},  {6.0, 5.0}, {nan, 1}, {1, nan}};
+            for (const auto& p : points) {
+                const WarpRowSpan span{0, 1};
+                const WarpInverseCoeffs c = constantPoint(p[0], p[1]);
+                for (int interp : {VPI_INTER_NN, VPI_INTER_LINEAR, VPI_INTER_CUBIC}) {
+                    float out32[2] = {-3.0f, -3.0f};
+                    Vp8u out8[2] = {3, 3};
+                    runKernel(level, kWarpFormat32fC1, interp, src32.data(), out32, w * 4, 8, 0, 0, &span, c, w - 1,
+                              h - 1);
+                    runKernel(level, kFormat8uC1, interp, src8.data(), out8, w, 2, 0, 0, &span, c, w - 1, h - 1);
+                    const bool isNan = std::isnan(p[0]) || std::isnan(p[1]);
+                    if (interp == VPI_INTER_CUBIC && isNan) {
+                        EXPECT_EQ(-3.0f, out32[0]);
+                        EXPECT_EQ(3, out8[1]);
+                    }
+                }
+            }
+            // Between the edge and one pixel beyond it the 8-bit cubic gives the
+            // edge column's sample (row 1 at offset 1 is row 1 exactly).
+            const std::vector<Vp8u> img(src8.data(), src8.data() + w * h);
+            EXPECT_EQ(img[1 * w + 0], samplePoint<Vp8u>(level, kFormat8uC1, VPI_INTER_CUBIC, img, w, h, -0.5, 1));
+            EXPECT_EQ(img[1 * w + 0], samplePoint<Vp8u>(level, kFormat8uC1, VPI_INTER_CUBIC, img, w, h, -1.0, 1));
+            EXPECT_EQ(img[1 * w + w - 1],
+                      samplePoint<Vp8u>(level, kFormat8uC1, VPI_INTER_CUBIC, img, w, h, w - 0.5, 1));
+            // Beyond one pixel outside the pixel is left as it was.
+            EXPECT_EQ(99, samplePoint<Vp8u>(level, kFormat8uC1, VPI_INTER_CUBIC, img, w, h, w + 0.5, 1, 99));
+            EXPECT_EQ(99, samplePoint<Vp8u>(level, kFormat8uC1, VPI_INTER_CUBIC, img, w, h, -1.01, 1, 99));
+        }
+}
+
+// ---- the cubic scratch row ----
+
+using warp_test::CountingHeap;
+
+// The span array is allocated, the scratch row is not: the call fails with
+// vpStsMemAllocErr, writes nothing, leaves no block and no plane pointer moved.
+TEST(WarpLevels, FailedScratchAllocationIsAnErrorAndLeavesNothing) {
+    std::vector<float> src(16 * 16, 3.0f);
+    const double turn[2][3] = {{0.96, -0.28, 1.5}, {0.28, 0.96, -0.25}};
+    for (VpLevel level : kSimdLevels) {
+        SCOPED_TRACE(levelName(level));
+        std::vector<float> dst(20 * 20, -7.0f);
+        const void* srcPlanes[3] = {src.data(), src.data(), src.data()};
+        std::vector<float> planeDst[3] = {dst, dst, dst};
+        void* dstPlanes[3] = {planeDst[0].data(), planeDst[1].data(), planeDst[2].data()};
+        void* const dstPlanesBefore[3] = {dstPlanes[0], dstPlanes[1], dstPlanes[2]};
+        const int p3 = kWarpDepth32f * 8 + kWarpLayoutP3;
+        vpSetHeapHooks(CountingHeap::alloc, CountingHeap::release);
+        CountingHeap::allocationsLeft = 1;
+        const VpStatus one = coreAt(level)(src.data(), {16, 16}, 64, {0, 0, 16, 16}, dst.data(), 80, {0, 0, 20, 20},
+                                           kWarpFormat32fC1, turn, VPI_INTER_CUBIC | VPI_SMOOTH_EDGE);
+        const int liveAfterOne = CountingHeap::liveBlocks;
+        CountingHeap::allocationsLeft = 1;
+        const VpStatus planar = coreAt(level)(srcPlanes, {16, 16}, 64, {0, 0, 16, 16}, dstPlanes, 80, {0, 0, 20, 20},
+                                              p3, turn, VPI_INTER_CUBIC);
+        const int liveAfterPlanar = CountingHeap::liveBlocks;
+        CountingHeap::allocationsLeft = 1;
+        const VpStatus linear = coreAt(level)(src.data(), {16, 16}, 64, {0, 0, 16, 16}, dst.data(), 80,
+                                              {0, 0, 20, 20}, kWarpFormat32fC1, turn, VPI_INTER_LINEAR);
+        CountingHeap::allocationsLeft = 1 << 30;
+        vpSetHeapHooks(nullptr, nullptr);
+        EXPECT_EQ(vpStsMemAllocErr, one);
+        EXPECT_EQ(0, liveAfterOne);
+        EXPECT_EQ(vpStsMemAllocErr, planar);
+        EXPECT_EQ(0, liveAfterPlanar);
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_EQ(dstPlanesBefore[k], dstPlanes[k]);
+            EXPECT_EQ(std::vector<float>(400, -7.0f), planeDst[k]);
+        }
+        // Linear needs no scratch row: the one allocation is enough.
+        EXPECT_EQ(vpStsNoErr, linear);
+        EXPECT_EQ(0, CountingHeap::liveBlocks);
+        int written = 0;
+        for (float v : dst) written += v != -7.0f;
+        EXPECT_GT(written, 100);
+    }
+}
+
+// ---- every level against px on misaligned rows of every width ----
+
+// The one-channel float entry at every width 1..40 and destination offset
+// 0..15, the source ending on a guard page and canaries around and between
+// the destination's rows. Relations to px: nearest equal at w7 and t7 (a6's
+// float points may pick the other neighbour only at a half); linear and
+// cubic within float rounding of px.
+TEST(WarpLevels, EveryLevelAgainstPxOnMisalignedRows) {
+    const int sw = 50, sh = 9, dh = 3;
+    level_harness::GuardedRows<float> src(sw, sh, 12);
+    src.fill([](int x, int y) { return static_cast<float>(20 + 10 * std::sin(x * 0.3) + 7 * std::cos(y * 0.9)); });
+    const double coeffs[2][3] = {{1.13, 0.07, -0.6}, {-0.05, 1.09, -0.3}};
+    const double det = coeffs[0][0] * coeffs[1][1] - coeffs[0][1] * coeffs[1][0];
+    for (int interp : {VPI_INTER_NN, VPI_INTER_LINEAR, VPI_INTER_CUBIC})
+        for (int width = 1; width <= 40; ++width)
+            for (int offset = 0; offset < 16; ++offset) {
+                level_harness::OffsetRows<float> ref(width, dh, offset);
+                for (int y = 0; y < dh; ++y)
+                    for (int x = 0; x < width; ++x) ref.set(x, y, -1.0f);
+                ASSERT_EQ(vpStsNoErr, vpiWarpAffine_32f_C1R_px(src.data(), src.size(), src.step(), {0, 0, sw, sh},
+                                                               ref.data(), ref.step(), {0, 0, width, dh}, coeffs,
+                                                               interp));
+                for (VpLevel level : kSimdLevels) {
+                    SCOPED_TRACE(testing::Message() << levelName(level) << " interpolation " << interp << " width "
+                                                    << width << " offset " << offset);
+                    level_harness::OffsetRows<float> out(width, dh, offset);
+                    for (int y = 0; y < dh; ++y)
+                        for (int x = 0; x < width; ++x) out.set(x, y, -1.0f);
+                    ASSERT_EQ(vpStsNoErr, coreAt(level)(src.data(), src.size(), src.step(), {0, 0, sw, sh},
+                                                        out.data(), out.step(), {0, 0, width, dh}, kWarpFormat32fC1,
+                                                        coeffs, interp));
+                    ASSERT_TRUE(out.canariesIntact());
+                    for (int y = 0; y < dh; ++y)
+                        for (int x = 0; x < width; ++x) {
+                            const float want = ref.get(x, y), got = out.get(x, y);
+                            ASSERT_EQ(want == -1.0f, got == -1.0f) << x << "," << y;
+                            if (interp != VPI_INTER_NN) {
+                                ASSERT_NEAR(want, got, 2e-5 * 40) << x << "," << y;
+                            } else if (want != got) {
+                                // Only a6, and only at a half.
+                                const double u = x - coeffs[0][2], v = y - coeffs[1][2];
+                                const double sx = (coeffs[1][1] * u - coeffs[0][1] * v) / det;
+                                const double sy = (-coeffs[1][0] * u + coeffs[0][0] * v) / det;
+                                const auto nearHalf = [](double s) {
+                                    return std::fabs(s - std::floor(s) - 0.5) < 1e-4;
+                                };
+                                ASSERT_TRUE(level == vpLevelA6 && (nearHalf(sx) || nearHalf(sy))) << x << "," << y;
+                            }
+                        }
+                }
+            }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "primitives/core/memory.h"
 #include "primitives/warp/warp_px.h"
+#include "tests/primitives/warp/warp_test_support.h"
 
 namespace {
 
@@ -124,29 +125,19 @@ TEST(WarpSpans, DiamondCrossingAllFourSidesBecomesAnOctagon) {
     }
 }
 
-int liveBlocks = 0;
-bool failAllocations = false;
-void* countingAlloc(std::size_t n) {
-    if (failAllocations) return nullptr;
-    ++liveBlocks;
-    return std::malloc(n);
-}
-void countingRelease(void* p) {
-    --liveBlocks;
-    std::free(p);
-}
+using warp_test::CountingHeap;
 
 TEST(WarpSpans, FailedAllocationIsReportedApart) {
     const double quad[4][2] = {{0, 0}, {9, 0}, {9, 4}, {0, 4}};
-    vpSetHeapHooks(countingAlloc, countingRelease);
-    failAllocations = true;
+    vpSetHeapHooks(CountingHeap::alloc, CountingHeap::release);
+    CountingHeap::allocationsLeft = 0;
     const Spans failed = build(quad, 0, 0, 30, 20, 1);
-    failAllocations = false;
+    CountingHeap::allocationsLeft = 1 << 30;
     const Spans ok = build(quad, 0, 0, 30, 20, 1);
     vpSetHeapHooks(nullptr, nullptr);
     EXPECT_EQ(kWarpSpansAllocFailed, failed.result);
     EXPECT_EQ(kWarpSpansBuilt, ok.result);
-    EXPECT_EQ(0, liveBlocks);
+    EXPECT_EQ(0, CountingHeap::liveBlocks);
 }
 
 }  // namespace
