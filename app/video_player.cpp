@@ -5,6 +5,8 @@
 
 #include "app/grabbed_frame.h"
 
+const char* const kVideoUnreadableMessage = "The video file can no longer be read.";
+
 bool g_initialDirGiven = false;
 bool g_firstDrag = true;
 
@@ -241,6 +243,11 @@ void VideoPlayer::OnGraphNotify() {
     if (code == media::kEventComplete) {
       PausePlayback();
       m_graph->SetPositions(0);
+      UpdatePlayButtons();
+    } else if (code == media::kEventErrorAbort) {
+      // The graph has stopped and reads nothing more.
+      StopPlayback();
+      ShowError(kVideoUnreadableMessage);
       UpdatePlayButtons();
     }
   }

@@ -131,6 +131,10 @@ class VideoPlayer {
   bool m_videoLoaded = false;
 };
 
+// Shown when the open video file can no longer be read (cut short or
+// removed while open).
+extern const char* const kVideoUnreadableMessage;
+
 // Program-wide: the open dialog starts at the root until a first open;
 // the first drag of the position slider pauses the graph.
 extern bool g_initialDirGiven;

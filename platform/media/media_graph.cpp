@@ -1,5 +1,10 @@
 #include "platform/media/media_graph.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -17,6 +22,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/mem.h>
 #include <libswscale/swscale.h>
 }
 
@@ -111,6 +117,81 @@ class PictureTypes {
   AVCodecContext* ctx_ = nullptr;
 };
 
+// Reads a pipe, socket or character device through its own descriptor,
+// opened without blocking, so that neither the open nor a read waits for
+// ever: a read waits for data at most kInputWaitMs, in short slices that
+// also watch `closing`, and then reports an error.
+class StreamInput {
+ public:
+  StreamInput(const StreamInput&) = delete;
+  StreamInput& operator=(const StreamInput&) = delete;
+  ~StreamInput() {
+    if (io_) av_freep(&io_->buffer);
+    avio_context_free(&io_);
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+  // Null when the path cannot be opened.
+  static std::unique_ptr<StreamInput> open(const std::string& path,
+                                           const std::atomic<bool>* closing) {
+    std::unique_ptr<StreamInput> in(new StreamInput(closing));
+    in->fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (in->fd_ < 0) return nullptr;
+    constexpr int kBufferSize = 1 << 16;
+    auto* buffer = static_cast<unsigned char*>(av_malloc(kBufferSize));
+    if (!buffer) return nullptr;
+    in->io_ = avio_alloc_context(buffer, kBufferSize, 0, in.get(), &StreamInput::read, nullptr,
+                                 nullptr);
+    if (!in->io_) {
+      av_free(buffer);
+      return nullptr;
+    }
+    return in;
+  }
+
+  AVIOContext* io() const { return io_; }
+
+ private:
+  explicit StreamInput(const std::atomic<bool>* closing) : closing_(closing) {}
+
+  static int read(void* opaque, std::uint8_t* buf, int size) {
+    auto* self = static_cast<StreamInput*>(opaque);
+    constexpr int kSliceMs = 100;
+    for (int waited = 0;; waited += kSliceMs) {
+      if (self->closing_->load(std::memory_order_relaxed)) return AVERROR_EXIT;
+      const ssize_t n = ::read(self->fd_, buf, static_cast<std::size_t>(size));
+      if (n > 0) {
+        self->gotData_ = true;
+        return static_cast<int>(n);
+      }
+      // No writer: before the first byte it may still come, afterwards it
+      // has gone for good.
+      if (n == 0 && self->gotData_) return AVERROR_EOF;
+      if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return AVERROR(errno);
+      if (waited >= kInputWaitMs) return AVERROR(ETIMEDOUT);
+      if (n == 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(kSliceMs));
+      } else {
+        pollfd p{self->fd_, POLLIN, 0};
+        ::poll(&p, 1, kSliceMs);
+      }
+    }
+  }
+
+  const std::atomic<bool>* closing_;
+  int fd_ = -1;
+  AVIOContext* io_ = nullptr;
+  bool gotData_ = false;
+};
+
+// Whether a path names something to read through StreamInput: neither a
+// regular file nor a block device, which can seek.
+bool isStreamPath(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  return !S_ISREG(st.st_mode) && !S_ISBLK(st.st_mode);
+}
+
 }  // namespace
 
 struct MediaGraph::Impl {
@@ -155,6 +236,7 @@ struct MediaGraph::Impl {
   std::int64_t countBase = 0, countOut = 0;
   bool demuxEnd = false, flushSent = false, atEnd = false;
   bool streamValid = false;  // the demuxer sits where decoding can go on
+  bool broken = false;       // a re-open failed: there is no input any more
 
   // ---- Shared between the threads, under `mutex`.
   mutable std::mutex mutex;
@@ -167,6 +249,10 @@ struct MediaGraph::Impl {
   bool needPreroll = false;
   std::int64_t position = 0;
   bool eos = false, eosPosted = false;
+  bool failed = false;  // the input broke; its event was posted
+  // The display index of the frame last handed to the callback since the
+  // last seek, or -1.
+  std::int64_t delivered = -1;
   double rate = 1.0;
   bool rebase = true;
   bool quit = false;
@@ -200,22 +286,36 @@ struct MediaGraph::Impl {
     av_packet_free(&held);
     avcodec_free_context(&dec);
     avformat_close_input(&fc);
+    input.reset();
   }
 
   // ---------------------------------------------------------------- building
 
   // Lets a read that waits on a slow input give up when the graph goes away.
   std::atomic<bool> closing{false};
+  // The reader of a pipe or similar input; freed after `fc`, which uses it.
+  std::unique_ptr<StreamInput> input;
   static int interrupted(void* opaque) {
     return static_cast<Impl*>(opaque)->closing.load(std::memory_order_relaxed) ? 1 : 0;
   }
 
   bool openInput() {
     avformat_close_input(&fc);
+    input.reset();
     fc = avformat_alloc_context();
     if (!fc) return false;
     fc->interrupt_callback.callback = &Impl::interrupted;
     fc->interrupt_callback.opaque = this;
+    if (isStreamPath(path)) {
+      input = StreamInput::open(path, &closing);
+      if (!input) {
+        avformat_free_context(fc);
+        fc = nullptr;
+        return false;
+      }
+      fc->pb = input->io();
+      fc->flags |= AVFMT_FLAG_CUSTOM_IO;
+    }
     // On failure avformat_open_input frees the context and clears the pointer.
     if (avformat_open_input(&fc, path.c_str(), nullptr, nullptr) < 0) return false;
     if (avformat_find_stream_info(fc, nullptr) < 0) return false;
@@ -354,7 +454,19 @@ struct MediaGraph::Impl {
   }
 
   // Makes the next frame obtained be the one with display index `target`.
+  // The file could not be opened again: nothing can be read from it.
+  void breakInput() {
+    avformat_close_input(&fc);
+    input.reset();
+    broken = true;
+    atEnd = true;
+  }
+
   void positionAt(std::int64_t target) {
+    if (broken) {
+      atEnd = true;
+      return;
+    }
     if (currentValid && currentIndex == target) return;
     if (!indexed || !seekable) {
       // An input that cannot seek plays once, from where it starts; a file
@@ -364,7 +476,7 @@ struct MediaGraph::Impl {
       if (indexed) {
         resetDecoder();
         if (!openInput()) {
-          atEnd = true;
+          breakInput();
           return;
         }
       }
@@ -409,7 +521,11 @@ struct MediaGraph::Impl {
     }
     // Last resort: read the file again from its start.
     resetDecoder();
-    if (openInput() && findStartKey(target)) {
+    if (!openInput()) {
+      breakInput();
+      return;
+    }
+    if (findStartKey(target)) {
       wantIndex = target;
       return;
     }
@@ -429,7 +545,7 @@ struct MediaGraph::Impl {
 
   // Decodes up to the next frame whose display index is at least wantIndex.
   bool decodeNext() {
-    if (atEnd) return false;
+    if (atEnd || !fc) return false;
     for (;;) {
       int r = avcodec_receive_frame(dec, frame);
       if (r == 0) {
@@ -524,7 +640,13 @@ struct MediaGraph::Impl {
         needPreroll = true;  // a pause is not complete before the new frame is out
         lock.unlock();
         positionAt(t);
+        const bool nowBroken = broken;
         lock.lock();
+        if (nowBroken && !failed) {
+          failed = true;
+          target = GraphState::Stopped;
+          postEvent(lock, kEventErrorAbort);
+        }
         eos = atEnd;
         eosPosted = false;
         needPreroll = !atEnd;
@@ -549,8 +671,11 @@ struct MediaGraph::Impl {
         setReached(GraphState::Running);
         if (!eosPosted) {
           eosPosted = true;
-          postEvent(lock, kEventComplete);
-          continue;
+          // A broken input has reported its error instead.
+          if (!failed) {
+            postEvent(lock, kEventComplete);
+            continue;
+          }
         }
         wake.wait(lock, [&] { return quit || seekPending || target != GraphState::Running; });
         continue;
@@ -589,23 +714,26 @@ struct MediaGraph::Impl {
       FrameCallback* cb = callback;
       const std::int64_t index = currentIndex;
       lock.unlock();
-      deliver(cb, index);
+      const bool handed = deliver(cb, index);
       lock.lock();
+      if (handed && !seekPending) delivered = index;
       position = index;
       needPreroll = false;
       settled.notify_all();
     }
   }
 
-  void deliver(FrameCallback* cb, std::int64_t index) {
+  // True when the frame reached the callback.
+  bool deliver(FrameCallback* cb, std::int64_t index) {
     currentValid = false;
     if (!convertCurrent()) {
       av_frame_unref(current);
-      return;
+      return false;
     }
     av_frame_unref(current);
     if (cb) cb->BufferCB(sampleTimeOf(index), buffer.data(), static_cast<long>(bufferBytes));
     surface.Present(buffer.data(), width, height, rowBytes);
+    return cb != nullptr;
   }
 
   // Commands from the controlling thread (mutex held).
@@ -774,11 +902,13 @@ MediaStatus MediaGraph::SetPositions(std::int64_t current) {
   if (!d.rendered) return kNotConnected;
   if (!d.seekable) return kFail;
   std::lock_guard<std::mutex> lock(d.mutex);
+  if (d.failed) return kFail;  // nothing can be read any more
   const std::int64_t frames = d.toFrames(current);
   if (frames < 0) return kInvalidArg;
   d.seekPending = true;
   d.seekTarget = frames;
   d.position = std::min(frames, d.frameCount);
+  d.delivered = -1;
   d.command();
   return kOk;
 }
@@ -855,6 +985,20 @@ MediaStatus MediaGraph::GetState(int timeoutMs, GraphState* state) {
                                        [&] { return d.settledLocked(); });
   *state = done ? d.target : d.reached;
   return done ? kOk : kStateIntermediate;
+}
+
+MediaStatus MediaGraph::WaitForFrame(std::int64_t position, int timeoutMs) {
+  Impl& d = *impl_;
+  if (!d.rendered) return kNotConnected;
+  std::unique_lock<std::mutex> lock(d.mutex);
+  // Done once nothing is under way: a frame came, or the stream ended or
+  // broke without one.
+  const bool done = d.settled.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)), [&] {
+    return d.failed || (!d.seekPending && !d.needPreroll && (d.delivered >= 0 || d.eos));
+  });
+  if (!done) return kStateIntermediate;
+  if (d.delivered < 0) return kFail;
+  return d.fromFrames(d.delivered) == position ? kOk : kFalse;
 }
 
 MediaStatus MediaGraph::GetEvent(long* code, long* param1, long* param2, int timeoutMs) {

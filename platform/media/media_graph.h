@@ -4,7 +4,9 @@
 // blue-green-red order, shows it on a video surface, and reports the end of
 // the stream through an event queue and a notification hook.
 //
-// Building, in order: Load (open the file and index the video packets),
+// Building, in order: Load (open the file and index the video packets; an
+// input that is not a regular file or a block device, such as a pipe, is read
+// through waits that give up after kInputWaitMs without data),
 // Connect (decoder and colour converter), GetConnectedMediaType (frame size),
 // SetCallback, Render (start the streaming thread), SetNotify. Control: Run,
 // Pause, Stop, StopWhenReady and GetState, which waits for a transition to
@@ -44,6 +46,9 @@ constexpr MediaStatus kBadFormat = static_cast<MediaStatus>(0x8004022Fu);   // u
 
 inline bool Failed(MediaStatus s) { return s < 0; }
 
+// How long a read from a pipe or other stream input waits for data.
+constexpr int kInputWaitMs = 5000;
+
 enum class GraphState { Stopped = 0, Paused = 1, Running = 2 };
 
 // Seeking capabilities for CheckCapabilities.
@@ -54,6 +59,9 @@ enum class TimeFormat { MediaTime, Frame };
 
 // Event codes taken with GetEvent.
 constexpr long kEventComplete = 1;
+// The file can no longer be read (it was cut short or removed while open):
+// playback has stopped, and seeks do nothing from then on.
+constexpr long kEventErrorAbort = 3;
 
 // Receives every decoded frame on the streaming thread: `sampleTime` in
 // seconds, `buffer` holding the picture's rows from the bottom row up, each
@@ -106,6 +114,13 @@ class MediaGraph {
   MediaStatus Stop();
   MediaStatus StopWhenReady();
   MediaStatus GetState(int timeoutMs, GraphState* state);
+
+  // Waits up to timeoutMs until the last seek or pause has completed with a
+  // frame handed to the callback. kOk when that frame lies at `position`
+  // (in the time format in use); kFalse when another frame was delivered;
+  // kFail when none came (the stream ended, could not be read or decoded);
+  // kStateIntermediate when the time ran out.
+  MediaStatus WaitForFrame(std::int64_t position, int timeoutMs);
 
   // Events: the next queued event, or kFail (after waiting up to timeoutMs)
   // when there is none.

@@ -327,4 +327,44 @@ bool writeVideo(const std::string& path, const VideoSpec& spec, std::string* err
   return true;
 }
 
+bool writeUndecodableVideo(const std::string& path, int width, int height, int frames,
+                           std::string* error) {
+  AVFormatContext* oc = nullptr;
+  if (avformat_alloc_output_context2(&oc, nullptr, "avi", path.c_str()) < 0 || !oc)
+    return fail(error, "no AVI muxer");
+  bool ok = false;
+  AVPacket* packet = av_packet_alloc();
+  AVStream* st = avformat_new_stream(oc, nullptr);
+  if (packet && st) {
+    st->time_base = AVRational{1, 25};
+    AVCodecParameters* par = st->codecpar;
+    par->codec_type = AVMEDIA_TYPE_VIDEO;
+    par->codec_id = AV_CODEC_ID_RAWVIDEO;
+    par->format = AV_PIX_FMT_YUV420P;
+    par->codec_tag = MKTAG('I', '4', '2', '0');
+    par->width = width;
+    par->height = height;
+    ok = avio_open(&oc->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0;
+    const bool opened = ok;
+    ok = ok && avformat_write_header(oc, nullptr) >= 0;
+    std::uint8_t bytes[64];
+    std::memset(bytes, 0x80, sizeof bytes);
+    for (int i = 0; ok && i < frames; ++i) {
+      ok = av_new_packet(packet, static_cast<int>(sizeof bytes)) >= 0;
+      if (!ok) break;
+      std::memcpy(packet->data, bytes, sizeof bytes);
+      packet->stream_index = st->index;
+      packet->pts = packet->dts = av_rescale_q(i, AVRational{1, 25}, st->time_base);
+      packet->flags |= AV_PKT_FLAG_KEY;
+      ok = av_interleaved_write_frame(oc, packet) >= 0;
+      av_packet_unref(packet);
+    }
+    ok = ok && av_write_trailer(oc) >= 0;
+    if (opened) avio_closep(&oc->pb);
+  }
+  av_packet_free(&packet);
+  avformat_free_context(oc);
+  return ok || fail(error, "cannot write " + path);
+}
+
 }  // namespace testvideo

@@ -36,6 +36,12 @@ bool canWrite(const VideoSpec& spec);
 // Writes the video; returns false and a reason in `error` on failure.
 bool writeVideo(const std::string& path, const VideoSpec& spec, std::string* error);
 
+// Writes an AVI whose header promises `width` x `height` raw YUV 4:2:0 frames
+// while each of its `frames` packets holds only a few bytes: it opens and
+// indexes like a video, but no frame of it ever decodes.
+bool writeUndecodableVideo(const std::string& path, int width, int height, int frames,
+                           std::string* error);
+
 // Draws frame `index` as top-down RGB24 rows (red first) `stride` bytes apart.
 void drawFrame(int index, int width, int height, std::uint8_t* rgb, int stride);
 

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -551,3 +555,98 @@ TEST(MediaGraph, VideoWithoutUsableTimestampsPlaysFromTheStart) {
   ASSERT_GE(played.size(), 10u);
   EXPECT_EQ(played.back(), 29);
 }
+
+// A file cut short while open: the demuxer's seeks find nothing and the
+// file cannot be opened again. The graph reports the error once, stops, and
+// refuses later seeks; nothing it does afterwards touches the lost input.
+TEST(MediaGraph, FileCutShortWhileOpenStopsWithAnError) {
+  // Fine texture kept losslessly: files far larger than the reader's buffer.
+  std::vector<VideoSpec> specs = {makeSpec("mp4", "libx264", 0, true, 320, 240),
+                                  makeSpec("avi", "ffv1", 0, true, 320, 240),
+                                  makeSpec("mkv", "ffv1", 0, true, 320, 240)};
+  for (VideoSpec& spec : specs) {
+    spec.scene = testvideo::Scene::Panning;
+    if (!testvideo::canWrite(spec)) continue;
+    for (std::uintmax_t keep : {std::uintmax_t{0}, std::uintmax_t{16}}) {
+      SCOPED_TRACE(mediatest::specName(spec) + " cut to " + std::to_string(keep));
+      const std::string copy = mediatest::scratchDir() + "/shrinking." + spec.container;
+      std::filesystem::copy_file(mediatest::videoFor(spec), copy,
+                                 std::filesystem::copy_options::overwrite_existing);
+      ASSERT_GT(std::filesystem::file_size(copy), 400000u);
+      Built b;
+      ASSERT_TRUE(b.build(copy));
+      ASSERT_EQ(b.graph.SetPositions(25), media::kOk);
+      b.graph.Pause();
+      ASSERT_EQ(b.graph.WaitForFrame(25, 10000), media::kOk);
+      std::filesystem::resize_file(copy, keep);
+
+      ASSERT_EQ(b.graph.SetPositions(3), media::kOk);
+      b.graph.Pause();
+      long code = 0;
+      ASSERT_TRUE(b.waitForEvent(&code));
+      EXPECT_EQ(code, media::kEventErrorAbort);
+      EXPECT_EQ(b.graph.WaitForFrame(3, 5000), media::kFail);
+      const std::size_t delivered = b.callback->numbers().size();
+      GraphState state;
+
+      // Every later command is harmless; seeks are refused.
+      for (std::int64_t frame : {0, 12, 29}) {
+        EXPECT_EQ(b.graph.SetPositions(frame), media::kFail);
+        b.graph.Pause();
+        b.graph.GetState(100, &state);
+      }
+      b.graph.Run();
+      b.graph.GetState(100, &state);
+      long p1 = 0, p2 = 0;
+      EXPECT_EQ(b.graph.GetEvent(&code, &p1, &p2, 200), media::kFail);  // no second report
+      b.graph.Stop();
+      EXPECT_EQ(b.callback->numbers().size(), delivered);
+    }
+  }
+}
+
+// WaitForFrame tells which frame a seek delivered, and refuses to answer
+// for a frame that never came.
+TEST(MediaGraph, WaitForFrameNamesTheDeliveredFrame) {
+  Built b;
+  ASSERT_TRUE(b.build(mediatest::videoFor(makeSpec("mkv", "libx264", 2))));
+  for (std::int64_t frame : {17, 3, 29, 3}) {
+    ASSERT_EQ(b.graph.SetPositions(frame), media::kOk);
+    b.graph.Pause();
+    EXPECT_EQ(b.graph.WaitForFrame(frame, 10000), media::kOk);
+    EXPECT_EQ(b.callback->numbers().back(), frame);
+    EXPECT_EQ(b.graph.WaitForFrame(frame + 1, 10000), media::kFalse);
+  }
+  // Past the end nothing is delivered.
+  ASSERT_EQ(b.graph.SetPositions(30), media::kOk);
+  b.graph.Pause();
+  EXPECT_EQ(b.graph.WaitForFrame(30, 10000), media::kFail);
+}
+
+// A header promising frames larger than its packets hold: the video opens
+// and can be positioned, but no frame ever reaches the callback.
+TEST(MediaGraph, VideoWhoseFramesNeverDecodeDeliversNothing) {
+  const std::string path = mediatest::scratchDir() + "/undecodable.avi";
+  std::string error;
+  ASSERT_TRUE(testvideo::writeUndecodableVideo(path, 96, 64, 10, &error)) << error;
+  Built b;
+  ASSERT_TRUE(b.build(path));
+  for (std::int64_t frame : {0, 5}) {
+    b.graph.SetPositions(frame);
+    b.graph.Pause();
+    EXPECT_EQ(b.graph.WaitForFrame(frame, 10000), media::kFail);
+  }
+  EXPECT_TRUE(b.callback->numbers().empty());
+}
+
+// A named pipe that no writer feeds must not hold the open for ever: it is
+// refused as a file that cannot be loaded once the wait for data runs out.
+TEST(MediaGraph, PipeWithoutAWriterIsRefused) {
+  const std::string fifo = mediatest::scratchDir() + "/silent.avi";
+  ::unlink(fifo.c_str());
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  MediaGraph graph;
+  EXPECT_EQ(graph.Load(fifo), media::kCannotLoad);
+  ::unlink(fifo.c_str());
+}
+

@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -424,4 +429,65 @@ TEST_F(PlayerTest, SecondOpenReplacesTheFirstAndDestroyReleases) {
   EXPECT_EQ(host.detaches, 2);
 }
 
+// The open file cut short while paused: the next seek finds nothing, the
+// player stops and says so, and the controls no longer seek.
+TEST_F(PlayerTest, FileCutShortWhileOpenStopsThePlayer) {
+  VideoSpec big = spec("mkv", "ffv1", 320, 240, 30, true);
+  big.scene = testvideo::Scene::Panning;
+  const std::string copy = mediatest::scratchDir() + "/player_shrinking.mkv";
+  std::filesystem::copy_file(mediatest::videoFor(big), copy,
+                             std::filesystem::copy_options::overwrite_existing);
+  openPaused(copy);
+  host.frameEdit = "25";
+  player.OnFrameEditChange();
+  ASSERT_TRUE(waitPaused(player));
+  std::filesystem::resize_file(copy, 0);
+  host.frameEdit = "2";
+  player.OnFrameEditChange();
+  for (int i = 0; i < 10000 && host.posted->load() == 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_GE(host.posted->load(), 1);
+  player.OnGraphNotify();
+  ASSERT_EQ(host.errors.size(), 1u);
+  EXPECT_EQ(host.errors[0], kVideoUnreadableMessage);
+  EXPECT_EQ(player.playState(), kPlayStopped);
+  EXPECT_FALSE(host.controls.capture);
+  // What the user can still do stays harmless.
+  host.frameEdit = "20";
+  player.OnFrameEditChange();
+  player.OnPositionSliderTrack();
+  player.OnPlayPause();
+  player.OnPositionTimer();
+  player.OnGraphNotify();
+  player.OnDestroy();
+}
+
+// A named pipe whose writer sends nothing does not hold the GUI thread: the
+// open gives up and fails as a file that cannot be loaded.
+TEST_F(PlayerTest, SilentPipeFailsToLoad) {
+  const std::string fifo = mediatest::scratchDir() + "/silent_writer.avi";
+  ::unlink(fifo.c_str());
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::atomic<bool> done{false};
+  std::thread writer([&] {
+    const int fd = ::open(fifo.c_str(), O_WRONLY);  // waits for the reader
+    while (!done) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (fd >= 0) ::close(fd);
+  });
+  host.nextFile = fifo;
+  player.OnOpenVideo();
+  done = true;
+  // A writer still waiting for a reader is released by one that comes and goes.
+  const int fd = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  if (fd >= 0) ::close(fd);
+  writer.join();
+  ::unlink(fifo.c_str());
+  ASSERT_EQ(host.errors.size(), 2u);
+  EXPECT_EQ(host.errors[0], "Could not load the media file\r\n");
+  EXPECT_EQ(host.errors[1], "Fail to load file");
+  EXPECT_EQ(player.graph(), nullptr);
+  EXPECT_FALSE(player.videoLoaded());
+}
+
 }  // namespace
+
