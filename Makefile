@@ -23,8 +23,8 @@ asan: deps
 
 tsan: deps
 	cmake --preset tsan
-	cmake --build --preset tsan --target media_tests
-	ctest --preset tsan -L media -j$$(nproc)
+	cmake --build --preset tsan --target media_tests capture_tests
+	ctest --preset tsan -L 'media|capture' -j$$(nproc)
 
 bench: build
 	@ls build/bench/bench_* 2>/dev/null

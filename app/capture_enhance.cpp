@@ -3,8 +3,10 @@
 // and the two resets that recompose it without running the engine again.
 #include <algorithm>
 #include <new>
+#include <string>
 #include <utility>
 
+#include "app/capture_memory.h"
 #include "app/enhance_controller.h"
 #include "app/grabbed_frame.h"
 #include "app/video_player.h"
@@ -13,8 +15,14 @@ ProgressControl* g_progressCtrl = nullptr;
 
 const char* const kOutOfMemoryMessage = "Not enough memory to capture and enhance this frame.";
 const char* const kEmptyCropMessage = "The crop rectangle is empty.";
+const char* const kFrameUnreadableMessage = "Could not read frame ";
 
 namespace {
+
+// How long a capture waits for the player to deliver a frame it sought: far
+// beyond what decoding from the previous keyframe takes, even for long
+// groups of pictures at high resolution.
+constexpr int kFrameWaitMs = 30000;
 
 // Exchanges the pixels of two picture records.
 void SwapImages(Image8uC3& a, Image8uC3& b)
@@ -109,15 +117,26 @@ void EnhanceController::RunCapture(std::int64_t c)
     m_captureFrames = n;
     m_captureInterlaced = opt().interlaced ? 1 : 0;
 
+    const int resolution = opt().resolution;
+    const double scale = 1.0 + 0.5 * static_cast<double>(resolution);
+    // Refused up front when the system has not the memory: the allocations
+    // would be granted and the program killed once they are used.
+    const std::uint64_t needed =
+        CapturePeakBytes(g_grabbedFrame.image.width, g_grabbedFrame.image.height, n, scale);
+    const std::uint64_t available = availableMemoryHook ? availableMemoryHook() : AvailableMemoryBytes();
+    if (needed > available) {
+        ReportOutOfMemory();
+        return;
+    }
+
     // The paused frame becomes the raw frame only once the capture has made
     // its picture; until then the previous one stays.
     Image8uC3 raw;
-    copyImage8uC3(&g_grabbedFrame.image, &raw);
+    if (!TakeFrame(c, [&](const Image8uC3& frame) { copyImage8uC3(&frame, &raw); }))
+        return;
 
-    const int resolution = opt().resolution;
     m_engine.reset();
-    m_engine = std::make_unique<FrameEnhancer>(raw.width, raw.height, n, m_captureInterlaced,
-                                               1.0 + 0.5 * static_cast<double>(resolution));
+    m_engine = std::make_unique<FrameEnhancer>(raw.width, raw.height, n, m_captureInterlaced, scale);
     m_engine->singleFrame = single ? 1 : 0;
 
     // Frames c - N/2 .. c - N/2 + N - 1, moved inside the video.
@@ -130,11 +149,11 @@ void EnhanceController::RunCapture(std::int64_t c)
             p = frameCount - 1;
         graph->SetPositions(p);
         graph->Pause();
-        media::GraphState state = media::GraphState::Stopped;
-        graph->GetState(1000, &state);
-        if (state != media::GraphState::Paused)
-            graph->GetState(1000, &state);
-        m_engine->frameStore->setFrame(i, &g_grabbedFrame.image);
+        if (!TakeFrame(p, [&](const Image8uC3& frame) { m_engine->frameStore->setFrame(i, &frame); })) {
+            graph->SetPositions(c);
+            graph->Pause();
+            return;
+        }
         if (frameStoredHook)
             frameStoredHook(i, p);
         p = p + 1;
@@ -168,6 +187,20 @@ void EnhanceController::RunCapture(std::int64_t c)
         m_host->InvalidateDisplay(true);
     }
     Recompose(true);
+}
+
+bool EnhanceController::TakeFrame(std::int64_t position, const std::function<void(const Image8uC3&)>& use)
+{
+    media::MediaGraph* graph = m_player->graph();
+    if (graph && graph->WaitForFrame(position, kFrameWaitMs) == media::kOk) {
+        std::lock_guard<std::mutex> lock(g_grabbedFrame.mutex);
+        if (g_grabbedFrame.filled) {
+            use(g_grabbedFrame.image);
+            return true;
+        }
+    }
+    m_host->ShowError(kFrameUnreadableMessage + std::to_string(position) + " of the video.");
+    return false;
 }
 
 void EnhanceController::ReportOutOfMemory()

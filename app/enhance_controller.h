@@ -196,9 +196,16 @@ class EnhanceController {
   // Called after the engine ran; tests look at it (or spoil its result)
   // before it is deleted.
   std::function<void(FrameEnhancer& engine)> engineRanHook;
+  // When set, stands for the memory the system reports available (tests
+  // set a limit with it).
+  std::function<std::uint64_t()> availableMemoryHook;
 
  private:
   void RunCapture(std::int64_t c);
+  // Waits until the player has delivered the frame at `position`, then hands
+  // it to `use` while the frame callback is kept out; false (and the message
+  // said) when the frame did not come.
+  bool TakeFrame(std::int64_t position, const std::function<void(const Image8uC3&)>& use);
   void ResetDisplayToMode(int mode);
   // The crop rectangle mapped back to result pixels through the fitted view.
   void CropInPicture(std::int32_t* left, std::int32_t* top, std::int32_t* right, std::int32_t* bottom);
@@ -236,5 +243,8 @@ class EnhanceController {
 
 // The message shown when a capture or a recomposition runs out of memory.
 extern const char* const kOutOfMemoryMessage;
+// The start of the message shown when a frame of a capture cannot be read;
+// the frame's number and " of the video." follow.
+extern const char* const kFrameUnreadableMessage;
 // The message shown when a crop rectangle without area is copied.
 extern const char* const kEmptyCropMessage;

@@ -9,6 +9,7 @@ media::MediaStatus CGrabberCallback::BufferCB(double sampleTime, const std::uint
                                               long length) {
   if (!buffer) return media::kPointer;
   GrabbedFrame& frame = *target_;
+  std::lock_guard<std::mutex> lock(frame.mutex);
   frame.sampleTime = sampleTime;
   Image8uC3& image = frame.image;
   if (!image.data || length <= 0) return media::kOk;
@@ -21,5 +22,16 @@ media::MediaStatus CGrabberCallback::BufferCB(double sampleTime, const std::uint
     std::memcpy(reinterpret_cast<std::uint8_t*>(image.data) + y * image.step,
                 buffer + y * srcStep, static_cast<std::size_t>(rowBytes));
   }
+  frame.filled = true;
   return media::kOk;
+}
+
+void GrabbedFrame::resetFor(int width, int height) {
+  std::lock_guard<std::mutex> lock(mutex);
+  filled = false;
+  sampleTime = 0.0;
+  image.reallocate(width, height);
+  // Never-filled rows must not pass for a picture.
+  for (int y = 0; y < image.height; ++y)
+    std::memset(image.row(y), 0, static_cast<std::size_t>(image.width) * 3);
 }

@@ -112,7 +112,7 @@ media::MediaStatus VideoPlayer::BuildGraph(const std::string& file) {
   s = g.GetConnectedMediaType(&format);
   if (!media::Failed(s)) {
     try {
-      g_grabbedFrame.image.reallocate(format.width, format.height);
+      g_grabbedFrame.resetFor(format.width, format.height);
     } catch (const MemoryException&) {
       s = media::kOutOfMemory;
     }

@@ -8,16 +8,23 @@
 #include <tiffio.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "app/capture_memory.h"
 #include "app/enhance_controller.h"
 #include "app/grabbed_frame.h"
 #include "app/video_player.h"
@@ -413,6 +420,169 @@ TEST_F(CaptureTest, ARunWithoutResultPlanesDoesNotShowThePreviousPicture) {
   host.clipboardSets = 0;
   controller.OnCopy();
   EXPECT_EQ(host.clipboardSets, 0);
+}
+
+// Stands in for the player's frame callback and holds back one frame's
+// delivery far longer than a pause normally takes.
+class SlowDelivery : public media::FrameCallback {
+ public:
+  SlowDelivery(int slowFrame, int delayMs) : slowFrame_(slowFrame), delayMs_(delayMs) {}
+  media::MediaStatus BufferCB(double sampleTime, const std::uint8_t* buffer, long length) override {
+    const int number = testvideo::readFrameNumber(buffer, kWidth, kHeight, (kWidth * 3 + 3) & ~3);
+    if (number == slowFrame_ && !delayed_.exchange(true))
+      std::this_thread::sleep_for(std::chrono::milliseconds(delayMs_));
+    return g_grabberCallback.BufferCB(sampleTime, buffer, length);
+  }
+  bool delayed() const { return delayed_; }
+
+ private:
+  int slowFrame_, delayMs_;
+  std::atomic<bool> delayed_{false};
+};
+
+// A frame that arrives late still lands in its own slot: the capture waits
+// for the frame it sought, not for a fixed time.
+TEST_F(CaptureTest, SlowDeliveryStillFillsEverySlotWithItsFrame) {
+  OpenAndPauseAt(7);
+  SlowDelivery slow(6, 2500);
+  player.graph()->SetCallback(&slow);
+  host.options.neighbors = 1;  // frames 6, 7, 8
+  Capture();
+  EXPECT_TRUE(slow.delayed());
+  EXPECT_TRUE(host.errors.empty());
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(sought, (std::vector<std::int64_t>{6, 7, 8}));
+  EXPECT_EQ(grabbedNumbers, (std::vector<int>{6, 7, 8}));
+  player.OnDestroy();  // no delivery reaches `slow` after this
+}
+
+// A video whose frames never decode opens, but a capture of it says that
+// the frame cannot be read and keeps the previous picture and raw frame.
+TEST_F(CaptureTest, FramesThatNeverDecodeAreNotCaptured) {
+  OpenAndPauseAt(5);
+  Capture();
+  ASSERT_EQ(runs, 1);
+  const int width = controller.result().width;
+  const std::vector<std::uint8_t> firstRow(controller.result().data, controller.result().data + width * 3);
+  const std::uint8_t rawFirst = controller.rawFrame().data[0];
+
+  const std::string path = (fs::temp_directory_path() / ("undecodable_" + std::to_string(getpid()) + ".avi")).string();
+  std::string error;
+  ASSERT_TRUE(testvideo::writeUndecodableVideo(path, 80, 48, 8, &error)) << error;
+  playerHost.file = path;
+  player.OnOpenVideo();
+  ASSERT_TRUE(player.videoLoaded());
+  ASSERT_TRUE(playerHost.errors.empty());
+  {
+    // The record starts cleared and holds no frame.
+    std::lock_guard<std::mutex> lock(g_grabbedFrame.mutex);
+    EXPECT_FALSE(g_grabbedFrame.filled);
+    ASSERT_EQ(g_grabbedFrame.image.width, 80);
+    for (int y = 0; y < g_grabbedFrame.image.height; ++y)
+      for (int x = 0; x < 80 * 3; ++x) ASSERT_EQ(g_grabbedFrame.image.row(y)[x], 0) << y << "," << x;
+  }
+  if (player.playState() != kPlayRunning) player.OnPlayPause();
+  player.OnPlayPause();
+  ASSERT_EQ(player.playState(), kPlayPaused);
+  Capture();
+  std::remove(path.c_str());
+  EXPECT_EQ(runs, 1);
+  ASSERT_EQ(host.errors.size(), 1u);
+  EXPECT_EQ(host.errors[0].rfind(kFrameUnreadableMessage, 0), 0u) << host.errors[0];
+  ASSERT_EQ(controller.result().width, width);
+  EXPECT_EQ(std::vector<std::uint8_t>(controller.result().data, controller.result().data + width * 3), firstRow);
+  EXPECT_EQ(controller.rawFrame().width, kWidth);
+  EXPECT_EQ(controller.rawFrame().data[0], rawFirst);
+  EXPECT_FALSE(controller.capturing());
+  EXPECT_FALSE(host.mouseCaptured);
+  EXPECT_EQ(host.progress.back(), 0);
+}
+
+// Live bytes of the engine's pixel rows, and their peak.
+struct PixelHeapMeter {
+  static std::map<void*, std::size_t>& blocks() {
+    static std::map<void*, std::size_t> b;
+    return b;
+  }
+  static std::size_t& live() {
+    static std::size_t n = 0;
+    return n;
+  }
+  static std::size_t& peak() {
+    static std::size_t n = 0;
+    return n;
+  }
+  static void* alloc(std::size_t bytes) {
+    void* p = std::malloc(bytes);
+    if (p) {
+      blocks()[p] = bytes;
+      live() += bytes;
+      peak() = std::max(peak(), live());
+    }
+    return p;
+  }
+  static void release(void* p) {
+    auto it = blocks().find(p);
+    if (it != blocks().end()) {
+      live() -= it->second;
+      blocks().erase(it);
+    }
+    std::free(p);
+  }
+};
+
+// The estimate a capture is checked against is never below what the
+// engine's pixel rows take at their peak, at the smallest and the largest
+// settings.
+TEST_F(CaptureTest, MemoryEstimateCoversTheMeasuredPeak) {
+  OpenAndPauseAt(8);
+  for (int neighbors : {0, 3}) {
+    for (int resolution : {0, 3}) {
+      host.options.neighbors = neighbors;
+      host.options.resolution = resolution;
+      PixelHeapMeter::blocks().clear();
+      PixelHeapMeter::live() = PixelHeapMeter::peak() = 0;
+      vpSetHeapHooks(&PixelHeapMeter::alloc, &PixelHeapMeter::release);
+      Capture();
+      vpSetHeapHooks(nullptr, nullptr);
+      const int n = std::vector<int>{1, 3, 5, 9}[neighbors];
+      EXPECT_GE(CapturePeakBytes(kWidth, kHeight, n, 1.0 + 0.5 * resolution), PixelHeapMeter::peak())
+          << neighbors << " " << resolution;
+    }
+  }
+  // It grows with the grid: 1080p at 2.5x with "2" neighbours needs more
+  // than a gigabyte.
+  EXPECT_GT(CapturePeakBytes(1920, 1080, 3, 2.5), std::uint64_t{1} << 30);
+}
+
+// A capture that needs more than the system has is refused with the memory
+// message before anything is allocated; the previous picture stays.
+TEST_F(CaptureTest, CaptureLargerThanTheAvailableMemoryIsRefused) {
+  OpenAndPauseAt(8);
+  Capture();
+  ASSERT_EQ(runs, 1);
+  const int w = controller.result().width;
+  const std::uint8_t first = controller.result().data[0];
+
+  host.options.resolution = 3;
+  host.options.neighbors = 3;
+  const std::uint64_t needed = CapturePeakBytes(kWidth, kHeight, 9, 2.5);
+  controller.availableMemoryHook = [&] { return needed - 1; };
+  Capture();
+  EXPECT_EQ(runs, 1);
+  EXPECT_TRUE(sought.empty());
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0], kOutOfMemoryMessage);
+  EXPECT_EQ(controller.result().width, w);
+  EXPECT_EQ(controller.result().data[0], first);
+  EXPECT_FALSE(controller.capturing());
+  EXPECT_FALSE(host.mouseCaptured);
+  EXPECT_EQ(host.progress.back(), 0);
+
+  controller.availableMemoryHook = [&] { return needed; };
+  Capture();
+  EXPECT_EQ(runs, 2);
+  EXPECT_EQ(host.messages.size(), 1u);
 }
 
 TEST(OutputCrop, NeverNegative) {

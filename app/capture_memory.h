@@ -1,0 +1,18 @@
+// How much memory a capture needs at its peak, and how much the system has
+// available, so a capture too large for the machine is refused with a message
+// before its allocations start (the system would otherwise grant them and
+// end the program when they are touched).
+#pragma once
+
+#include <cstdint>
+
+// Peak bytes of a capture of `frames` frames of width x height enlarged by
+// `scale`: per pixel of the output grid (accumulators, weights, warped
+// planes, post-filters and the composed picture), per frame pixel and per
+// stored frame (the frame store and the registration's pyramids), and a
+// fixed part for the filter bank.
+std::uint64_t CapturePeakBytes(int width, int height, int frames, double scale);
+
+// The memory the system reports available now; UINT64_MAX when it tells
+// nothing.
+std::uint64_t AvailableMemoryBytes();
