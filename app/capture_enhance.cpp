@@ -85,6 +85,9 @@ void EnhanceController::OnCaptureEnhance()
     m_host->LockCommands(true);
     g_progressCtrl->SetPos(5);
     m_host->UpdateOptions(true);
+    // The capture runs with the options as they stand now; choices made in
+    // the controls while it runs are for the next one.
+    m_captureOptions = opt();
 
     bool outOfMemory = false;
     try {
@@ -115,9 +118,9 @@ void EnhanceController::RunCapture(std::int64_t c)
     if (single)
         n = 1;
     m_captureFrames = n;
-    m_captureInterlaced = opt().interlaced ? 1 : 0;
+    m_captureInterlaced = m_captureOptions.interlaced ? 1 : 0;
 
-    const int resolution = opt().resolution;
+    const int resolution = m_captureOptions.resolution;
     const double scale = 1.0 + 0.5 * static_cast<double>(resolution);
     // Refused up front when the system has not the memory: the allocations
     // would be granted and the program killed once they are used.
@@ -211,37 +214,14 @@ void EnhanceController::ReportOutOfMemory()
 int EnhanceController::NeighborFrameCount() const
 {
     static const int kCounts[4] = {0, 3, 5, 9};
-    const int k = m_host->Options().neighbors;
+    const int k = m_captureOptions.neighbors;
     return kCounts[std::clamp(k, 0, 3)];
 }
 
 void EnhanceController::SetEnhancerParameters()
 {
-    struct NoiseRow {
-        int chroma, luma;
-        float threshold[4], boost[4], floor[4], ceiling[4];
-    };
-    static const NoiseRow kNoise[4] = {
-        {10, 0, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}},
-        {11, 3, {1.5f, 0.8f, 0.4f, 0.2f}, {2.5f, 1.2f, 1.0f, 1.0f}, {0.2f, 0.2f, 0.2f, 0.2f}, {2.0f, 1.1f, 1.0f, 1.0f}},
-        {12, 3, {3.0f, 1.5f, 0.8f, 0.3f}, {2.5f, 1.2f, 1.0f, 1.0f}, {0.1f, 0.1f, 0.1f, 0.1f}, {2.0f, 1.1f, 1.0f, 1.0f}},
-        {13, 3, {4.5f, 2.4f, 1.2f, 0.6f}, {2.5f, 1.2f, 1.0f, 1.0f}, {0.1f, 0.1f, 0.1f, 0.1f}, {2.0f, 1.1f, 1.0f, 1.0f}},
-    };
-    static const float kMotionThreshold[4] = {0.0f, 1.0f, 3.0f, 6.0f};
-    static const float kMotionSlope[4] = {0.2f, 0.1f, 1.0f / 30.0f, 0.01f};
-
-    const NoiseRow& row = kNoise[std::clamp(opt().noiseReduction, 0, 3)];
-    m_engine->chromaNoiseMode = row.chroma;
-    m_engine->lumaNoiseMode = row.luma;
-    if (row.luma != 0) {
-        std::copy(row.threshold, row.threshold + 4, m_engine->lumaThresholdFactors);
-        std::copy(row.boost, row.boost + 4, m_engine->lumaBoosts);
-        std::copy(row.floor, row.floor + 4, m_engine->lumaGainFloors);
-        std::copy(row.ceiling, row.ceiling + 4, m_engine->lumaGainCeilings);
-    }
-    const int smooth = std::clamp(opt().motionSmooth, 0, 3);
-    m_engine->motionThreshold = kMotionThreshold[smooth];
-    m_engine->motionSlope = kMotionSlope[smooth];
+    applyNoiseReduction(*m_engine, m_captureOptions.noiseReduction);
+    applyMotionSmooth(*m_engine, m_captureOptions.motionSmooth);
 }
 
 float EnhanceController::SharpnessAmount()
@@ -263,7 +243,7 @@ bool EnhanceController::BuildPostFilters()
 {
     if (!m_engine || !m_engine->accumY || m_engine->accumY->width == 0 || m_engine->accumY->height == 0)
         return false;
-    const double r = opt().pixelRatio;
+    const double r = m_captureOptions.pixelRatio;
     double sx = r, sy = 1.0;
     if (r < 1.0) {
         sx = 1.0;

@@ -95,7 +95,7 @@ bool DialogEnhanceHost::ChooseSaveFile(const SaveFileRequest& request, std::stri
   r.filterIndex = request.filterIndex;
   r.defaultExtension = request.defaultExtension;
   r.promptOverwrite = request.promptOverwrite;
-  return ui::GetServices().ChooseFile(dlg_, r, path);
+  return dlg_->ChooseSaveFile(r, path);
 }
 
 void DialogEnhanceHost::SetPos(int position) {

@@ -36,6 +36,23 @@ std::uint32_t TypeForExtension(const std::string& path)
     return 0;
 }
 
+// The fitted view of a width x height picture in an area: the factor, and
+// the size shown, which keeps at least one pixel a side however thin the
+// picture (a 16 x 4000 result is one column wide in a short area).
+double FitInArea(int width, int height, int areaWidth, int areaHeight, int* fittedWidth, int* fittedHeight)
+{
+    if (width <= 0 || height <= 0) {
+        *fittedWidth = 0;
+        *fittedHeight = 0;
+        return 1.0;
+    }
+    const double z = std::min(static_cast<double>(areaWidth) / width, static_cast<double>(areaHeight) / height);
+    const int atLeast = z > 0.0 ? 1 : 0;
+    *fittedWidth = std::max(atLeast, static_cast<int>(width * z));
+    *fittedHeight = std::max(atLeast, static_cast<int>(height * z));
+    return z;
+}
+
 }  // namespace
 
 void EnhanceController::RefreshDisplay(bool recompute)
@@ -85,16 +102,7 @@ void EnhanceController::SetupScrolling(int w, int h)
 
 double EnhanceController::FitZoom(const Image8uC3& picture, int* fittedWidth, int* fittedHeight) const
 {
-    if (picture.width <= 0 || picture.height <= 0) {
-        *fittedWidth = 0;
-        *fittedHeight = 0;
-        return 1.0;
-    }
-    const double z = std::min(static_cast<double>(m_areaWidth) / picture.width,
-                              static_cast<double>(m_areaHeight) / picture.height);
-    *fittedWidth = static_cast<int>(picture.width * z);
-    *fittedHeight = static_cast<int>(picture.height * z);
-    return z;
+    return FitInArea(picture.width, picture.height, m_areaWidth, m_areaHeight, fittedWidth, fittedHeight);
 }
 
 bool EnhanceController::DrawPicture(const Image8uC3& picture, bool zoomToFit)
@@ -268,10 +276,10 @@ void EnhanceController::CropInPicture(std::int32_t* left, std::int32_t* top, std
     // shows now.
     int areaWidth = 0, areaHeight = 0;
     m_host->DisplayClientSize(&areaWidth, &areaHeight);
-    const double z = std::min(static_cast<double>(areaWidth) / m_result.width,
-                              static_cast<double>(areaHeight) / m_result.height);
-    const int x0 = (areaWidth - static_cast<int>(m_result.width * z)) / 2;
-    const int y0 = (areaHeight - static_cast<int>(m_result.height * z)) / 2;
+    int fittedWidth = 0, fittedHeight = 0;
+    const double z = FitInArea(m_result.width, m_result.height, areaWidth, areaHeight, &fittedWidth, &fittedHeight);
+    const int x0 = (areaWidth - fittedWidth) / 2;
+    const int y0 = (areaHeight - fittedHeight) / 2;
     const double k = z > 0.0 ? 1.0 / z : 0.0;
     auto map = [k](std::int32_t v, int origin) {
         const double t = std::trunc((static_cast<double>(v) - origin) * k);

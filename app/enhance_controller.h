@@ -230,6 +230,7 @@ class EnhanceController {
   Image8uC3 m_rawFrame;
   Image8uC3 m_result;
   RasterImage m_picture;
+  EnhanceOptions m_captureOptions;  // the options of the running (or last) capture
   int m_captureFrames = 0;
   int m_captureInterlaced = 0;
   int m_captureResolution = 0;  // resolution option of the kept post-filters' capture

@@ -93,8 +93,27 @@ void CEnhancerDlg::DoDataExchange(ui::DataExchange* dx) {
   dx->Control(IDC_VIDEO_HOST);
   m_videoHost = Item<ui::GrayRect>(IDC_VIDEO_HOST);
 
+  struct ExchangeMark {
+    bool& flag;
+    explicit ExchangeMark(bool& f) : flag(f) { flag = true; }
+    ~ExchangeMark() { flag = false; }
+  } mark(m_exchanging);
+
   dx->Radio(IDC_ACTUAL_SIZE, m_displayMode);
-  dx->TextFloat(IDC_PIXEL_RATIO, m_pixelRatio, 0.24f, 4.1f);
+  // A ratio the user typed that does not validate stays in the edit when the
+  // values are shown, until a reading has given its message; after that the
+  // edit shows the last accepted ratio again.
+  if (dx->m_bSaveAndValidate) {
+    try {
+      dx->TextFloat(IDC_PIXEL_RATIO, m_pixelRatio, 0.24f, 4.1f);
+    } catch (const ui::DataExchangeFailure&) {
+      m_ratioEdited = false;
+      throw;
+    }
+  } else if (!m_ratioEdited || PixelRatioInEdit(nullptr)) {
+    dx->TextFloat(IDC_PIXEL_RATIO, m_pixelRatio, 0.24f, 4.1f);
+    m_ratioEdited = false;
+  }
   dx->Check(IDC_INTERLACED, m_interlaced);
   dx->Radio(IDC_NOISE_NONE, m_noiseReduction);
   dx->Radio(IDC_NEIGHBORS_0, m_neighbors);
@@ -122,7 +141,51 @@ void CEnhancerDlg::OnDestroy() {
 
 // ---------------------------------------------------------------- window procedure
 
+bool CEnhancerDlg::PixelRatioInEdit(float* ratio) const {
+  double parsed = 0.0;
+  if (!ui::DataExchange::ParseFloat(ItemText(IDC_PIXEL_RATIO), &parsed)) return false;
+  const float number = static_cast<float>(parsed);
+  if (!(number >= 0.24f && number <= 4.1f)) return false;
+  if (ratio) *ratio = number;
+  return true;
+}
+
+void CEnhancerDlg::KeepChoices() {
+  if (m_exchanging || !IsWindowCreated()) return;
+  ui::DataExchange read(this, true);
+  const auto radio = [&read](int firstId, int& value) {
+    int checked = -1;
+    read.Radio(firstId, checked);
+    if (checked >= 0) value = checked;
+  };
+  radio(IDC_ACTUAL_SIZE, m_displayMode);
+  PixelRatioInEdit(&m_pixelRatio);
+  read.Check(IDC_INTERLACED, m_interlaced);
+  radio(IDC_NOISE_NONE, m_noiseReduction);
+  radio(IDC_NEIGHBORS_0, m_neighbors);
+  radio(IDC_RESOLUTION_1X, m_resolution);
+  radio(IDC_SMOOTH_MIN, m_motionSmooth);
+  read.Check(IDC_CROP, m_crop);
+}
+
 std::intptr_t CEnhancerDlg::WindowProc(const ui::Message& m) {
+  switch (m.message) {
+    case ui::WM_COMMAND:
+    case ui::WM_HSCROLL:
+    case ui::WM_VSCROLL:
+    case ui::WM_ENTERMENULOOP:
+    case ui::WM_EXITMENULOOP:
+    case ui::WM_ENTERSIZEMOVE:
+    case ui::WM_EXITSIZEMOVE:
+    case kGraphNotifyMessage:
+      if (m.message == ui::WM_COMMAND && ui::LoWord(m.wParam) == IDC_PIXEL_RATIO &&
+          ui::HiWord(m.wParam) == ui::EN_CHANGE && !m_exchanging)
+        m_ratioEdited = true;
+      KeepChoices();
+      break;
+    default:
+      break;
+  }
   switch (m.message) {
     case ui::WM_COMMAND: {
       const unsigned command = ui::LoWord(m.wParam);
@@ -211,8 +274,10 @@ void CEnhancerDlg::OnEnterKey(int focusId) {
     }
     return;
   }
-  if (focusId == IDC_SPEED_EDIT || focusId == IDC_FRAME_EDIT) return;
-  ui::Dialog::OnEnterKey(focusId);
+  // Enter clicks a focused push button; on any other control it does
+  // nothing: the program ends only by Exit, Escape or the close box, never
+  // by a stray Enter that would lose the picture.
+  if (qobject_cast<QPushButton*>(GetDlgItem(focusId))) ui::Dialog::OnEnterKey(focusId);
 }
 
 // ---------------------------------------------------------------- player commands
@@ -273,9 +338,26 @@ bool CEnhancerDlg::ChooseVideoFile(const OpenFileRequest& request, std::string* 
   r.filters = {{request.filterName, request.filterPatterns}, {request.allName, request.allPatterns}};
   r.filterIndex = 1;
   r.defaultExtension = request.defaultExtension;
-  r.initialDirectory = request.initialDirectory;
+  // The first open starts where the player says; later ones in the folder
+  // of the last video chosen.
+  r.initialDirectory = request.initialDirectory.empty() ? m_openFolder : request.initialDirectory;
   r.mustExist = true;
-  return ui::GetServices().ChooseFile(this, r, fileName);
+  if (!ui::GetServices().ChooseFile(this, r, fileName)) return false;
+  RememberFolder(*fileName, &m_openFolder);
+  return true;
+}
+
+bool CEnhancerDlg::ChooseSaveFile(ui::FileDialogRequest request, std::string* path) {
+  request.initialDirectory = m_saveFolder.empty() ? m_openFolder : m_saveFolder;
+  if (!ui::GetServices().ChooseFile(this, request, path)) return false;
+  RememberFolder(*path, &m_saveFolder);
+  return true;
+}
+
+void CEnhancerDlg::RememberFolder(const std::string& path, std::string* folder) {
+  const std::size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return;
+  *folder = slash == 0 ? "/" : path.substr(0, slash);
 }
 
 void CEnhancerDlg::SetFrameSpinRange(int low, int high) {
@@ -333,6 +415,7 @@ void CEnhancerDlg::UpdateDataToControls() { UpdateData(false); }
 void CEnhancerDlg::SetVideoOptions(float pixelRatio, bool interlaced) {
   m_pixelRatio = pixelRatio;
   m_interlaced = interlaced ? 1 : 0;
+  m_ratioEdited = false;  // the video's ratio replaces whatever the edit holds
 }
 
 bool CEnhancerDlg::StartTimer(int id, int periodMs) { return SetTimer(id, periodMs); }

@@ -76,6 +76,23 @@ class CEnhancerDlg : public ui::Dialog, public PlayerHost {
   void OnDestroy() override;
   void OnEnterKey(int focusId) override;
 
+ private:
+  // Reads the option controls into the option values without a message: a
+  // pixel ratio that does not validate is left in its edit, unread. Runs
+  // before every command and notification, so a refresh that shows the
+  // values (Play, Pause, Open, copy, save) never puts back values the user
+  // has since changed in the controls.
+  void KeepChoices();
+  // The pixel ratio in the edit, when the exchange would accept it.
+  bool PixelRatioInEdit(float* ratio) const;
+  // Remembers the folder of a file chosen in the open or the save dialog.
+  static void RememberFolder(const std::string& path, std::string* folder);
+
+  bool m_exchanging = false;    // inside DoDataExchange
+  bool m_ratioEdited = false;   // the pixel ratio text changed since it was shown
+  std::string m_openFolder;     // folder of the last video chosen, this run
+  std::string m_saveFolder;     // folder of the last picture saved, this run
+
  public:
   // Commands (message map).
   void OnOpenVideo();
@@ -109,6 +126,10 @@ class CEnhancerDlg : public ui::Dialog, public PlayerHost {
   // The help engine through the class library's wrapper: "Failed to launch
   // help." when it cannot be started.
   void WinHelp(std::uint32_t data, unsigned command);
+
+  // The save dialog, started in the folder the last save ended in (or, before
+  // the first save, in the folder of the last video opened).
+  bool ChooseSaveFile(ui::FileDialogRequest request, std::string* path);
 
   // Members (the player's graph, state, frame count, timer, file name and
   // loaded flag live in m_player; the capture's engine and post-filters,

@@ -29,8 +29,9 @@ VideoPlayer::~VideoPlayer() { TearDownGraph(); }
 void VideoPlayer::ShowError(const std::string& text) { m_host->ShowError(text); }
 
 void VideoPlayer::OnOpenVideo() {
-  OpenFileRequest request{"Video Files (*.avi; *.qt; *.mov; *.mpg; *.mpeg; *.m1v)",
-                          "*.avi; *.qt; *.mov; *.mpg; *.mpeg; *.m1v",
+  // The classic containers first, then the others the media layer plays.
+  OpenFileRequest request{"Video Files (*.avi; *.qt; *.mov; *.mpg; *.mpeg; *.m1v; *.mp4; *.m4v; *.mkv; *.webm; *.ts)",
+                          "*.avi; *.qt; *.mov; *.mpg; *.mpeg; *.m1v; *.mp4; *.m4v; *.mkv; *.webm; *.ts",
                           "All Files (*.*)",
                           "*.*;",
                           "Open Media File...",

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/composition.h"
+#include "engine/enhancer_presets.h"
 #include "engine/frame_enhancer.h"
 #include "engine/frame_store.h"
 #include "engine/image.h"

@@ -4,6 +4,7 @@
 
 #include "imagefile/raster_coders.h"
 #include "imagefile/raster_image.h"
+#include "imagefile/replacing_file.h"
 
 namespace {
 
@@ -200,11 +201,13 @@ bool RasterImage::Save(const char* fileName, std::uint32_t typeId)
 {
     if (!fileName)
         return false;
-    std::FILE* file = std::fopen(fileName, "wb");
-    if (!file)
+    // The picture goes to a new file that replaces the destination only when
+    // it is whole: a failed save leaves an existing file untouched.
+    ReplacingFile out(fileName);
+    if (!out.File())
         return false;
-    bool ok = EncodeToFile(file, typeId);
-    if (std::fclose(file) != 0 && ok) {
+    bool ok = EncodeToFile(out.File(), typeId);
+    if (!out.Commit(ok) && ok) {
         SetLastError(WriteFailureText(typeId));
         ok = false;
     }

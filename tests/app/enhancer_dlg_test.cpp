@@ -1,5 +1,6 @@
 // The main dialog, the application's start-up, the splash window and the
 // About box, with the modal services recorded instead of shown.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -246,10 +247,9 @@ TEST(HelpTableTest, ControlsAndLabelsHaveTheirTopics) {
   EXPECT_EQ(table[39].controlId, 1093u);
 }
 
-// Exit, Escape and the close box end the program; so does Enter on a
-// control that is no text field and no button.
+// Exit, Escape and the close box end the program.
 TEST_F(DialogTest, ExitEscapeAndCloseEndTheProgram) {
-  for (int way = 0; way < 4; ++way) {
+  for (int way = 0; way < 3; ++way) {
     CEnhancerDlg d;
     ASSERT_TRUE(d.Create());
     switch (way) {
@@ -260,15 +260,40 @@ TEST_F(DialogTest, ExitEscapeAndCloseEndTheProgram) {
         QApplication::sendEvent(&d, &close);
         break;
       }
-      case 3:
-        d.SetFocusTo(IDC_NEIGHBORS_4);
-        QTest::keyClick(d.GetDlgItem(IDC_NEIGHBORS_4), Qt::Key_Return);
-        break;
     }
     EXPECT_TRUE(d.QuitPosted()) << way;
     EXPECT_TRUE(d.Ended()) << way;
     d.DestroyWindow();
   }
+}
+
+// Enter never ends the program: not on a radio button just clicked, a check
+// box, a slider or the display area; on a push button it clicks the button.
+TEST_F(DialogTest, EnterNeverEndsTheProgram) {
+  for (int id : {IDC_RESOLUTION_2X, IDC_NEIGHBORS_4, IDC_INTERLACED, IDC_CROP, IDC_CONTRAST, IDC_SHARPNESS,
+                 IDC_DISPLAY}) {
+    QWidget* control = dialog.GetDlgItem(id);
+    ASSERT_NE(control, nullptr) << id;
+    if (qobject_cast<QAbstractButton*>(control)) QTest::mouseClick(control, Qt::LeftButton);
+    control->setFocus();
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+      QTest::keyClick(control, key);
+      QTest::keyClick(&dialog, key);
+    }
+    EXPECT_FALSE(dialog.QuitPosted()) << id;
+    EXPECT_FALSE(dialog.Ended()) << id;
+  }
+  EXPECT_TRUE(dialog.IsButtonChecked(IDC_RESOLUTION_2X));
+  EXPECT_TRUE(services.boxes.empty());
+  // A focused push button is clicked by Enter.
+  dialog.CheckButton(IDC_NEIGHBORS_8, true);
+  dialog.SetFocusTo(IDC_RESET_OPTIONS);
+  QTest::keyClick(dialog.GetDlgItem(IDC_RESET_OPTIONS), Qt::Key_Return);
+  EXPECT_TRUE(dialog.IsButtonChecked(IDC_NEIGHBORS_2));
+  EXPECT_FALSE(dialog.Ended());
+  // Exit still ends it.
+  dialog.MenuBar()->actions()[0]->menu()->actions().back()->trigger();
+  EXPECT_TRUE(dialog.Ended());
 }
 
 // Enter in a text field applies the field and the program goes on.
@@ -327,9 +352,12 @@ TEST_F(DialogTest, AcceleratorsActFromAnyControl) {
   const ui::FileDialogRequest& r = services.fileRequests[0];
   EXPECT_EQ(r.title, "Open Media File...");
   ASSERT_EQ(r.filters.size(), 2u);
-  EXPECT_EQ(r.filters[0].name, "Video Files (*.avi; *.qt; *.mov; *.mpg; *.mpeg; *.m1v)");
-  EXPECT_EQ(r.filters[0].patterns, "*.avi; *.qt; *.mov; *.mpg; *.mpeg; *.m1v");
+  // The classic containers, then the others the media layer plays.
+  EXPECT_EQ(r.filters[0].name,
+            "Video Files (*.avi; *.qt; *.mov; *.mpg; *.mpeg; *.m1v; *.mp4; *.m4v; *.mkv; *.webm; *.ts)");
+  EXPECT_EQ(r.filters[0].patterns, "*.avi; *.qt; *.mov; *.mpg; *.mpeg; *.m1v; *.mp4; *.m4v; *.mkv; *.webm; *.ts");
   EXPECT_EQ(r.filters[1].name, "All Files (*.*)");
+  EXPECT_EQ(r.filters[1].patterns, "*.*;");
   EXPECT_EQ(r.filterIndex, 1);
   EXPECT_EQ(r.initialDirectory, "/");
   EXPECT_TRUE(r.mustExist);

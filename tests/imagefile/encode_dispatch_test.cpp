@@ -2,9 +2,12 @@
 // including streams and devices whose writes fail.
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -239,6 +242,98 @@ TEST_F(RasterSave, PathsThatCannotBeOpenedLeaveTheTextAlone)
     EXPECT_STREQ(image.LastError(), "untouched");
     EXPECT_FALSE(image.Save(nullptr, RASTER_TYPE_BMP));
     EXPECT_STREQ(image.LastError(), "untouched");
+}
+
+// Files of this process may grow to `bytes` and no further (a write beyond
+// fails as on a full device) while the object lives.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        previousSignal_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        active_ = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previousSignal_);
+    }
+    bool Active() const { return active_; }
+
+private:
+    rlimit saved_{};
+    void (*previousSignal_)(int) = SIG_DFL;
+    bool active_ = false;
+};
+
+Bytes ReadFile(const std::string& path)
+{
+    Bytes bytes;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        std::uint8_t buffer[4096];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+            bytes.insert(bytes.end(), buffer, buffer + n);
+        std::fclose(file);
+    }
+    return bytes;
+}
+
+std::vector<std::string> FolderEntries(const std::string& dir)
+{
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d))
+            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
+                names.push_back(e->d_name);
+        closedir(d);
+    }
+    return names;
+}
+
+// A save that fails part-way (the device takes only the first k bytes) or
+// that the encoder refuses leaves the file it would have replaced byte for
+// byte as it was, and no other file behind; a save that succeeds replaces it.
+TEST_F(RasterSave, AFailedSaveLeavesTheExistingFileAsItWas)
+{
+    Bytes older(3000);
+    for (std::size_t i = 0; i < older.size(); ++i)
+        older[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    for (const Format& f : kFormats) {
+        SCOPED_TRACE(testing::Message() << "type " << f.type);
+        const std::string path = Path(("picture" + std::to_string(f.type) + "_" + std::to_string(f.bpp)).c_str());
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        ASSERT_EQ(std::fwrite(older.data(), 1, older.size(), file), older.size());
+        ASSERT_EQ(std::fclose(file), 0);
+        chmod(path.c_str(), 0640);
+
+        RasterImage image(200, 150, f.bpp);
+        FillNoise(image);
+        const Bytes encoded = EncodeToBytes(image, f.type);
+        ASSERT_GT(encoded.size(), 200u);
+        for (rlim_t k : {rlim_t(0), rlim_t(100), rlim_t(encoded.size() / 2)}) {
+            FileSizeLimit limit(k);
+            ASSERT_TRUE(limit.Active());
+            EXPECT_FALSE(image.Save(path.c_str(), f.type)) << "k " << k;
+        }
+        // Refused before a byte is encoded: a format the library does not
+        // write, and one it does not know.
+        EXPECT_FALSE(image.Save(path.c_str(), RASTER_TYPE_WMF));
+        EXPECT_FALSE(image.Save(path.c_str(), 99));
+        EXPECT_EQ(ReadFile(path), older);
+        EXPECT_EQ(FolderEntries(dir_).size(), files_.size());
+
+        ASSERT_TRUE(image.Save(path.c_str(), f.type)) << image.LastError();
+        EXPECT_EQ(ReadFile(path), encoded);
+        struct stat st;
+        ASSERT_EQ(stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0640u);  // the replaced file's permissions
+        EXPECT_EQ(FolderEntries(dir_).size(), files_.size());
+    }
 }
 
 TEST(RasterSaveDevice, FullDiskIsNeverASuccess)

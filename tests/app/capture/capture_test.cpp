@@ -652,6 +652,42 @@ TEST_F(CaptureTest, DisplayModesScrollingAndFit) {
   EXPECT_GT(controller.zoom(), 1.0);
 }
 
+// Pictures far thinner than the area are fitted one pixel thin, never zero:
+// the view shows them (in their colour) instead of refusing to draw.
+TEST_F(CaptureTest, FittedViewKeepsAPixelOfAThinPicture) {
+  host.areaWidth = 400;
+  host.areaHeight = 200;
+  struct Case {
+    int w, h, fittedW, fittedH;
+  } cases[] = {{16, 4000, 1, 200}, {16384, 16, 400, 1}, {3, 30000, 1, 200}};
+  for (const Case& c : cases) {
+    Image8uC3 picture;
+    picture.allocate(c.w, c.h);
+    for (int y = 0; y < c.h; ++y)
+      for (int x = 0; x < c.w; ++x) {
+        std::uint8_t* p = picture.row(y) + 3 * x;
+        p[0] = 30, p[1] = 140, p[2] = 220;
+      }
+    int fw = 0, fh = 0;
+    controller.SetupScrolling(0, 0);
+    const double z = controller.FitZoom(picture, &fw, &fh);
+    EXPECT_GT(z, 0.0);
+    EXPECT_EQ(fw, c.fittedW) << c.w << "x" << c.h;
+    EXPECT_EQ(fh, c.fittedH) << c.w << "x" << c.h;
+    controller.SetupScrolling(fw, fh);
+    EXPECT_TRUE(controller.DrawPicture(picture, true)) << c.w << "x" << c.h;
+    EXPECT_EQ(controller.picture().Width(), static_cast<std::uint32_t>(c.fittedW));
+    EXPECT_EQ(controller.picture().Height(), static_cast<std::uint32_t>(c.fittedH));
+    // The middle of the drawn picture holds its colour.
+    const int x = controller.offsetX() + fw / 2, y = controller.offsetY() + fh / 2;
+    const std::uint8_t* shown = &host.surface.pixels[(static_cast<std::size_t>(y) * host.areaWidth + x) * 3];
+    EXPECT_EQ(shown[0], 30) << c.w << "x" << c.h;
+    EXPECT_EQ(shown[1], 140);
+    EXPECT_EQ(shown[2], 220);
+  }
+  EXPECT_TRUE(host.messages.empty());
+}
+
 // ---------------------------------------------------------------- copy and save
 
 class CopySaveTest : public CaptureTest {

@@ -2,6 +2,7 @@
 // video, pause on a frame, capture with the dialog's options, move an
 // adjustment slider, copy, save; the modal services are recorded.
 #include <QImage>
+#include <QTest>
 #include <QProgressBar>
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include "app/resource_ids.h"
 #include "app/resources.h"
 #include "app/splash_wnd.h"
+#include "app/video_player.h"
 #include "tests/platform/ui/recording_services.h"
 #include "tests/support/test_video.h"
 
@@ -187,6 +189,102 @@ TEST_F(DialogCaptureTest, CaptureNeedsAPausedVideo) {
   // Zoom to Fit and Raw Frame before any capture draw nothing.
   Command(IDC_ZOOM_TO_FIT);
   Command(IDC_RAW_FRAME);
+  EXPECT_TRUE(Boxes().empty());
+}
+
+// Options chosen in the controls survive Play, Pause and the opening of
+// another video, and the next capture runs with them.
+TEST_F(DialogCaptureTest, ChosenOptionsSurvivePlayPauseAndOpen) {
+  OpenAndPauseAt(5);
+  for (int id : {IDC_NEIGHBORS_8, IDC_SMOOTH_HIGH, IDC_NOISE_LOW, IDC_RESOLUTION_2X, IDC_INTERLACED})
+    QTest::mouseClick(dialog.GetDlgItem(id), Qt::LeftButton);
+  dialog.SetItemText(IDC_PIXEL_RATIO, "1.5");
+  const auto showsTheChoices = [&](const char* after) {
+    for (int id : {IDC_NEIGHBORS_8, IDC_SMOOTH_HIGH, IDC_NOISE_LOW, IDC_RESOLUTION_2X, IDC_INTERLACED})
+      EXPECT_TRUE(dialog.IsButtonChecked(id)) << id << " after " << after;
+    EXPECT_EQ(dialog.ItemText(IDC_PIXEL_RATIO), "1.5") << after;
+  };
+  Command(IDC_PLAY);
+  showsTheChoices("Play");
+  Command(IDC_PLAY);
+  showsTheChoices("Pause");
+  dialog.SendMessage(ui::WM_ENTERMENULOOP);
+  showsTheChoices("a menu");
+  services.filesToChoose.push_back(Video());
+  Command(ID_FILE_OPEN_VIDEO);
+  showsTheChoices("Open");
+
+  if (dialog.Player().playState() == kPlayRunning) Command(IDC_PLAY);
+  ASSERT_EQ(dialog.Player().playState(), kPlayPaused);
+  const FrameEnhancer* ran = nullptr;
+  int frames = 0, accumWidth = 0, lumaMode = 0;
+  float threshold = 0.0f, firstFactor = 0.0f;
+  dialog.Enhance().engineRanHook = [&](FrameEnhancer& e) {
+    ran = &e;
+    frames = e.frameStore->frameCount;
+    accumWidth = e.accumY->width;
+    lumaMode = e.lumaNoiseMode;
+    threshold = e.motionThreshold;
+    firstFactor = e.lumaThresholdFactors[0];
+  };
+  Command(IDC_CAPTURE);
+  ASSERT_NE(ran, nullptr);
+  EXPECT_TRUE(Boxes().empty());
+  EXPECT_EQ(frames, 9);
+  EXPECT_EQ(accumWidth, 192);
+  EXPECT_EQ(lumaMode, 3);
+  EXPECT_EQ(firstFactor, 1.5f);
+  EXPECT_EQ(threshold, 6.0f);
+  ASSERT_NE(dialog.Enhance().postFilter(0), nullptr);
+  EXPECT_DOUBLE_EQ(dialog.Enhance().postFilter(0)->scaleX, 1.5);
+  showsTheChoices("the capture");
+}
+
+// A pixel ratio that does not validate is not put back by Play or Pause;
+// the capture then gives its message, once, and runs with the last
+// accepted ratio.
+TEST_F(DialogCaptureTest, AWrongPixelRatioStillGivesItsMessage) {
+  OpenAndPauseAt(5);
+  dialog.SetItemText(IDC_PIXEL_RATIO, "7");
+  Command(IDC_PLAY);
+  Command(IDC_PLAY);
+  EXPECT_EQ(dialog.ItemText(IDC_PIXEL_RATIO), "7");
+  EXPECT_TRUE(Boxes().empty());
+  Command(IDC_CAPTURE);
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"Please enter a number between 0.24 and 4.1."});
+  ASSERT_NE(dialog.Enhance().postFilter(0), nullptr);
+  EXPECT_DOUBLE_EQ(dialog.Enhance().postFilter(0)->scaleX, 1.0);
+}
+
+// The first open starts at the root; later opens start in the folder of the
+// last video chosen, saves in the folder of the last picture saved (the
+// first one in the video's folder).
+TEST_F(DialogCaptureTest, DialogsStartWhereTheUserLastWas) {
+  g_initialDirGiven = false;
+  OpenAndPauseAt(3);
+  services.filesToChoose.push_back(Video());
+  Command(ID_FILE_OPEN_VIDEO);
+  ASSERT_EQ(services.fileRequests.size(), 2u);
+  EXPECT_EQ(services.fileRequests[0].initialDirectory, "/");
+  EXPECT_EQ(services.fileRequests[1].initialDirectory, Scratch().string());
+
+  if (dialog.Player().playState() == kPlayRunning) Command(IDC_PLAY);
+  Command(IDC_CAPTURE);
+  ASSERT_GT(dialog.Enhance().result().width, 0);
+  const fs::path pictures = Scratch() / "pictures";
+  fs::create_directories(pictures);
+  services.filesToChoose.push_back((pictures / "first.png").string());
+  Command(IDC_SAVE);
+  Command(IDC_SAVE);  // cancelled: the folder stays
+  services.filesToChoose.push_back((pictures / "second.png").string());
+  Command(IDC_SAVE);
+  ASSERT_EQ(services.fileRequests.size(), 5u);
+  EXPECT_EQ(services.fileRequests[2].initialDirectory, Scratch().string());
+  EXPECT_EQ(services.fileRequests[3].initialDirectory, pictures.string());
+  EXPECT_EQ(services.fileRequests[4].initialDirectory, pictures.string());
+  EXPECT_TRUE(fs::exists(pictures / "second.png"));
+  Command(ID_FILE_OPEN_VIDEO);  // cancelled
+  EXPECT_EQ(services.fileRequests.back().initialDirectory, Scratch().string());
   EXPECT_TRUE(Boxes().empty());
 }
 
