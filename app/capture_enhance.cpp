@@ -142,14 +142,21 @@ void EnhanceController::RunCapture(std::int64_t c)
     m_engine = std::make_unique<FrameEnhancer>(raw.width, raw.height, n, m_captureInterlaced, scale);
     m_engine->singleFrame = single ? 1 : 0;
 
-    // Frames c - N/2 .. c - N/2 + N - 1, moved inside the video.
+    // Frames c - N/2 .. c - N/2 + N - 1, moved inside the video. The
+    // reference is the slot of the chosen frame c: the middle one, except
+    // near the start of the video, where the run begins at frame 0 and c
+    // lies before the middle. Registered onto any other frame, the still
+    // would show that frame's instant (across a cut, another scene).
     const std::int64_t frameCount = m_player->frameCount();
     std::int64_t p = c - n / 2;
+    int referenceSlot = -1;
     for (int i = 0; i < n; ++i) {
         if (p < 0)
             p = 0;
         if (frameCount > 0 && p >= frameCount)
             p = frameCount - 1;
+        if (referenceSlot < 0 && p == c)
+            referenceSlot = i;
         graph->SetPositions(p);
         graph->Pause();
         if (!TakeFrame(p, [&](const Image8uC3& frame) { m_engine->frameStore->setFrame(i, &frame); })) {
@@ -166,7 +173,7 @@ void EnhanceController::RunCapture(std::int64_t c)
 
     SetEnhancerParameters();
     m_engine->progressCallback = EnhanceProgress;
-    m_engine->estimateNoise(n / 2);
+    m_engine->estimateNoise(referenceSlot >= 0 ? referenceSlot : n / 2);
     m_engine->run();
     if (engineRanHook)
         engineRanHook(*m_engine);

@@ -81,8 +81,8 @@ std::unique_ptr<FrameEnhancer> loadedEngine(int noiseReduction)
     auto e = std::make_unique<FrameEnhancer>(kWidth, kHeight, kFrames, 0, kScale);
     for (int i = 0; i < kFrames; ++i)
         e->frameStore->setFrame(i, frames()[static_cast<std::size_t>(i)].get());
-    presets::setNoiseReduction(*e, noiseReduction);
-    presets::setMotionSmooth(*e, 2);
+    applyNoiseReduction(*e, noiseReduction);
+    applyMotionSmooth(*e, 2);
     return e;
 }
 

@@ -16,6 +16,7 @@ struct RunOptions {
     int noiseReduction = 0;
     int motionSmooth = 2;
     int interlaced = 0;
+    int reference = -1;  // slot of the reference frame; -1: the middle one
 };
 
 // Builds an engine, stores the frames, and runs it the way the capture
@@ -32,7 +33,7 @@ std::unique_ptr<FrameEnhancer> run(const synthetic::SequenceSpec& spec, const Ru
     }
     applyNoiseReduction(*e, o.noiseReduction);
     applyMotionSmooth(*e, o.motionSmooth);
-    e->estimateNoise(o.frames / 2);
+    e->estimateNoise(o.reference >= 0 ? o.reference : o.frames / 2);
     e->run();
     return e;
 }

@@ -311,7 +311,9 @@ bool writeVideo(const std::string& path, const VideoSpec& spec, std::string* err
   const int rgbStride = spec.width * 3;
   std::vector<std::uint8_t> rgb(static_cast<std::size_t>(rgbStride) * spec.height);
   for (int i = 0; i < spec.frames; ++i) {
-    if (spec.scene == Scene::Panning)
+    if (i < spec.blackLeadIn)
+      std::fill(rgb.begin(), rgb.end(), std::uint8_t{0});
+    else if (spec.scene == Scene::Panning)
       drawPanningFrame(i, spec.width, spec.height, rgb.data(), rgbStride);
     else
       drawFrame(i, spec.width, spec.height, rgb.data(), rgbStride);

@@ -28,6 +28,7 @@ struct VideoSpec {
   int gop = 12;                   // keyframe interval
   bool lossless = false;          // ask the encoder for lossless coding where it has a switch
   bool closedGop = true;          // false: B-frames may refer across a keyframe (open GOP)
+  int blackLeadIn = 0;            // the first frames are black: a cut from black into the scene
 };
 
 // True when this build of FFmpeg can write `spec` (encoder and muxer present).

@@ -243,7 +243,7 @@ TEST_F(CaptureTest, RunsAreMovedInsideTheVideo) {
   host.options.neighbors = 3;  // "8"
   Capture();
   EXPECT_EQ(sought, (std::vector<std::int64_t>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
-  EXPECT_EQ(referenceIndex, 4);
+  EXPECT_EQ(referenceIndex, 0);  // the chosen frame, not the middle of the run
 
   playerHost.frameText = std::to_string(kFrames - 1);
   player.OnFrameEditChange();
@@ -252,6 +252,80 @@ TEST_F(CaptureTest, RunsAreMovedInsideTheVideo) {
   const std::int64_t f = kFrames;
   EXPECT_EQ(sought, (std::vector<std::int64_t>{f - 3, f - 2, f - 1, f - 1, f - 1}));
   EXPECT_EQ(grabbedNumbers, (std::vector<int>{kFrames - 3, kFrames - 2, kFrames - 1, kFrames - 1, kFrames - 1}));
+  EXPECT_EQ(referenceIndex, 2);
+}
+
+// A video that opens on two black frames and then cuts to a drifting
+// textured scene.
+std::string CutVideo() {
+  static const std::string path = [] {
+    const std::string p = (fs::temp_directory_path() / ("capture_cut_" + std::to_string(getpid()) + ".avi")).string();
+    testvideo::VideoSpec spec;
+    spec.scene = testvideo::Scene::Panning;
+    spec.width = kWidth;
+    spec.height = kHeight;
+    spec.frames = kFrames;
+    spec.blackLeadIn = 2;
+    std::string error;
+    if (!testvideo::writeVideo(p, spec, &error)) ADD_FAILURE() << error;
+    return p;
+  }();
+  static const struct Remover {
+    ~Remover() { std::remove(path.c_str()); }
+  } remover;
+  return path;
+}
+
+// Mean absolute difference between the picture and the frame it was made
+// from (1x: picture pixel (x, y) is frame pixel (x + 3, y + 3)), and the
+// frame's own mean.
+void CompareWithFrame(const Image8uC3& picture, const Image8uC3& frame, double* difference, double* frameMean) {
+  double d = 0.0, m = 0.0;
+  for (int y = 0; y < picture.height; ++y)
+    for (int x = 0; x < 3 * picture.width; ++x) {
+      const int f = frame.row(y + 3)[9 + x];
+      d += std::abs(picture.row(y)[x] - f);
+      m += f;
+    }
+  const double count = 3.0 * picture.width * picture.height;
+  *difference = d / count;
+  *frameMean = m / count;
+}
+
+// Captured on a black frame or on the first frame after the cut, the still
+// is the chosen frame: its neighbours across the cut stay out of it, also
+// at the very start of the video, where the run takes the frames after the
+// chosen one.
+TEST_F(CaptureTest, AStillAtACutShowsTheChosenFrame) {
+  playerHost.file = CutVideo();
+  host.sliders[ctl::kSharpnessSlider] = 0;  // no sharpening: the still compares with the frame
+  struct Case {
+    int frame, neighbors;
+    bool black;
+  } cases[] = {{0, 3, true}, {1, 3, true}, {0, 1, true}, {1, 1, true}, {2, 1, false}, {2, 3, false}};
+  OpenAndPauseAt(0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "frame " << c.frame << " neighbours " << c.neighbors);
+    playerHost.frameText = std::to_string(c.frame);
+    player.OnFrameEditChange();
+    media::GraphState state;
+    player.graph()->GetState(1000, &state);
+    host.options.neighbors = c.neighbors;
+    Capture();
+    ASSERT_GE(referenceIndex, 0);
+    ASSERT_LT(referenceIndex, static_cast<int>(sought.size()));
+    EXPECT_EQ(sought[referenceIndex], c.frame);
+    double difference = 0.0, frameMean = 0.0;
+    CompareWithFrame(controller.result(), controller.rawFrame(), &difference, &frameMean);
+    if (c.black) {
+      EXPECT_LT(frameMean, 2.0);
+    } else {
+      EXPECT_GT(frameMean, 60.0);
+    }
+    EXPECT_LT(difference, 8.0);
+  }
+  EXPECT_TRUE(host.errors.empty());
+  EXPECT_TRUE(host.messages.empty());
 }
 
 TEST_F(CaptureTest, NothingHappensUnlessAVideoIsPaused) {
