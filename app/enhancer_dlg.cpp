@@ -13,6 +13,14 @@
 #include "app/resources.h"
 #include "app/splash_wnd.h"
 
+namespace {
+
+// The range the pixel-ratio edit accepts.
+constexpr float kPixelRatioMin = 0.24f;
+constexpr float kPixelRatioMax = 4.1f;
+
+}  // namespace
+
 CEnhancerDlg::CEnhancerDlg() : ui::Dialog(MainDialogTemplate(), &MainMenu()) {
   setWindowIcon(ui::LoadIcon(IDR_MAINFRAME));
 }
@@ -105,13 +113,13 @@ void CEnhancerDlg::DoDataExchange(ui::DataExchange* dx) {
   // edit shows the last accepted ratio again.
   if (dx->m_bSaveAndValidate) {
     try {
-      dx->TextFloat(IDC_PIXEL_RATIO, m_pixelRatio, 0.24f, 4.1f);
+      dx->TextFloat(IDC_PIXEL_RATIO, m_pixelRatio, kPixelRatioMin, kPixelRatioMax);
     } catch (const ui::DataExchangeFailure&) {
       m_ratioEdited = false;
       throw;
     }
   } else if (!m_ratioEdited || PixelRatioInEdit(nullptr)) {
-    dx->TextFloat(IDC_PIXEL_RATIO, m_pixelRatio, 0.24f, 4.1f);
+    dx->TextFloat(IDC_PIXEL_RATIO, m_pixelRatio, kPixelRatioMin, kPixelRatioMax);
     m_ratioEdited = false;
   }
   dx->Check(IDC_INTERLACED, m_interlaced);
@@ -145,7 +153,7 @@ bool CEnhancerDlg::PixelRatioInEdit(float* ratio) const {
   double parsed = 0.0;
   if (!ui::DataExchange::ParseFloat(ItemText(IDC_PIXEL_RATIO), &parsed)) return false;
   const float number = static_cast<float>(parsed);
-  if (!(number >= 0.24f && number <= 4.1f)) return false;
+  if (!(number >= kPixelRatioMin && number <= kPixelRatioMax)) return false;
   if (ratio) *ratio = number;
   return true;
 }
@@ -269,7 +277,7 @@ void CEnhancerDlg::OnEnterKey(int focusId) {
   if (focusId == IDC_PIXEL_RATIO) {
     ui::DataExchange exchange(this, true);
     try {
-      exchange.TextFloat(IDC_PIXEL_RATIO, m_pixelRatio, 0.24f, 4.1f);
+      exchange.TextFloat(IDC_PIXEL_RATIO, m_pixelRatio, kPixelRatioMin, kPixelRatioMax);
     } catch (const ui::DataExchangeFailure&) {
     }
     return;
