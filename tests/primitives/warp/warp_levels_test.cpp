@@ -331,6 +331,41 @@ TEST(WarpLevels, SimdCubicRowsFollowTheirArithmeticBitForBit) {
     }
 }
 
+// The SIMD pixel kernels called directly: nothing written for a non-positive
+// count, channel or plane number; all channels of a pixel share its weights
+// and the stride skips the fourth sample.
+TEST(WarpLevels, SimdPixelKernelsTakeTheirCountsAndStrides) {
+    std::vector<float> src(6 * 5 * 4);
+    for (size_t i = 0; i < src.size(); ++i) src[i] = static_cast<float>(i % 4 == 3 ? 1000 : (i * 7) % 13);
+    const float xs[2] = {1.25f, 2.5f}, ys[2] = {1.75f, 2.0f};
+    const WarpIntPair low{-1, -1}, high{6, 5}, maxIndex{5, 4};
+    std::vector<float> out(8, -9.0f);
+    for (int count : {0, -1})
+        WarpCubicPixelKernel_32f_a6(src.data(), 96, out.data(), xs, ys, count, low, high, maxIndex, 4, 3);
+    WarpCubicPixelKernel_32f_a6(src.data(), 96, out.data(), xs, ys, 2, low, high, maxIndex, 4, 0);
+    const void* planes[3] = {src.data(), src.data(), src.data()};
+    void* outPlanes[3] = {out.data(), out.data(), out.data()};
+    WarpCubicPlanarKernel_32f_a6(planes, 96, outPlanes, xs, ys, 2, low, high, maxIndex, 0);
+    Vp8u bytes[8] = {0};
+    const Vp8u srcBytes[30] = {};
+    WarpCubicPixelKernel_8u_C1_a6(srcBytes, 6, bytes, xs, ys, 0, low, high, maxIndex);
+    EXPECT_EQ(std::vector<float>(8, -9.0f), out);
+    EXPECT_EQ(0, bytes[0]);
+    // Three channels of a four-sample pixel: the fourth is left alone, and each
+    // channel equals the one-channel kernel on that channel's samples.
+    WarpCubicPixelKernel_32f_a6(src.data(), 96, out.data(), xs, ys, 2, low, high, maxIndex, 4, 3);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(-9.0f, out[i * 4 + 3]);
+        for (int k = 0; k < 3; ++k) {
+            std::vector<float> plane(6 * 5);
+            for (int j = 0; j < 30; ++j) plane[j] = src[j * 4 + k];
+            float one = 0;
+            WarpCubicPixelKernel_32f_a6(plane.data(), 24, &one, xs + i, ys + i, 1, low, high, maxIndex, 1, 1);
+            EXPECT_EQ(one, out[i * 4 + k]) << i << "," << k;
+        }
+    }
+}
+
 // ---- bit-identity where the levels share their arithmetic ----
 
 // Random maps over every depth, layout and interpolation, through fenced
