@@ -10,7 +10,9 @@
 
 #include "app/enhance_controller.h"
 #include "app/video_player.h"
+#include "bench/cold_warm.h"
 #include "tests/app/capture/capture_hosts.h"
+#include "tests/support/test_video.h"
 
 namespace {
 
@@ -22,8 +24,8 @@ struct Program {
   capture_test::RecordingHost host;
   EnhanceController controller{&host, &player};
 
-  bool OpenAndPause(int frame) {
-    playerHost.file = kSample;
+  bool OpenAndPause(int frame, const std::string& file = kSample) {
+    playerHost.file = file;
     player.OnOpenVideo();
     if (!player.videoLoaded()) return false;
     if (player.playState() != kPlayRunning) player.OnPlayPause();
@@ -74,6 +76,57 @@ void BM_SliderRecompose(benchmark::State& state) {
 }
 BENCHMARK(BM_SliderRecompose)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 
+// A 720x576 panning video of 24 frames, written once per process.
+std::string g_video720;
+
+const std::string& video720()
+{
+  std::string& path = g_video720;
+  if (path.empty()) {
+    testvideo::VideoSpec spec;
+    spec.scene = testvideo::Scene::Panning;
+    spec.width = 720;
+    spec.height = 576;
+    spec.frames = 24;
+    const std::string file = "/tmp/bench_app_720x576_" + std::to_string(getpid()) + ".avi";
+    std::string error;
+    if (testvideo::canWrite(spec) && testvideo::writeVideo(file, spec, &error)) path = file;
+  }
+  return path;
+}
+
+void BM_Capture720(benchmark::State& state) {
+  const std::string& file = video720();
+  if (file.empty()) {
+    state.SkipWithError("cannot write the 720x576 video");
+    return;
+  }
+  const int noiseReduction = static_cast<int>(state.range(0));
+  bool opened = true;
+  coldwarm::measure(state, [&] {
+    // The program (player, controller) lives for the whole child process:
+    // built before its first capture, kept for the second.
+    static Program* program = nullptr;
+    if (program == nullptr) {
+      program = new Program;
+      opened = program->OpenAndPause(12, file);
+      program->host.options.neighbors = 3;   // "8"
+      program->host.options.resolution = 2;  // 2x
+      program->host.options.noiseReduction = noiseReduction;
+    }
+    if (opened) program->controller.OnCaptureEnhance();
+  });
+  state.SetLabel(noiseReduction == 0 ? "none" : "low");
+}
+BENCHMARK(BM_Capture720)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(2);
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  if (!g_video720.empty()) std::remove(g_video720.c_str());
+  return 0;
+}

@@ -4,6 +4,9 @@
 // accumulation, post-filter, composition). Peak memory of the image planes
 // is reported as a counter of the whole runs.
 //
+// BM_Capture times the driver's whole use of the engine (run, post-filters,
+// composition) as the first and as the second capture of a process.
+//
 // Run with --psnr_table to print the PSNR of synthetic runs of 1, 3, 5 and 9
 // frames at 1.5x, 2x and 2.5x, with and without noise reduction.
 #include <benchmark/benchmark.h>
@@ -16,6 +19,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/cold_warm.h"
 #include "engine/engine.h"
 #include "tests/engine/engine_presets.h"
 
@@ -147,6 +151,46 @@ void BM_WholeRun(benchmark::State& state)
     state.SetLabel(kModeNames[mode]);
 }
 BENCHMARK(BM_WholeRun)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// One capture as the driver makes it: the engine built, filled, estimated and
+// run, then the three post-filters (pixel ratio 1.067) prepared from its
+// planes and the picture composed with the crop of a 2x capture.
+void captureOnce(int mode)
+{
+    Image8uC3 picture;
+    auto y = std::make_unique<PlanePostFilter>(2, 1.0f, 1.067, 1.0);
+    auto u = std::make_unique<PlanePostFilter>(4, 2.0f, 1.067, 1.0);
+    auto v = std::make_unique<PlanePostFilter>(4, 2.0f, 1.067, 1.0);
+    {
+        auto e = loadedEngine(mode);
+        e->estimateNoise(kFrames / 2);
+        e->run();
+        y->amount = 3.0f;
+        u->amount = v->amount = 4.5f;
+        Image32f scratch;
+        y->prepare(e->accumY.get(), &scratch);
+        u->prepare(e->accumU.get(), &scratch);
+        v->prepare(e->accumV.get(), &scratch);
+    }
+    Image32f py, pu, pv;
+    y->render(&py);
+    u->render(&pu);
+    v->render(&pv);
+    OutputSettings s;
+    s.crop = VpiRect{6, 6, y->width - 12, y->height - 12};
+    composeOutputImage(&s, &py, &pu, &pv, &picture);
+    benchmark::DoNotOptimize(picture.data);
+}
+
+// Cold: the first capture of a process; warm: the second (see cold_warm.h).
+void BM_Capture(benchmark::State& state)
+{
+    const int mode = static_cast<int>(state.range(0));
+    frames();
+    coldwarm::measure(state, [mode] { captureOnce(mode); });
+    state.SetLabel(kModeNames[mode]);
+}
+BENCHMARK(BM_Capture)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(2);
 
 // Denoising: the noise estimate of the reference and the pre-filter of the
 // 27 planes of the run.
