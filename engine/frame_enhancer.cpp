@@ -81,7 +81,7 @@ int FrameEnhancer::estimateNoise(int referenceSlot)
     referenceIndex = referenceSlot;
     if (lumaNoiseMode == 3 && frameStore->hasFrame(referenceSlot)) {
         gaborBank->resetStatistics();
-        Image8u plane;
+        Image8u& plane = planes_.extracted;
         frameStore->extractPlane(frameStore->yPlanes[static_cast<std::size_t>(referenceSlot)].get(), 0, &plane);
         gaborBank->estimateNoise(&plane);
         gaborBank->finishNoiseEstimate();
@@ -128,8 +128,10 @@ void FrameEnhancer::preparePlanes(int slot, int parity, Image32f* y, Image32f* u
 {
     const std::size_t i = static_cast<std::size_t>(slot);
     const bool fields = frameStore->mode != 0;
-    Image8u plane;
-    Image32f fy, fu, fv;
+    Image8u& plane = planes_.extracted;
+    Image32f& fy = planes_.fieldY;
+    Image32f& fu = planes_.fieldU;
+    Image32f& fv = planes_.fieldV;
     frameStore->extractPlane(frameStore->yPlanes[i].get(), parity, &plane);
     prefilterPlane(0, &plane, fields ? &fy : y);
     if (progressAfterLuma >= 0)
@@ -159,7 +161,9 @@ int FrameEnhancer::run()
         return 1;
     }
 
-    Image32f yr, ur, vr;
+    Image32f& yr = planes_.referenceY;
+    Image32f& ur = planes_.referenceU;
+    Image32f& vr = planes_.referenceV;
     preparePlanes(r, 0, &yr, &ur, &vr, -1);
     fieldsDone = 1;
     progress(50 / n);
@@ -171,14 +175,11 @@ int FrameEnhancer::run()
     warpToOutputGrid(scale, identity, &vr, accumV.get());
 
     if (singleFrame == 0) {
-        Image32f weightSum;
-        weightSum.allocate(gridWidth_, gridHeight_);
+        Image32f& weightSum = planes_.weightSum;
+        weightSum.ensureSize(gridWidth_, gridHeight_);
         setImageValue(1.0f, &weightSum);
-        {
-            Image8u reference8;
-            convertTo8u(&yr, &reference8);
-            buildReferencePyramid(&reference8);
-        }
+        convertTo8u(&yr, &planes_.luma8);
+        buildReferencePyramid(&planes_.luma8);
         auto slotDone = [&]() {
             ++fieldsDone;
             progress(fieldsDone * 50 / n);
@@ -220,41 +221,46 @@ int FrameEnhancer::processFrame(int slot, int parity, const Image32f* referenceL
     const int base = fieldsDone * 50 / n;
 
     // The pre-filtered planes reach the grid before any 8-bit step.
-    Image32f py, pu, pv;
+    Image32f& py = planes_.frameY;
+    Image32f& pu = planes_.frameU;
+    Image32f& pv = planes_.frameV;
     preparePlanes(slot, parity, &py, &pu, &pv, base + 10 / n);
     progress(base + 20 / n);
 
     MotionModel model;
-    Image8u luma8;
+    Image8u& luma8 = planes_.luma8;
     convertTo8u(&py, &luma8);
     const int ok = estimateMotion(&luma8, model);
     progress(base + 30 / n);
 
     // Only the registered luma is needed (for the confidence map); the
     // registered chroma would not be used.
-    Image32f registered;
+    Image32f& registered = planes_.registered;
     const Image32f* registeredLuma = &py;
     if (ok) {
-        Image8u warped8;
+        Image8u& warped8 = planes_.registered8;
         warpPlaneByModel(&luma8, model, &warped8);
         convertTo32f(&warped8, &registered);
         registeredLuma = &registered;
     }
     progress(base + 40 / n);
 
-    Image32f confidence;
-    confidence.allocate(py.width, py.height);
+    Image32f& confidence = planes_.confidence;
+    confidence.ensureSize(py.width, py.height);
     computeWeightMap(referenceLuma, registeredLuma, &confidence);
     progress(base + 45 / n);
 
     // Grid planes of the frame start as NaN, so that pixels its warp does not
     // reach are known and get no weight; the warped confidence starts at 0.
     const float unset = std::numeric_limits<float>::quiet_NaN();
-    Image32f oy, ou, ov, om;
-    oy.allocate(gridWidth_, gridHeight_);
-    ou.allocate(gridWidth_, gridHeight_);
-    ov.allocate(gridWidth_, gridHeight_);
-    om.allocate(gridWidth_, gridHeight_);
+    Image32f& oy = planes_.gridY;
+    Image32f& ou = planes_.gridU;
+    Image32f& ov = planes_.gridV;
+    Image32f& om = planes_.gridWeight;
+    oy.ensureSize(gridWidth_, gridHeight_);
+    ou.ensureSize(gridWidth_, gridHeight_);
+    ov.ensureSize(gridWidth_, gridHeight_);
+    om.ensureSize(gridWidth_, gridHeight_);
     setImageValue(unset, &oy);
     setImageValue(unset, &ou);
     setImageValue(unset, &ov);

@@ -10,6 +10,7 @@
 #include "engine/frame_store.h"
 #include "engine/image.h"
 #include "engine/log_gabor.h"
+#include "engine/run_planes.h"
 #include "registration/registration.h"
 
 class FrameEnhancer {
@@ -97,6 +98,8 @@ private:
     // lines when the store is interlaced.
     int runRows() const;
 
+    // Work planes of the run, kept across its frames.
+    RunPlanes planes_;
     int gridWidth_ = 0;
     int gridHeight_ = 0;
     bool referenceReady_ = false;

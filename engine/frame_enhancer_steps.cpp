@@ -40,7 +40,8 @@ int FrameEnhancer::prefilterPlane(int kind, const Image8u* plane, Image32f* out)
         return 1;
     }
     const int a = k / 2;
-    Image8u filtered(w, h);
+    Image8u& filtered = planes_.median;
+    filtered.ensureSize(w, h);
     vpiFilterMedian_8u_C1R(plane->at(a, a), plane->step, filtered.at(a, a), filtered.step,
                            MakeVpiSize(w - 2 * a, h - 2 * a), MakeVpiSize(k, k), VpiPoint{a, a});
     copyBorder(plane, &filtered, a, a);
@@ -57,8 +58,8 @@ int FrameEnhancer::computeWeightMap(const Image32f* reference, const Image32f* r
         return 1;
     const VpiSize size = MakeVpiSize(w, h);
     const std::size_t rowBytes = static_cast<std::size_t>(w) * sizeof(Vp32f);
-    Image32f d;
-    d.allocate(w, h);
+    Image32f& d = planes_.difference;
+    d.ensureSize(w, h);
     // d := reference - registered.
     vpiSub_32f_C1R(registered->data, registered->step, reference->data, reference->step, d.data, d.step, size);
 
@@ -99,7 +100,7 @@ int FrameEnhancer::buildReferencePyramid(const Image8u* plane)
     if (plane->width != referencePyramid.columns || plane->height != referencePyramid.rows ||
         referencePyramid.allocated == 0 || plane->data == nullptr)
         return 1;
-    ByteMap bytes;
+    ByteMap& bytes = planes_.registrationBytes;
     copyToByteMap(plane, &bytes);
     if (bytes.data != nullptr)
         referenceReady_ = referencePyramid.build(bytes.data) == 0;
@@ -115,7 +116,7 @@ int FrameEnhancer::estimateMotion(const Image8u* plane, MotionModel& model)
         plane->width != currentPyramid.columns || plane->height != currentPyramid.rows ||
         mask.data == nullptr || mask.rows != plane->height || mask.columns != plane->width)
         return 0;
-    ByteMap bytes;
+    ByteMap& bytes = planes_.registrationBytes;
     copyToByteMap(plane, &bytes);
     if (bytes.data == nullptr || currentPyramid.build(bytes.data) != 0)
         return 0;
@@ -126,8 +127,11 @@ int FrameEnhancer::warpPlaneByModel(const Image8u* plane, const MotionModel& mod
 {
     const int w = plane->width;
     const int h = plane->height;
-    ByteMap warped(h, w);
-    ByteMap source;
+    // The warp writes into a zeroed map, as into a new one.
+    ByteMap& warped = planes_.warpedBytes;
+    if (warped.allocate(h, w))
+        std::memset(warped.data, 0, static_cast<std::size_t>(warped.size));
+    ByteMap& source = planes_.registrationBytes;
     copyToByteMap(plane, &source);
     bool ok = false;
     if (warped.data != nullptr && source.data != nullptr)

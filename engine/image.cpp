@@ -5,13 +5,39 @@
 #include <cstdlib>
 #include <cstring>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 void MemoryException::handle() { DoNothing(0); }
 
 int DoNothing(int) { return 0; }
 
+namespace {
+
+// A capture allocates and frees planes of a few megabytes each, of the same
+// sizes from frame to frame and capture to capture. By default the C heap
+// maps such blocks afresh for every allocation and returns them to the
+// system when they are freed, so every plane's first writes fault its pages
+// in again. Served from the heap and kept there when freed, a released plane's
+// pages are reused by the next plane of its size. Asked once, before the
+// first plane; nothing changes in what the allocator returns or refuses.
+bool keepReleasedPlanesInProcess()
+{
+#if defined(__GLIBC__)
+    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, INT_MAX);
+#endif
+    return true;
+}
+
+}  // namespace
+
 template <typename Pixel, int BytesPerPixel>
 void ImageRecord<Pixel, BytesPerPixel>::allocate(int w, int h)
 {
+    static const bool planesKept = keepReleasedPlanesInProcess();
+    (void)planesKept;
     if (data != nullptr)
         release();
     width = w;

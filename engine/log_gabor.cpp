@@ -55,14 +55,23 @@ void realToComplex(const Vp32f* src, int srcStep, Vp32fc* dst, int dstStep, int 
 void multiplySpectrum(const Image64f& spectrum, const Image32f& filter, Image64f& out)
 {
     for (int y = 0; y < out.height; ++y) {
-        const Vp32fc* s = spectrum.row(y);
-        const Vp32f* f = filter.row(y);
-        Vp32fc* d = out.row(y);
+        const Vp32f* __restrict s = &spectrum.row(y)->re;
+        const Vp32f* __restrict f = filter.row(y);
+        Vp32f* __restrict d = &out.row(y)->re;
         for (int x = 0; x < out.width; ++x) {
-            d[x].re = s[x].re * f[x];
-            d[x].im = s[x].im * f[x];
+            d[2 * x] = s[2 * x] * f[x];
+            d[2 * x + 1] = s[2 * x + 1] * f[x];
         }
     }
+}
+
+// |z| as the magnitude primitive forms it: the sum of squares and its root in
+// double precision, rounded once to float.
+inline Vp32f magnitude(const Vp32f* z)
+{
+    const double re = z[0];
+    const double im = z[1];
+    return static_cast<Vp32f>(std::sqrt(re * re + im * im));
 }
 
 void taperTileBorder(Image32f& tile)
@@ -323,14 +332,13 @@ void LogGaborBank::accumulateTileHistograms(int tileWidth, int tileHeight)
             multiplySpectrum(tileSpectrum, *filter(s, o), bandSpectrum);
             vpiFFTInv_CToC_32fc_C1R(bandSpectrum.data, bandSpectrum.step, tileSpatial.data, tileSpatial.step,
                                     fftSpec, fftBuffer);
-            vpiMagnitude_32fc32f_C1R(tileSpatial.data, tileSpatial.step, bandMagnitude.data, bandMagnitude.step,
-                                     MakeVpiSize(tileWidth, tileHeight));
-            // Quantise magnitude x scale by truncation with saturation.
+            // Magnitude x scale quantised by truncation with saturation, in
+            // one pass over the band response.
             for (int y = 0; y < tileHeight; ++y) {
-                const Vp32f* m = bandMagnitude.row(y);
-                Vp8u* q = histogramTile.row(y);
+                const Vp32f* __restrict z = &tileSpatial.row(y)->re;
+                Vp8u* __restrict q = histogramTile.row(y);
                 for (int x = 0; x < tileWidth; ++x) {
-                    const float v = m[x] * scale;
+                    const float v = magnitude(z + 2 * x) * scale;
                     const int bin = v >= 255.0f ? 255 : (v > 0.0f ? static_cast<int>(v) : 0);
                     q[x] = static_cast<Vp8u>(bin);
                     ++counts[bin];
@@ -425,31 +433,25 @@ void LogGaborBank::filterTile()
             multiplySpectrum(tileSpectrum, *filter(s, o), bandSpectrum);
             vpiFFTInv_CToC_32fc_C1R(bandSpectrum.data, bandSpectrum.step, tileSpatial.data, tileSpatial.step,
                                     fftSpec, fftBuffer);
-            vpiMagnitude_32fc32f_C1R(tileSpatial.data, tileSpatial.step, bandMagnitude.data, bandMagnitude.step,
-                                     bandMagnitude.size());
             const float b = boosts[s] <= 1.0f ? boosts[s] : 1.0f + (boosts[s] - 1.0f) * orientationWeights[o];
             const float c =
                 gainCeilings[s] <= 1.0f ? gainCeilings[s] : 1.0f + (gainCeilings[s] - 1.0f) * orientationWeights[o];
-            // gain = (|z| - t) * b / |z|, raised to the floor, lowered to the
-            // ceiling; a zero magnitude gives the floor. The tile sum gains
-            // gain x Re z.
+            // One pass over the band response: gain = (|z| - t) * b / |z|,
+            // raised to the floor, lowered to the ceiling; a zero magnitude
+            // gives the floor. The tile sum gains gain x Re z. The quotient
+            // is formed for every sample and chosen afterwards, which keeps
+            // the loop free of branches.
             for (int y = 0; y < kTile; ++y) {
-                const Vp32f* m = bandMagnitude.row(y);
-                const Vp32fc* z = tileSpatial.row(y);
-                Vp32f* g = bandGain.row(y);
-                Vp32f* sum = tileSum.row(y);
+                const Vp32f* __restrict z = &tileSpatial.row(y)->re;
+                Vp32f* __restrict sum = tileSum.row(y);
                 for (int x = 0; x < kTile; ++x) {
-                    float gain = floorGain;
-                    if (m[x] != 0.0f) {
-                        gain = (m[x] - t) * b;
-                        gain = gain / m[x];
-                        if (gain < floorGain)
-                            gain = floorGain;
-                    }
-                    if (gain > c)
-                        gain = c;
-                    g[x] = gain * z[x].re;
-                    sum[x] += g[x];
+                    const float m = magnitude(z + 2 * x);
+                    float shrunk = (m - t) * b;
+                    shrunk = shrunk / m;
+                    shrunk = shrunk < floorGain ? floorGain : shrunk;
+                    float gain = m != 0.0f ? shrunk : floorGain;
+                    gain = gain > c ? c : gain;
+                    sum[x] += gain * z[2 * x];
                 }
             }
         }

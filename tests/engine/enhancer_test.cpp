@@ -393,4 +393,41 @@ TEST(FrameEnhancer, OutOfMemoryLeavesTheRunCleanly)
         runWith(allowed);
 }
 
+
+// Counts the blocks of at least g_largeBytes bytes the hooks hand out.
+std::size_t g_largeBytes = 0;
+int g_largeBlocks = 0;
+void* countingLargeAlloc(std::size_t n)
+{
+    if (n >= g_largeBytes)
+        ++g_largeBlocks;
+    return std::malloc(n);
+}
+
+// The planes of a run (grid planes, the weight sum, the planes of a frame)
+// are taken once per run and reused for every frame: a run of seven frames
+// takes no more grid-sized blocks than a run of three.
+TEST(FrameEnhancer, RunTakesItsPlanesOncePerRunNotPerFrame)
+{
+    const synthetic::SequenceSpec spec = smallSpec();
+    auto largeBlocksOfRun = [&](int frames, int interlaced) {
+        FrameEnhancer e(48, 40, frames, interlaced, 2.0);
+        storeRun(e, spec);
+        e.lumaNoiseMode = 3;
+        e.chromaNoiseMode = 12;
+        e.estimateNoise(frames / 2);
+        g_largeBytes = static_cast<std::size_t>(e.accumY->step) * static_cast<std::size_t>(e.accumY->height);
+        g_largeBlocks = 0;
+        vpSetHeapHooks(countingLargeAlloc, plainRelease);
+        e.run();
+        vpSetHeapHooks(nullptr, nullptr);
+        return g_largeBlocks;
+    };
+    for (int interlaced : {0, 1}) {
+        const int three = largeBlocksOfRun(3, interlaced);
+        EXPECT_GT(three, 0) << "interlaced " << interlaced;
+        EXPECT_EQ(largeBlocksOfRun(7, interlaced), three) << "interlaced " << interlaced;
+    }
+}
+
 }  // namespace
