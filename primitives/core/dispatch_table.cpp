@@ -110,7 +110,7 @@ int FillDispatchSlotsOver(const DispatchRecord* table, int count, VpLevel level)
     for (int i = 0; i < count; ++i) {
         const VpAnyFunction variant = DispatchVariant(table[i], level);
         if (!variant) {
-            // Records of one level (FFT specifications, kernel tables) are read
+            // Records of one level (FFT setup records, kernel tables) are read
             // only by that level's code, so a half-written column must not stay:
             // every slot goes back to its px variant.
             for (int k = 0; k < count; ++k)

@@ -123,7 +123,7 @@ TEST(Morphology3x3Levels, FiniteValuesEqualPx) {
         for (int dstOffset : {0, 4, 8, 12}) check3x3(W, 3, (W + dstOffset) % 3, dstOffset, Values::Finite, rng);
 }
 
-TEST(Morphology3x3Levels, SignedZerosNaNAndInfinitiesFollowTheStatedOperandOrder) {
+TEST(Morphology3x3Levels, SignedZerosNaNAndInfinitiesFollowEachLevelsOperandOrder) {
     std::mt19937 rng(42);
     for (int W = 1; W <= 40; ++W)
         for (int dstOffset : {0, 4, 8, 12}) check3x3(W, 3, 1, dstOffset, Values::Special, rng);

@@ -26,7 +26,7 @@ using level_harness::OffsetRows;
 using level_harness::ScopedLevel;
 using level_harness::Subsystem;
 
-// ---- The stated orders, over p_j = k[n-1-j] * s_j (products rounded to float).
+// ---- Each path's summation order, over p_j = k[n-1-j] * s_j (products rounded to float).
 
 enum class Order {
     FromZero,     // ((+0.0 + p_0) + p_1) + ... : fallback, row edges, single column edges
@@ -199,7 +199,7 @@ int checkCase(const Case& c, std::mt19937& rng, bool failAllocations = false, bo
     return differFromPx;
 }
 
-TEST(SeparableFilterLevels, EveryPathGivesItsStatedOrder) {
+TEST(SeparableFilterLevels, EveryPathSumsInItsOwnOrder) {
     std::mt19937 rng(31);
     int differ = 0;
     for (bool rows : {true, false})

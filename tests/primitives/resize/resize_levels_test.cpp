@@ -1,6 +1,6 @@
 // The resize primitives at the SIMD levels (a6, w7, t7) against px: statuses in
 // order at every level, nearest neighbour bit for bit, linear and cubic within
-// each level's stated rounding, the level-only rules (truncating 8-bit linear,
+// each level's own rounding, the level-only rules (truncating 8-bit linear,
 // the 16-bit split form, the body/scalar split of the cubic passes, t7's direct
 // division), allocation failures, and area averaging against a brute-force mean.
 // Sources end on a guard page; destinations have canaries between rows.
