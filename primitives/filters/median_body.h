@@ -238,28 +238,33 @@ VpStatus VP_LEVEL_NAME(FilterMedianSquare)(const Vp8u* pCentre, int srcStep, Vp8
     return vpStsNoErr;
 }
 
+namespace {
+
+// One-dimensional masks: the shared argument check, then the kernel of the
+// short or the long mask.
+template <VpiMaskSize Short, VpiMaskSize Long>
+VpStatus medianLine(const Vp8u* pCentre, int srcStep, Vp8u* pDst, int dstStep, int width, int height,
+                    VpiMaskSize mask) {
+    const VpStatus status =
+        FilterMedianFixedCheck_px(pCentre, srcStep, pDst, dstStep, width, height, mask, Short, Long);
+    if (status != vpStsNoErr) return status;
+    if (mask == Short)
+        medianKernel<Short>(pCentre, srcStep, pDst, dstStep, width, height);
+    else
+        medianKernel<Long>(pCentre, srcStep, pDst, dstStep, width, height);
+    return vpStsNoErr;
+}
+
+}  // namespace
+
 VpStatus VP_LEVEL_NAME(FilterMedianVertical)(const Vp8u* pCentre, int srcStep, Vp8u* pDst, int dstStep, int width,
                                              int height, VpiMaskSize mask) {
-    const VpStatus status =
-        FilterMedianFixedCheck_px(pCentre, srcStep, pDst, dstStep, width, height, mask, vpiMskSize1x3, vpiMskSize1x5);
-    if (status != vpStsNoErr) return status;
-    if (mask == vpiMskSize1x3)
-        medianKernel<vpiMskSize1x3>(pCentre, srcStep, pDst, dstStep, width, height);
-    else
-        medianKernel<vpiMskSize1x5>(pCentre, srcStep, pDst, dstStep, width, height);
-    return vpStsNoErr;
+    return medianLine<vpiMskSize1x3, vpiMskSize1x5>(pCentre, srcStep, pDst, dstStep, width, height, mask);
 }
 
 VpStatus VP_LEVEL_NAME(FilterMedianHorizontal)(const Vp8u* pCentre, int srcStep, Vp8u* pDst, int dstStep, int width,
                                                int height, VpiMaskSize mask) {
-    const VpStatus status =
-        FilterMedianFixedCheck_px(pCentre, srcStep, pDst, dstStep, width, height, mask, vpiMskSize3x1, vpiMskSize5x1);
-    if (status != vpStsNoErr) return status;
-    if (mask == vpiMskSize3x1)
-        medianKernel<vpiMskSize3x1>(pCentre, srcStep, pDst, dstStep, width, height);
-    else
-        medianKernel<vpiMskSize5x1>(pCentre, srcStep, pDst, dstStep, width, height);
-    return vpStsNoErr;
+    return medianLine<vpiMskSize3x1, vpiMskSize5x1>(pCentre, srcStep, pDst, dstStep, width, height, mask);
 }
 
 VpStatus VP_LEVEL_NAME(vpiFilterMedian_8u_C1R)(const Vp8u* pSrc, int srcStep, Vp8u* pDst, int dstStep,
