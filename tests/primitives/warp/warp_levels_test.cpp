@@ -1,5 +1,5 @@
-// The warp's processor levels against each other and against px: the stated
-// differences between the levels, the SIMD levels' own arithmetic written out
+// The warp's processor levels against each other and against px: where the
+// levels' rounding and precision differ, the SIMD levels' own arithmetic written out
 // literally, bit-identity where the levels share their arithmetic, and points
 // at and beyond the image's edges.
 #include <gtest/gtest.h>
@@ -135,9 +135,9 @@ TEST(WarpLevels, FloatWeightsAtTellingFractions) {
             }
 }
 
-// The differences between the levels that their rules state, each case with
-// the result at px and at the SIMD levels.
-TEST(WarpLevels, StatedDifferencesBetweenTheLevels) {
+// Where the levels round differently (nearest halves, linear and cubic results), each
+// case with the result at px and at the SIMD levels.
+TEST(WarpLevels, RoundingDifferencesBetweenTheLevels) {
     // Nearest neighbour: an exact half goes up at px, to the even neighbour at the SIMD levels.
     std::vector<float> columns(10);
     for (int i = 0; i < 10; ++i) columns[i] = static_cast<float>(i);
