@@ -195,6 +195,15 @@ VpStatus maskMorph(Vp32f* pSrcDst, int step, VpiSize roiSize, const Vp8u* pMask,
     return result;
 }
 
+// Out-of-place 3x3 entries: the shared argument check, then the rows.
+template <class Op>
+VpStatus morph3x3OutOfPlace(const Vp32f* pSrc, int srcStep, Vp32f* pDst, int dstStep, VpiSize roiSize) {
+    const VpStatus status = Morph3x3Check_px(pSrc, srcStep, pDst, dstStep, roiSize, 4, 1);
+    if (status != vpStsNoErr) return status;
+    morph3x3Rows<Op>(windowOf3x3(pSrc, srcStep), srcStep, pDst, dstStep, roiSize);
+    return vpStsNoErr;
+}
+
 }  // namespace
 
 void VP_LEVEL_NAME(Erode3x3Row)(const Vp32f* window, int srcStep, Vp32f* dstRow, int width) {
@@ -206,18 +215,12 @@ void VP_LEVEL_NAME(Dilate3x3Row)(const Vp32f* window, int srcStep, Vp32f* dstRow
 
 VpStatus VP_LEVEL_NAME(vpiErode3x3_32f_C1R)(const Vp32f* pSrc, int srcStep, Vp32f* pDst, int dstStep,
                                             VpiSize roiSize) {
-    const VpStatus status = Morph3x3Check_px(pSrc, srcStep, pDst, dstStep, roiSize, 4, 1);
-    if (status != vpStsNoErr) return status;
-    morph3x3Rows<MinOp>(windowOf3x3(pSrc, srcStep), srcStep, pDst, dstStep, roiSize);
-    return vpStsNoErr;
+    return morph3x3OutOfPlace<MinOp>(pSrc, srcStep, pDst, dstStep, roiSize);
 }
 
 VpStatus VP_LEVEL_NAME(vpiDilate3x3_32f_C1R)(const Vp32f* pSrc, int srcStep, Vp32f* pDst, int dstStep,
                                              VpiSize roiSize) {
-    const VpStatus status = Morph3x3Check_px(pSrc, srcStep, pDst, dstStep, roiSize, 4, 1);
-    if (status != vpStsNoErr) return status;
-    morph3x3Rows<MaxOp>(windowOf3x3(pSrc, srcStep), srcStep, pDst, dstStep, roiSize);
-    return vpStsNoErr;
+    return morph3x3OutOfPlace<MaxOp>(pSrc, srcStep, pDst, dstStep, roiSize);
 }
 
 VpStatus VP_LEVEL_NAME(vpiErode3x3_32f_C1IR)(Vp32f* pSrcDst, int srcDstStep, VpiSize roiSize) {
