@@ -31,7 +31,7 @@ inline const char* levelName(VpLevel level) {
 
 // The primitives subsystem each dispatch slot belongs to. The slots of one
 // subsystem are installed together: its routines call per-level helpers and
-// records (FFT specifications, kernel tables) that only their own level reads.
+// records (FFT setup records, kernel tables) that only their own level reads.
 enum class Subsystem { Core, Filters, Fft, Resize, Warp };
 
 inline Subsystem subsystemOfSlot(int slot) {
