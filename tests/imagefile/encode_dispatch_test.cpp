@@ -3,17 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "imagefile/raster_image.h"
 #include "tests/imagefile/imagefile_test_util.h"
+#include "tests/support/file_size_limit.h"
 
 using namespace imagefile_test;
 using Bytes = std::vector<std::uint8_t>;
@@ -244,30 +243,7 @@ TEST_F(RasterSave, PathsThatCannotBeOpenedLeaveTheTextAlone)
     EXPECT_STREQ(image.LastError(), "untouched");
 }
 
-// Files of this process may grow to `bytes` and no further (a write beyond
-// fails as on a full device) while the object lives.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        previousSignal_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        active_ = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previousSignal_);
-    }
-    bool Active() const { return active_; }
-
-private:
-    rlimit saved_{};
-    void (*previousSignal_)(int) = SIG_DFL;
-    bool active_ = false;
-};
+using testsupport::FileSizeLimit;
 
 Bytes ReadFile(const std::string& path)
 {

@@ -19,6 +19,7 @@
 #include "app/splash_wnd.h"
 #include "app/video_player.h"
 #include "tests/platform/ui/recording_services.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/test_video.h"
 
 namespace {
@@ -190,6 +191,40 @@ TEST_F(DialogCaptureTest, CaptureNeedsAPausedVideo) {
   Command(IDC_ZOOM_TO_FIT);
   Command(IDC_RAW_FRAME);
   EXPECT_TRUE(Boxes().empty());
+}
+
+// A save that fails part-way says so and leaves the picture that was there
+// byte for byte; the display stays at actual size.
+TEST_F(DialogCaptureTest, AFailedSaveKeepsTheExistingFile) {
+  OpenAndPauseAt(6);
+  Command(IDC_CAPTURE);
+  ASSERT_GT(dialog.Enhance().result().width, 0);
+  const std::string path = (Scratch() / "kept.bmp").string();
+  const std::string older(5000, 'k');
+  {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(older.data(), 1, older.size(), file);
+    std::fclose(file);
+  }
+  services.filesToChoose.push_back(path);
+  {
+    testsupport::FileSizeLimit limit(1000);
+    ASSERT_TRUE(limit.Active());
+    Command(IDC_SAVE);
+  }
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"Cannot write file"});
+  EXPECT_TRUE(dialog.IsButtonChecked(IDC_ACTUAL_SIZE));
+  std::string now;
+  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+    char buffer[8192];
+    now.assign(buffer, std::fread(buffer, 1, sizeof buffer, file));
+    std::fclose(file);
+  }
+  EXPECT_EQ(now, older);
+  std::size_t entries = 0;
+  for (const auto& entry : fs::directory_iterator(Scratch())) entries += entry.path().filename().string()[0] == '.';
+  EXPECT_EQ(entries, 0u);  // nothing half-written left beside it
 }
 
 // Options chosen in the controls survive Play, Pause and the opening of
