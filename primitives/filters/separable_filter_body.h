@@ -7,7 +7,7 @@
 //
 // Every path's association order over the products p_j = k[n-1-j] * s_j
 // (s_j the j-th window pixel from the left or the top) decides the low bits of
-// its results; the order of each path is stated where it is computed. Sums and
+// its results; the order of each path is given where it is computed. Sums and
 // products are single precision throughout.
 #pragma once
 

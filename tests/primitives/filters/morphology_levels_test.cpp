@@ -1,6 +1,6 @@
 // Erosion and dilation at every SIMD level: equal to px on finite values,
 // and on signed zeros, NaN and infinities equal to a scalar model of the
-// operand orders the SIMD levels state (the processor's minimum and maximum
+// operand orders the SIMD levels use (the processor's minimum and maximum
 // return their second operand on ties and NaN).
 #include <gtest/gtest.h>
 

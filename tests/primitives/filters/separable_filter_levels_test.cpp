@@ -1,5 +1,5 @@
 // Row and column filters at every SIMD level against a scalar model of the
-// association order each of their paths states, bit for bit, on data whose
+// association order each of their paths uses, bit for bit, on data whose
 // products span many binades so that different orders give different bits.
 // The source holds exactly the filter's reach and ends on an inaccessible
 // page; destination rows lie at every float alignment with canaries.
