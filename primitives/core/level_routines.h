@@ -12,7 +12,17 @@
 
 // Copies len floats: vpStsNullPtrErr for a null pointer, vpStsSizeErr for len <= 0.
 VpStatus vpsCopy_32f_px(const Vp32f* pSrc, Vp32f* pDst, int len);
+VpStatus vpsCopy_32f_a6(const Vp32f* pSrc, Vp32f* pDst, int len);
+VpStatus vpsCopy_32f_w7(const Vp32f* pSrc, Vp32f* pDst, int len);
+VpStatus vpsCopy_32f_t7(const Vp32f* pSrc, Vp32f* pDst, int len);
 
 // pDst[k] = |pSrc[k]|, the magnitude of each complex sample: vpStsNullPtrErr
 // for a null pSrc, then pDst; vpStsSizeErr for len <= 0.
+// The px level computes in double precision; the SIMD levels in single
+// precision through the reciprocal-square-root estimate (within about 3 units
+// in the last place of the root of the single-precision sum), taking the
+// exact path where that sum lies outside the estimate's range.
 VpStatus vpsMagnitude_32fc_px(const Vp32fc* pSrc, Vp32f* pDst, int len);
+VpStatus vpsMagnitude_32fc_a6(const Vp32fc* pSrc, Vp32f* pDst, int len);
+VpStatus vpsMagnitude_32fc_w7(const Vp32fc* pSrc, Vp32f* pDst, int len);
+VpStatus vpsMagnitude_32fc_t7(const Vp32fc* pSrc, Vp32f* pDst, int len);

@@ -11,9 +11,11 @@
 #include <cstring>
 #include <cstdlib>
 #include <initializer_list>
+#include <memory>
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "primitives/core/dispatch.h"
 #include "primitives/core/dispatch_internal.h"
@@ -180,53 +182,105 @@ private:
     GuardPageBlock block_;
 };
 
-// A copy of a region at a chosen misalignment: the first element lies
-// `offsetBytes` (0..15) past a 16-byte boundary, rows `step` bytes apart,
-// with canaries around and between rows.
+// A region at a chosen misalignment: the first element lies `offsetBytes`
+// (0..15) past a 16-byte boundary, rows `step` bytes apart, with canaries
+// before, between and after the rows. With `guardedEnd` the last row's last
+// byte lies just before an inaccessible page, and the gap between rows is
+// widened (by at most 15 bytes) as the offset needs; that is always possible
+// when height - 1 is odd (heights 2, 4, ...).
 template <typename T>
 class OffsetRows {
 public:
     static constexpr unsigned char kCanary = 0xA5;
 
-    OffsetRows(int width, int height, int offsetBytes, int gapBytes = 8)
-        : width_(width), height_(height), step_(static_cast<int>(width * sizeof(T)) + gapBytes) {
-        const std::size_t total = 64 + static_cast<std::size_t>(step_) * height + 64;
-        storage_ = static_cast<unsigned char*>(std::aligned_alloc(16, (total + 15) / 16 * 16));
-        if (!storage_) throw std::bad_alloc();
-        size_ = total;
-        std::memset(storage_, kCanary, size_);
-        start_ = 64 + offsetBytes;
+    OffsetRows(int width, int height, int offsetBytes, int gapBytes = 8, bool guardedEnd = false)
+        : width_(width), height_(height), step_(rowBytes(width) + gapBytes) {
+        long long trail = 64;
+        if (guardedEnd) {
+            trail = 0;
+            int g = 0;
+            while (g < 16 && residue(offsetBytes, extent(step_ + g)) != 0) ++g;
+            if (g == 16) throw std::logic_error("no gap gives this offset at the guard page; use an even height");
+            step_ += g;
+        } else {
+            trail += residue(offsetBytes, extent(step_));
+        }
+        block_ = std::make_unique<GuardPageBlock>(static_cast<std::size_t>(kLead + extent(step_) + trail));
+        std::memset(block_->data(), kCanary, block_->size());
     }
-    ~OffsetRows() { std::free(storage_); }
     OffsetRows(const OffsetRows&) = delete;
     OffsetRows& operator=(const OffsetRows&) = delete;
 
-    T* data() { return reinterpret_cast<T*>(storage_ + start_); }
+    T* data() { return reinterpret_cast<T*>(block_->data() + kLead); }
     int step() const { return step_; }
     VpiSize size() const { return {width_, height_}; }
+    T* row(int y) { return reinterpret_cast<T*>(block_->data() + kLead + static_cast<std::size_t>(y) * step_); }
     T get(int x, int y) {
         T v;
-        std::memcpy(&v, storage_ + start_ + static_cast<std::size_t>(y) * step_ + x * sizeof(T), sizeof v);
+        std::memcpy(&v, reinterpret_cast<unsigned char*>(row(y)) + x * sizeof(T), sizeof v);
         return v;
     }
-    void set(int x, int y, T v) {
-        std::memcpy(storage_ + start_ + static_cast<std::size_t>(y) * step_ + x * sizeof(T), &v, sizeof v);
+    void set(int x, int y, T v) { std::memcpy(reinterpret_cast<unsigned char*>(row(y)) + x * sizeof(T), &v, sizeof v); }
+    template <typename F>
+    void fill(F f) {
+        for (int y = 0; y < height_; ++y)
+            for (int x = 0; x < width_; ++x) set(x, y, f(x, y));
     }
     bool canariesIntact() const {
-        const std::size_t rowBytes = width_ * sizeof(T);
-        for (std::size_t i = 0; i < size_; ++i) {
-            const long long rel = static_cast<long long>(i) - start_;
-            const bool inside = rel >= 0 && rel / step_ < height_ && static_cast<std::size_t>(rel % step_) < rowBytes;
-            if (!inside && storage_[i] != kCanary) return false;
+        const std::size_t rb = static_cast<std::size_t>(rowBytes(width_));
+        for (std::size_t i = 0; i < block_->size(); ++i) {
+            const long long rel = static_cast<long long>(i) - kLead;
+            const bool inside = rel >= 0 && rel / step_ < height_ && static_cast<std::size_t>(rel % step_) < rb;
+            if (!inside && block_->data()[i] != kCanary) return false;
         }
         return true;
     }
 
 private:
+    static constexpr int kLead = 64;
+    static int rowBytes(int width) { return static_cast<int>(width * sizeof(T)); }
+    long long extent(int step) const { return static_cast<long long>(step) * (height_ - 1) + rowBytes(width_); }
+    // Bytes to add after the rows so that the first element lies `offset`
+    // past a 16-byte boundary when the block ends on a page boundary.
+    static long long residue(int offset, long long extentBytes) {
+        return ((-(offset + extentBytes)) % 16 + 16) % 16;
+    }
+
     int width_, height_, step_;
-    std::size_t size_ = 0;
-    int start_ = 0;
-    unsigned char* storage_ = nullptr;
+    std::unique_ptr<GuardPageBlock> block_;
 };
+
+// The shapes every cross-level table runs: widths 1 to 40, source offsets 0
+// to 15 bytes, each with a destination offset that differs from it (so
+// source and destination alignments are not always alike).
+struct Shape {
+    int width;
+    int srcOffset;
+    int dstOffset;
+};
+
+inline std::vector<Shape> tableShapes() {
+    std::vector<Shape> shapes;
+    for (int w = 1; w <= 40; ++w)
+        for (int o = 0; o < 16; ++o) shapes.push_back({w, o, (o * 7 + w) % 16});
+    return shapes;
+}
+
+inline std::string describe(VpLevel level, const Shape& s) {
+    return std::string(levelName(level)) + " width " + std::to_string(s.width) + " offsets " +
+           std::to_string(s.srcOffset) + "/" + std::to_string(s.dstOffset);
+}
+
+// Bit pattern of a float, for exact comparisons that tell NaNs and signed zeros apart.
+inline std::uint32_t bitsOf(float f) {
+    std::uint32_t u;
+    std::memcpy(&u, &f, sizeof u);
+    return u;
+}
+inline float floatOf(std::uint32_t u) {
+    float f;
+    std::memcpy(&f, &u, sizeof f);
+    return f;
+}
 
 }  // namespace level_harness
