@@ -6,6 +6,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -283,4 +284,16 @@ inline float floatOf(std::uint32_t u) {
     return f;
 }
 
+// A uniform random source for the tables.
+inline std::uint32_t nextRandom(std::uint32_t& state) {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    return state;
+}
+
 }  // namespace level_harness
+
+// The four level variants of a routine, indexed by VpLevel:
+//   LEVEL_VARIANTS(vpiCopy_8u_C1R)[vpLevelW7](...)
+#define LEVEL_VARIANTS(name) (std::array<decltype(&name##_px), 4>{&name##_px, &name##_a6, &name##_w7, &name##_t7})
