@@ -993,12 +993,17 @@ MediaStatus MediaGraph::WaitForFrame(std::int64_t position, int timeoutMs) {
   std::unique_lock<std::mutex> lock(d.mutex);
   // Done once nothing is under way: a frame came, or the stream ended or
   // broke without one.
-  const bool done = d.settled.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)), [&] {
+  const auto timeout = std::chrono::milliseconds(std::max(timeoutMs, 0));
+  const bool done = d.settled.wait_for(lock, timeout, [&] {
     return d.failed || (!d.seekPending && !d.needPreroll && (d.delivered >= 0 || d.eos));
   });
   if (!done) return kStateIntermediate;
   if (d.delivered < 0) return kFail;
-  return d.fromFrames(d.delivered) == position ? kOk : kFalse;
+  if (d.fromFrames(d.delivered) == position) return kOk;
+  // A position before the first keyframe shows that keyframe's frame.
+  const bool beforeFirstKey =
+      d.seekable && !d.keys.empty() && d.toFrames(position) < d.keys.front().display;
+  return beforeFirstKey && d.delivered == d.keys.front().display ? kOk : kFalse;
 }
 
 MediaStatus MediaGraph::GetEvent(long* code, long* param1, long* param2, int timeoutMs) {

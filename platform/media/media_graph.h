@@ -117,7 +117,8 @@ class MediaGraph {
 
   // Waits up to timeoutMs until the last seek or pause has completed with a
   // frame handed to the callback. kOk when that frame lies at `position`
-  // (in the time format in use); kFalse when another frame was delivered;
+  // (in the time format in use), or when `position` lies before the first
+  // keyframe and that keyframe's frame came; kFalse when another came;
   // kFail when none came (the stream ended, could not be read or decoded);
   // kStateIntermediate when the time ran out.
   MediaStatus WaitForFrame(std::int64_t position, int timeoutMs);

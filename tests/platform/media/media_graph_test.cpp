@@ -508,6 +508,9 @@ TEST(MediaGraph, VideoStartingWithoutAKeyframePlaysFromItsFirstKeyframe) {
     EXPECT_EQ(b.graph.GetCurrentPosition(&position), media::kOk);
     EXPECT_EQ(position, 5);
     EXPECT_EQ(b.seekPaused(2), 8);
+    EXPECT_EQ(b.graph.WaitForFrame(2, 5000), media::kOk);  // the frame position 2 shows
+    EXPECT_EQ(b.graph.WaitForFrame(5, 5000), media::kOk);
+    EXPECT_EQ(b.graph.WaitForFrame(6, 5000), media::kFalse);
     EXPECT_EQ(b.seekPaused(10), 13);
     EXPECT_EQ(b.seekPaused(16), 19);
     // Playing from the start delivers the rest of the video, then completes.
