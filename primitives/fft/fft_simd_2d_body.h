@@ -1,10 +1,12 @@
 // The two-dimensional FFT of one SIMD level, written once: the shared
 // row-column layer bound to the level's one-dimensional routines. A level
 // file defines FFT_LEVEL(name) (pasting its suffix) and FFT_LEVEL_LAYOUT,
-// then includes this file once.
+// then includes this file once. The image magnitude runs the level's own
+// vector magnitude on every row.
 
 #include <cstdint>
 
+#include "primitives/core/level_routines.h"
 #include "primitives/fft/fft2d_impl.h"
 #include "primitives/fft/fft_simd.h"
 
@@ -41,4 +43,9 @@ VpStatus FFT_LEVEL(vpiFFTFwd_CToC_32fc_C1R)(const Vp32fc* pSrc, int srcStep, Vp3
 VpStatus FFT_LEVEL(vpiFFTInv_CToC_32fc_C1R)(const Vp32fc* pSrc, int srcStep, Vp32fc* pDst, int dstStep,
                                             const VpiFFTSpec_C_32fc* pSpec, Vp8u* pBuffer) {
     return fft2d::transform(FFT_LEVEL(vpsFFTInv_CToC_32fc), pSrc, srcStep, pDst, dstStep, pSpec, pBuffer);
+}
+
+VpStatus FFT_LEVEL(vpiMagnitude_32fc32f_C1R)(const Vp32fc* pSrc, int srcStep, Vp32f* pDst, int dstStep,
+                                             VpiSize roiSize) {
+    return fft2d::magnitude(FFT_LEVEL(vpsMagnitude_32fc), pSrc, srcStep, pDst, dstStep, roiSize);
 }

@@ -7,12 +7,15 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "fft2d_images.h"
 #include "fft_reference.h"
 #include "heap_probe.h"
+#include "primitives/core/level_routines.h"
 #include "primitives/fft/fft_simd.h"
+#include "tests/primitives/level_harness.h"
 
 namespace {
 
@@ -27,15 +30,18 @@ struct Level2D {
     VpStatus (*getBufSize)(const VpiFFTSpec_C_32fc*, int*);
     VpStatus (*release)(VpiFFTSpec_C_32fc*);
     Transform2D fwd, inv;
+    VpStatus (*magnitude)(const Vp32fc*, int, Vp32f*, int, VpiSize);
+    VpStatus (*rowMagnitude)(const Vp32fc*, Vp32f*, int);
+    VpLevel level;
 };
 
 const Level2D kLevels[] = {
     {"a6", vpiFFTInitAlloc_C_32fc_a6, vpiFFTGetBufSize_C_32fc_a6, vpiFFTFree_C_32fc_a6, vpiFFTFwd_CToC_32fc_C1R_a6,
-     vpiFFTInv_CToC_32fc_C1R_a6},
+     vpiFFTInv_CToC_32fc_C1R_a6, vpiMagnitude_32fc32f_C1R_a6, vpsMagnitude_32fc_a6, vpLevelA6},
     {"w7", vpiFFTInitAlloc_C_32fc_w7, vpiFFTGetBufSize_C_32fc_w7, vpiFFTFree_C_32fc_w7, vpiFFTFwd_CToC_32fc_C1R_w7,
-     vpiFFTInv_CToC_32fc_C1R_w7},
+     vpiFFTInv_CToC_32fc_C1R_w7, vpiMagnitude_32fc32f_C1R_w7, vpsMagnitude_32fc_w7, vpLevelW7},
     {"t7", vpiFFTInitAlloc_C_32fc_t7, vpiFFTGetBufSize_C_32fc_t7, vpiFFTFree_C_32fc_t7, vpiFFTFwd_CToC_32fc_C1R_t7,
-     vpiFFTInv_CToC_32fc_C1R_t7},
+     vpiFFTInv_CToC_32fc_C1R_t7, vpiMagnitude_32fc32f_C1R_t7, vpsMagnitude_32fc_t7, vpLevelT7},
 };
 
 struct Spec2D {
@@ -224,6 +230,68 @@ TEST(FFT2DLevels, EngineTile) {
         }
         EXPECT_TRUE(sameImage(results[0], results[1])) << "a6/w7 flag " << flag;
         EXPECT_TRUE(sameImage(results[1], results[2])) << "w7/t7 flag " << flag;
+    }
+}
+
+// The image magnitude of each level: every row through the level's vector
+// magnitude (same bits), the padding between rows untouched, and the
+// statuses in their order.
+TEST(FFT2DLevels, MagnitudeRowByRow) {
+    const int W = 37, H = 5, dstStride = W + 3;
+    Image src = randomImage(W, H, 2, 91);
+    src.at(0, 0) = {3.0f, -4.0f};
+    src.at(1, 0) = {0.0f, -0.0f};
+    src.at(2, 0) = {3.0e38f, 3.0e38f};
+    for (const Level2D& lv : kLevels) {
+        std::vector<Vp32f> dst(static_cast<std::size_t>(dstStride) * H, -1.0f);
+        ASSERT_EQ(lv.magnitude(src.px.data(), src.step(), dst.data(), dstStride * 4, VpiSize{W, H}), vpStsNoErr);
+        for (int y = 0; y < H; ++y) {
+            std::vector<Vp32f> row(W);
+            ASSERT_EQ(lv.rowMagnitude(src.row(y), row.data(), W), vpStsNoErr);
+            EXPECT_EQ(std::memcmp(row.data(), &dst[y * dstStride], 4 * W), 0) << lv.name << " row " << y;
+            for (int x = W; x < dstStride; ++x) EXPECT_EQ(dst[y * dstStride + x], -1.0f) << lv.name;
+        }
+        EXPECT_EQ(dst[0], 5.0f) << lv.name;
+        Vp32fc s[4] = {};
+        Vp32f d[4] = {7, 7, 7, 7};
+        EXPECT_EQ(lv.magnitude(nullptr, 8, d, 4, VpiSize{1, 1}), vpStsNullPtrErr);
+        EXPECT_EQ(lv.magnitude(s, 8, nullptr, 4, VpiSize{0, 0}), vpStsNullPtrErr);
+        EXPECT_EQ(lv.magnitude(s, 0, d, 4, VpiSize{1, 0}), vpStsSizeErr);
+        EXPECT_EQ(lv.magnitude(s, 0, d, 4, VpiSize{0, 1}), vpStsSizeErr);
+        EXPECT_EQ(lv.magnitude(s, 0, d, 4, VpiSize{1, 1}), vpStsStepErr);
+        EXPECT_EQ(lv.magnitude(s, 8, d, -4, VpiSize{1, 1}), vpStsStepErr);
+        for (float v : d) EXPECT_EQ(v, 7.0f);
+    }
+}
+
+// With the level installed, the dispatched entries reach its routines: the
+// record is the level's (work area 9248), and the engine's sequence
+// (forward, inverse, magnitude) gives the level's own bits.
+TEST(FFT2DLevels, DispatchedEntriesRunTheLevel) {
+    Image src = randomImage(128, 128, 0, 93);
+    for (const Level2D& lv : kLevels) {
+        Image freq(128, 128, 0), back(128, 128, 0), want(128, 128, 0);
+        std::vector<Vp32f> mag(128 * 128), wantMag(128 * 128);
+        {
+            level_harness::ScopedLevel scope(lv.level, level_harness::Subsystem::Fft);
+            VpiFFTSpec_C_32fc* spec = nullptr;
+            ASSERT_EQ(vpiFFTInitAlloc_C_32fc(&spec, 7, 7, VP_FFT_DIV_INV_BY_N, vpAlgHintFast), vpStsNoErr);
+            int bufSize = 0;
+            ASSERT_EQ(vpiFFTGetBufSize_C_32fc(spec, &bufSize), vpStsNoErr);
+            EXPECT_EQ(bufSize, 9248) << lv.name;
+            std::vector<Vp8u> buf(bufSize);
+            ASSERT_EQ(vpiFFTFwd_CToC_32fc_C1R(src.px.data(), 1024, freq.px.data(), 1024, spec, buf.data()), vpStsNoErr);
+            ASSERT_EQ(vpiFFTInv_CToC_32fc_C1R(freq.px.data(), 1024, back.px.data(), 1024, spec, buf.data()), vpStsNoErr);
+            ASSERT_EQ(vpiMagnitude_32fc32f_C1R(back.px.data(), 1024, mag.data(), 512, VpiSize{128, 128}), vpStsNoErr);
+            EXPECT_EQ(vpiFFTFree_C_32fc(spec), vpStsNoErr);
+        }
+        Spec2D spec(lv, 7, 7, VP_FFT_DIV_INV_BY_N);
+        ASSERT_EQ(run2D(lv, true, src, want, spec.p, nullptr), vpStsNoErr);
+        EXPECT_TRUE(sameImage(freq, want)) << lv.name;
+        ASSERT_EQ(run2D(lv, false, freq, want, spec.p, nullptr), vpStsNoErr);
+        EXPECT_TRUE(sameImage(back, want)) << lv.name;
+        ASSERT_EQ(lv.magnitude(want.px.data(), 1024, wantMag.data(), 512, VpiSize{128, 128}), vpStsNoErr);
+        EXPECT_EQ(mag, wantMag) << lv.name;
     }
 }
 
