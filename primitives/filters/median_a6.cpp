@@ -8,7 +8,7 @@
 #include "primitives/core/level_routines.h"
 
 #define VP_LEVEL_NAME(name) name##_a6
-#define VP_LEVEL_COPY_8U vpiCopy_8u_C1R_px
+#define VP_LEVEL_COPY_8U vpiCopy_8u_C1R_a6
 
 namespace {
 

@@ -2,6 +2,6 @@
 #include "primitives/core/level_routines.h"
 
 #define VP_LEVEL_NAME(name) name##_t7
-#define VP_LEVEL_COPY_8U vpiCopy_8u_C1R_px
+#define VP_LEVEL_COPY_8U vpiCopy_8u_C1R_t7
 
 #include "primitives/filters/median_sse2_body.h"

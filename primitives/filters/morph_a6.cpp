@@ -3,6 +3,6 @@
 
 #define VP_LEVEL_NAME(name) name##_a6
 #define VP_LEVEL_MALLOC_32F vpsMalloc_32f_px
-#define VP_LEVEL_COPY_32F vpsCopy_32f_px
+#define VP_LEVEL_COPY_32F vpsCopy_32f_a6
 
 #include "primitives/filters/morph_body.h"

@@ -3,6 +3,6 @@
 
 #define VP_LEVEL_NAME(name) name##_t7
 #define VP_LEVEL_MALLOC_32F vpsMalloc_32f_t7
-#define VP_LEVEL_COPY_32F vpsCopy_32f_px
+#define VP_LEVEL_COPY_32F vpsCopy_32f_t7
 
 #include "primitives/filters/morph_body.h"
