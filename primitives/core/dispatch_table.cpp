@@ -1,22 +1,6 @@
 // Slots, records and forwarding functions of the dispatched entries, all
 // generated from the dispatch list, and the level selection that fills the
 // slots.
-//
-// The SIMD levels' variants are declared here as weak references: a variant
-// that is not built yet leaves its cell null and the selection walks down to a
-// complete level. Programs link the primitives archive whole, so every variant
-// that is built binds. Once a level is complete, define VP_BUILT_<LEVEL> (for
-// example VP_BUILT_W7) for this file, so a missing variant fails the link.
-#ifndef VP_BUILT_A6
-#define VP_A6_VARIANT_ATTRIBUTES __attribute__((weak))
-#endif
-#ifndef VP_BUILT_W7
-#define VP_W7_VARIANT_ATTRIBUTES __attribute__((weak))
-#endif
-#ifndef VP_BUILT_T7
-#define VP_T7_VARIANT_ATTRIBUTES __attribute__((weak))
-#endif
-
 #include <cstring>
 
 #include "platform/report/message_report.h"

@@ -6,23 +6,10 @@
 
 #include "primitives/primitives.h"
 
-// The dispatch table's translation unit declares the levels that are not built
-// yet as weak references (see dispatch_table.cpp); everywhere else these are
-// ordinary declarations.
-#ifndef VP_A6_VARIANT_ATTRIBUTES
-#define VP_A6_VARIANT_ATTRIBUTES
-#endif
-#ifndef VP_W7_VARIANT_ATTRIBUTES
-#define VP_W7_VARIANT_ATTRIBUTES
-#endif
-#ifndef VP_T7_VARIANT_ATTRIBUTES
-#define VP_T7_VARIANT_ATTRIBUTES
-#endif
-
 #define VP_DECLARE_LEVEL_VARIANTS(slot, result, name, params, args) \
     result name##_px params;                                        \
-    VP_A6_VARIANT_ATTRIBUTES result name##_a6 params;               \
-    VP_W7_VARIANT_ATTRIBUTES result name##_w7 params;               \
-    VP_T7_VARIANT_ATTRIBUTES result name##_t7 params;
+    result name##_a6 params;                                        \
+    result name##_w7 params;                                        \
+    result name##_t7 params;
 VP_DISPATCH_ENTRIES(VP_DECLARE_LEVEL_VARIANTS)
 #undef VP_DECLARE_LEVEL_VARIANTS

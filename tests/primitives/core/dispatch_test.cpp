@@ -283,75 +283,42 @@ TEST(LevelSelection, PreferenceRows) {
         for (int c = 0; c < 5; ++c) EXPECT_EQ(LevelPreferenceTable[r][c], expected[r][c]);
 }
 
-// The real table: levels that are not built yet are null, px is always there,
-// and the selection on any processor installs px without a message.
-TEST(DispatchTable, UnbuiltLevelsAreNullAndTheSelectionInstallsPx) {
-    ASSERT_GT(DispatchEntryCount, 0);
-    ASSERT_LE(DispatchEntryCount, 48);
-    for (int i = 0; i < DispatchEntryCount; ++i) {
-        EXPECT_NE(DispatchTable[i].px, nullptr) << "record " << i;
-        EXPECT_NE(DispatchTable[i].slot, nullptr) << "record " << i;
-    }
-    // Each slot starts out holding the px variant.
-    for (int i = 0; i < DispatchEntryCount; ++i) EXPECT_EQ(DispatchSlotContent(DispatchTable[i]), DispatchTable[i].px);
-
-    CapturedReports reports;
-    for (const VpCpuidSnapshot& s : {referenceCpu(15, kMmx | kSse | kSse2, kSse3), referenceCpu(6, kMmx | kSse),
-                                     referenceCpu(15, kMmx | kSse | kSse2), referenceCpu(6, kMmx)}) {
-        InjectedCpu cpu(s);
-        EXPECT_EQ(SelectVpLevel(), 1);
-        bool everyLevelComplete = true;
-        for (int i = 0; i < DispatchEntryCount; ++i)
-            everyLevelComplete = everyLevelComplete && DispatchTable[i].a6 && DispatchTable[i].w7 && DispatchTable[i].t7;
-        if (!everyLevelComplete) {
-            EXPECT_EQ(SelectedVpLevel, 0);
-            for (int i = 0; i < DispatchEntryCount; ++i)
-                EXPECT_EQ(DispatchSlotContent(DispatchTable[i]), DispatchTable[i].px) << "record " << i;
-        }
-    }
-    EXPECT_TRUE(reported.empty());
-    EXPECT_EQ(FillDispatchSlots(vpLevelPx), 1);
-}
-
-// Reads the records: which cells of the SIMD columns are filled. The pixel
-// primitives' own entries have every level; while any other entry still lacks
-// a level, the selection gives px on every processor, whole.
-TEST(DispatchTable, FilledCellsAndTheSelectionWhileAColumnIsIncomplete) {
-    const int filtersFftResizeWarp[] = {11, 12, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 26, 32, 33, 47};
-    auto elsewhere = [&](int slot) {
-        for (int s : filtersFftResizeWarp)
-            if (s == slot) return true;
-        return false;
-    };
-    bool everyColumnComplete = true;
+// The real table: every cell of every level is filled, with four distinct
+// functions except where a routine does not depend on the level; each slot
+// starts out holding px; each reference processor gets its own level, whole,
+// without a message; this machine gets the level its classification gives.
+TEST(DispatchTable, EveryLevelIsCompleteAndEachProcessorGetsItsLevel) {
+    ASSERT_EQ(DispatchEntryCount, 48);
     for (int i = 0; i < DispatchEntryCount; ++i) {
         const DispatchRecord& r = DispatchTable[i];
-        const bool complete = r.a6 && r.w7 && r.t7;
-        everyColumnComplete = everyColumnComplete && complete;
-        if (!elsewhere(i)) {
-            EXPECT_TRUE(complete) << "pixel primitive in slot " << i << ": a6 " << (r.a6 != nullptr) << " w7 "
-                                  << (r.w7 != nullptr) << " t7 " << (r.t7 != nullptr);
-            // Four distinct functions, except the level-independent allocators.
-            if (i != 25 && i != 27) {
-                EXPECT_NE(r.a6, r.px) << i;
-                EXPECT_NE(r.w7, r.a6) << i;
-                EXPECT_NE(r.t7, r.w7) << i;
-            }
-        }
+        EXPECT_NE(r.slot, nullptr) << "record " << i;
+        EXPECT_TRUE(r.px && r.a6 && r.w7 && r.t7) << "record " << i << ": a6 " << (r.a6 != nullptr) << " w7 "
+                                                  << (r.w7 != nullptr) << " t7 " << (r.t7 != nullptr);
+        EXPECT_EQ(DispatchSlotContent(r), r.px) << "record " << i;
     }
+    for (int i : {1, 5, 13, 23, 31, 32, 47}) {
+        EXPECT_NE(DispatchTable[i].a6, DispatchTable[i].px) << i;
+        EXPECT_NE(DispatchTable[i].w7, DispatchTable[i].a6) << i;
+    }
+
     CapturedReports reports;
-    for (const VpCpuidSnapshot& s : {referenceCpu(15, kMmx | kSse | kSse2, kSse3), referenceCpu(15, kMmx | kSse | kSse2),
-                                     referenceCpu(6, kMmx | kSse)}) {
-        InjectedCpu cpu(s);
+    const struct {
+        VpCpuidSnapshot cpu;
+        VpLevel level;
+    } cases[] = {{referenceCpu(15, kMmx | kSse | kSse2, kSse3), vpLevelT7},
+                 {referenceCpu(15, kMmx | kSse | kSse2), vpLevelW7},
+                 {referenceCpu(6, kMmx | kSse), vpLevelA6},
+                 {referenceCpu(6, kMmx), vpLevelPx}};
+    for (const auto& c : cases) {
+        InjectedCpu cpu(c.cpu);
         EXPECT_EQ(SelectVpLevel(), 1);
-        if (everyColumnComplete) {
-            EXPECT_EQ(SelectedVpLevel, CpuTypeToLevel());
-        } else {
-            EXPECT_EQ(SelectedVpLevel, 0);
-            for (int i = 0; i < DispatchEntryCount; ++i)
-                EXPECT_EQ(DispatchSlotContent(DispatchTable[i]), DispatchTable[i].px) << "record " << i;
-        }
+        EXPECT_EQ(SelectedVpLevel, c.level);
+        for (int i = 0; i < DispatchEntryCount; ++i)
+            EXPECT_EQ(DispatchSlotContent(DispatchTable[i]), DispatchVariant(DispatchTable[i], c.level)) << i;
     }
+    EXPECT_TRUE(reported.empty());
+    EXPECT_EQ(SelectVpLevel(), 1);
+    EXPECT_EQ(SelectedVpLevel, CpuTypeToLevel());
     EXPECT_TRUE(reported.empty());
     ASSERT_EQ(FillDispatchSlots(vpLevelPx), 1);
 }
