@@ -1,6 +1,6 @@
 // The SIMD levels' image sums: the 8-bit sum exact (px's value), the float
 // sum with the accurate hint px's bits, and the fast float sum the value of
-// its stated lane pattern, the same at every SIMD level. Every width 1 to 40
+// its own lane pattern, the same at every SIMD level. Every width 1 to 40
 // and start offset, the reach ending on a guard page.
 #include <gtest/gtest.h>
 
@@ -56,7 +56,7 @@ TEST(SumLevels, BytesOfAHugeRegionAreExact) {
 }
 
 // The fast method's lanes, element by element: for a row at address p,
-// accumulators A..D of four single-precision lanes, filled as stated, then
+// accumulators A..D of four single-precision lanes, filled as below, then
 // (A + B) + (C + D) lane by lane and the two sums of lanes 0, 2 and 1, 3
 // added to the double total.
 double fastSumModel(const float* p, int width, double total) {
