@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "primitives/core/scalar_lane.h"
 #include "primitives/core/pixel_px.h"
 #include "primitives/core/vp_types.h"
 
@@ -45,7 +46,7 @@ inline __m128 loadAny(const float* p) { return aligned16(p) ? _mm_load_ps(p) : _
 template <typename Op, typename A, typename B>
 void arithRow(A a, B b, float* d, int len, bool stream) {
     int i = 0;
-    auto one = [&](int k) { _mm_store_ss(d + k, Op::s(a.one(k), b.one(k))); };
+    auto one = [&](int k) { storeScalarLane(d + k, Op::s(a.one(k), b.one(k))); };
     if (len >= 11 && aligned4(d)) {
         for (; !aligned16(d + i); ++i) one(i);
         for (; i + 8 <= len; i += 8) {
@@ -69,7 +70,7 @@ void arithRow(A a, B b, float* d, int len, bool stream) {
 struct RowOperand {
     const float* p;
     __m128 four(int i) const { return loadAny(p + i); }
-    __m128 one(int i) const { return _mm_load_ss(p + i); }
+    __m128 one(int i) const { return loadScalarLane(p + i); }
 };
 struct ConstOperand {
     __m128 v;

@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "primitives/core/scalar_lane.h"
 #include "primitives/core/convert_simd.h"
 #include "primitives/core/dispatch_variants.h"
 
@@ -36,7 +37,7 @@ void Convert32f8uRow_a6(const Vp32f* src, Vp8u* dst, int count) {
         const int word = _mm_cvtsi64_si32(bytes);
         std::memcpy(dst + i, &word, 4);
     }
-    for (; i < count; ++i) dst[i] = static_cast<Vp8u>(_mm_cvtss_si32(clampToByteRange(_mm_load_ss(src + i))));
+    for (; i < count; ++i) dst[i] = static_cast<Vp8u>(_mm_cvtss_si32(clampToByteRange(loadScalarLane(src + i))));
     _mm_empty();
 }
 

@@ -6,6 +6,7 @@
 
 #include <emmintrin.h>
 
+#include "primitives/core/scalar_lane.h"
 #include "primitives/core/vp_types.h"
 
 namespace {
@@ -36,7 +37,7 @@ inline void Convert32f8uRow_w7(const Vp32f* src, Vp8u* dst, int count) {
         const __m128i b = _mm_packs_epi32(convertFour(src + i + 8), convertFour(src + i + 12));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_packus_epi16(a, b));
     }
-    for (; i < count; ++i) dst[i] = static_cast<Vp8u>(_mm_cvtss_si32(clampToByteRangeW7(_mm_load_ss(src + i))));
+    for (; i < count; ++i) dst[i] = static_cast<Vp8u>(_mm_cvtss_si32(clampToByteRangeW7(loadScalarLane(src + i))));
 }
 
 }  // namespace

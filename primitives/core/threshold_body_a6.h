@@ -10,6 +10,7 @@
 
 #include <cstring>
 
+#include "primitives/core/scalar_lane.h"
 #include "primitives/core/pixel_px.h"
 #include "primitives/core/vp_types.h"
 
@@ -32,7 +33,7 @@ void thresholdClamp(const Vp32f* pSrc, int srcStep, Vp32f* pDst, int dstStep, in
         Vp32f* d = rowAt(pDst, dstStep, y);
         int x = 0;
         for (; x + 4 <= width; x += 4) _mm_storeu_ps(d + x, clampLanes<Greater>(_mm_loadu_ps(s + x), t));
-        for (; x < width; ++x) _mm_store_ss(d + x, clampLanes<Greater>(_mm_load_ss(s + x), t));
+        for (; x < width; ++x) storeScalarLane(d + x, clampLanes<Greater>(loadScalarLane(s + x), t));
     }
 }
 
@@ -86,7 +87,7 @@ void compareRows(Vp32f value, const Vp32f* pSrc, int srcStep, Vp8u* pDst, int ds
         int x = 0;
         for (; x + 4 <= width; x += 4)
             std::memcpy(d + x, CompareMaskBytes.bytes[_mm_movemask_ps(Cmp::f(_mm_loadu_ps(s + x), v))], 4);
-        for (; x < width; ++x) d[x] = (_mm_movemask_ps(Cmp::f(_mm_load_ss(s + x), v)) & 1) ? 0xFF : 0x00;
+        for (; x < width; ++x) d[x] = (_mm_movemask_ps(Cmp::f(loadScalarLane(s + x), v)) & 1) ? 0xFF : 0x00;
     }
 }
 

@@ -189,18 +189,25 @@ private:
 // byte lies just before an inaccessible page, and the gap between rows is
 // widened (by at most 15 bytes) as the offset needs; that is always possible
 // when height - 1 is odd (heights 2, 4, ...).
+//
+// Elements stay on their own alignment (`elementAlign`, alignof(T) unless a
+// byte row carries wider pixels): a float row off the 4-byte grid is not a
+// valid operand, so the offset is taken down to that grid and the gap grows
+// in whole elements.
 template <typename T>
 class OffsetRows {
 public:
     static constexpr unsigned char kCanary = 0xA5;
 
-    OffsetRows(int width, int height, int offsetBytes, int gapBytes = 8, bool guardedEnd = false)
+    OffsetRows(int width, int height, int offsetBytes, int gapBytes = 8, bool guardedEnd = false,
+               int elementAlign = static_cast<int>(alignof(T)))
         : width_(width), height_(height), step_(rowBytes(width) + gapBytes) {
+        offsetBytes -= offsetBytes % elementAlign;
         long long trail = 64;
         if (guardedEnd) {
             trail = 0;
             int g = 0;
-            while (g < 16 && residue(offsetBytes, extent(step_ + g)) != 0) ++g;
+            while (g < 16 && residue(offsetBytes, extent(step_ + g)) != 0) g += elementAlign;
             if (g == 16) throw std::logic_error("no gap gives this offset at the guard page; use an even height");
             step_ += g;
         } else {
