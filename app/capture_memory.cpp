@@ -1,5 +1,6 @@
 #include "app/capture_memory.h"
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -23,7 +24,17 @@ std::uint64_t CapturePeakBytes(int width, int height, int frames, double scale) 
          kFixed;
 }
 
-std::uint64_t AvailableMemoryBytes() {
+std::uint64_t FreeHeapBytes() {
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 33))
+  return static_cast<std::uint64_t>(mallinfo2().fordblks);
+#else
+  return 0;
+#endif
+}
+
+namespace {
+
+std::uint64_t SystemAvailableBytes() {
   if (std::FILE* f = std::fopen("/proc/meminfo", "r")) {
     char line[256];
     unsigned long long kb = 0;
@@ -38,4 +49,12 @@ std::uint64_t AvailableMemoryBytes() {
   if (pages > 0 && pageSize > 0)
     return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
   return std::numeric_limits<std::uint64_t>::max();
+}
+
+}  // namespace
+
+std::uint64_t AvailableMemoryBytes() {
+  const std::uint64_t system = SystemAvailableBytes();
+  if (system == std::numeric_limits<std::uint64_t>::max()) return system;
+  return system + FreeHeapBytes();
 }

@@ -13,6 +13,12 @@
 // fixed part for the filter bank.
 std::uint64_t CapturePeakBytes(int width, int height, int frames, double scale);
 
-// The memory the system reports available now; UINT64_MAX when it tells
+// The memory a capture can have now: what the system reports available plus
+// the free memory the process's heap keeps (the planes of an earlier capture
+// stay there and serve the next one); UINT64_MAX when the system tells
 // nothing.
 std::uint64_t AvailableMemoryBytes();
+
+// Bytes the process's heap holds free for reuse (0 where the C library
+// does not tell).
+std::uint64_t FreeHeapBytes();
