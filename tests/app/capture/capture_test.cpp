@@ -45,21 +45,30 @@ constexpr int kFrames = 16;
 constexpr int kWidth = 64;
 constexpr int kHeight = 48;
 
+// Writes the video once per test program, under the temporary folder; it goes
+// when the program ends.
+std::string VideoOnce(const char* name, const testvideo::VideoSpec& spec) {
+  const std::string p = (fs::temp_directory_path() / (std::string(name) + "_" + std::to_string(getpid()) + ".avi")).string();
+  std::string error;
+  if (!testvideo::writeVideo(p, spec, &error)) ADD_FAILURE() << error;
+  static std::vector<std::string> written;
+  static const struct Remover {
+    ~Remover() {
+      for (const std::string& f : written) std::remove(f.c_str());
+    }
+  } remover;
+  written.push_back(p);
+  return p;
+}
+
 std::string TestVideo() {
   static const std::string path = [] {
-    const std::string p = (fs::temp_directory_path() / ("capture_test_" + std::to_string(getpid()) + ".avi")).string();
     testvideo::VideoSpec spec;
     spec.width = kWidth;
     spec.height = kHeight;
     spec.frames = kFrames;
-    std::string error;
-    if (!testvideo::writeVideo(p, spec, &error)) ADD_FAILURE() << error;
-    return p;
+    return VideoOnce("capture_test", spec);
   }();
-  // The video goes when the program ends.
-  static const struct Remover {
-    ~Remover() { std::remove(path.c_str()); }
-  } remover;
   return path;
 }
 
@@ -285,20 +294,14 @@ TEST_F(CaptureTest, RunsAreMovedInsideTheVideo) {
 // textured scene.
 std::string CutVideo() {
   static const std::string path = [] {
-    const std::string p = (fs::temp_directory_path() / ("capture_cut_" + std::to_string(getpid()) + ".avi")).string();
     testvideo::VideoSpec spec;
     spec.scene = testvideo::Scene::Panning;
     spec.width = kWidth;
     spec.height = kHeight;
     spec.frames = kFrames;
     spec.blackLeadIn = 2;
-    std::string error;
-    if (!testvideo::writeVideo(p, spec, &error)) ADD_FAILURE() << error;
-    return p;
+    return VideoOnce("capture_cut", spec);
   }();
-  static const struct Remover {
-    ~Remover() { std::remove(path.c_str()); }
-  } remover;
   return path;
 }
 
