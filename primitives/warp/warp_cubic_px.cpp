@@ -104,66 +104,81 @@ inline void cubicPlanarPixel(const void* const* pSrc, int srcStep, std::ptrdiff_
     }
 }
 
-// First neighbourhood column (or row) and the float fraction relative to the
-// column after it: the double sum v + 1e-7 truncated toward zero, minus one,
-// clamped so that the four columns stay inside the image.
-// The tests are made on the double sum itself: its truncation is at most 0
-// exactly when the sum is below 1 (or NaN), and at least maxIndex - 1 exactly
-// when the sum is; only sums in between are converted.
+// First neighbourhood column (or row): the double sum v + 1e-7 truncated
+// toward zero, minus one, clamped to 0 ... maxIndex - 3 so that the four
+// columns stay inside the image. Clamping the sum to 1 ... maxIndex - 2 before
+// the truncation gives the same column for every sum (a NaN one included,
+// which takes column 0) and needs no branch; upper is maxIndex - 2. The two
+// selects are written in the form of the processor's maximum and minimum.
+inline int cubicFirst(double v, double upper) {
+    double t = v + 1e-7;
+    t = t > 1.0 ? t : 1.0;
+    t = t < upper ? t : upper;
+    return static_cast<int>(t) - 1;
+}
+
+// The fraction relative to the column after the first: (v - 1) - first in
+// double, rounded to float.
+inline float cubicFraction(double v, int first) { return static_cast<float>((v + (-1.0)) - first); }
+
 inline int cubicPlace(double v, int maxIndex, float& frac) {
-    const double t = v + 1e-7;
-    int first;
-    if (!(t >= 1.0))
-        first = 0;
-    else if (t >= static_cast<double>(maxIndex - 1))
-        first = maxIndex - 3;
-    else
-        first = static_cast<int>(t) - 1;
-    frac = static_cast<float>((v + (-1.0)) - first);
+    const int first = cubicFirst(v, maxIndex - 2);
+    frac = cubicFraction(v, first);
     return first;
 }
 
-// One span of a one-channel row, the engine's road, in chunks of pixels: first
-// the points and fractions of the chunk (one after the other, as the source
-// point advances), then the weights of all its fractions in one loop the
-// compiler can vectorize, then the sums two pixels at a time, laid out lane by
-// lane (index l) so that the two pixels can share vector registers. Every value
-// is the one the pixel-by-pixel path computes, by the same operations in the
-// same order. sx and sy advance past the span.
+// One span of a one-channel row, the engine's road, in chunks of pixels: the
+// source points of the chunk one after the other (each the previous one plus
+// (c0, c3), as the walk adds them), then the neighbourhoods and the weights of
+// all its points in one loop the compiler can vectorize, then the sums two
+// pixels at a time, laid out lane by lane (index l) so that the two pixels
+// share vector registers. Every value is the one the pixel-by-pixel path
+// computes, by the same operations in the same order.
 template <typename T>
 void cubicSpanOneChannel(const unsigned char* src, int srcStep, unsigned char* dstRow, WarpRowSpan span,
-                         const WarpInverseCoeffs& c, int srcMaxX, int srcMaxY, double& sx, double& sy) {
-    constexpr int kChunk = 32;
+                         const WarpInverseCoeffs& c, int srcMaxX, int srcMaxY, double sx, double sy) {
+    constexpr int kChunk = 64;
     constexpr std::ptrdiff_t e = sizeof(T);
+    const double c0 = c.c0, c3 = c.c3;
+    const double upperX = srcMaxX - 2, upperY = srcMaxY - 2;
     for (int x = span.xBegin; x <= span.xEnd; x += kChunk) {
         const int n = span.xEnd - x + 1 < kChunk ? span.xEnd - x + 1 : kChunk;
-        float f[2][kChunk];
-        const unsigned char* nbhd[kChunk];
+        alignas(16) double point[2][kChunk];
         for (int p = 0; p < n; ++p) {
-            const int x0 = cubicPlace(sx, srcMaxX, f[0][p]);
-            const int y0 = cubicPlace(sy, srcMaxY, f[1][p]);
-            nbhd[p] = src + WarpOffset(y0, srcStep, x0, static_cast<int>(e));
-            sx += c.c0;
-            sy += c.c3;
+            point[0][p] = sx;
+            point[1][p] = sy;
+            sx += c0;
+            sy += c3;
         }
-        // The loop below always runs over the whole chunk.
-        for (int p = n; p < kChunk; ++p) f[0][p] = f[1][p] = 0.0f;
-        double w[2][4][kChunk];
+        // The loops below always run over the whole chunk.
+        for (int p = n; p < kChunk; ++p) point[0][p] = point[1][p] = 0.0;
+        alignas(16) int first[2][kChunk];
+        alignas(16) float f[2][kChunk];
+        for (int a = 0; a < 2; ++a) {
+            const double upper = a == 0 ? upperX : upperY;
+            for (int p = 0; p < kChunk; ++p) {
+                first[a][p] = cubicFirst(point[a][p], upper);
+                f[a][p] = cubicFraction(point[a][p], first[a][p]);
+            }
+        }
+        alignas(16) double w[2][4][kChunk];
         for (int a = 0; a < 2; ++a)
             for (int p = 0; p < kChunk; ++p) cubicWeights(f[a][p], w[a][0][p], w[a][1][p], w[a][2][p], w[a][3][p]);
+        const unsigned char* nbhd[kChunk];
+        for (int p = 0; p < n; ++p) nbhd[p] = src + WarpOffset(first[1][p], srcStep, first[0][p], static_cast<int>(e));
         int p = 0;
         for (; p + 1 < n; p += 2) {
-            double s[4][4][2];  // row, column, pixel
-            for (int r = 0; r < 4; ++r)
+            double rows[4][2];
+#pragma GCC unroll 4
+            for (int r = 0; r < 4; ++r) {
+                double s[4][2];  // column, pixel
                 for (int j = 0; j < 4; ++j)
                     for (int l = 0; l < 2; ++l)
-                        s[r][j][l] = warpSampleAt<T>(nbhd[p + l] + static_cast<std::ptrdiff_t>(r) * srcStep + j * e);
-            double rows[4][2];
-            for (int r = 0; r < 4; ++r)
+                        s[j][l] = warpSampleAt<T>(nbhd[p + l] + static_cast<std::ptrdiff_t>(r) * srcStep + j * e);
                 for (int l = 0; l < 2; ++l)
-                    rows[r][l] = ((s[r][0][l] * w[0][0][p + l] + s[r][1][l] * w[0][1][p + l]) +
-                                  s[r][2][l] * w[0][2][p + l]) +
-                                 s[r][3][l] * w[0][3][p + l];
+                    rows[r][l] = ((s[0][l] * w[0][0][p + l] + s[1][l] * w[0][1][p + l]) + s[2][l] * w[0][2][p + l]) +
+                                 s[3][l] * w[0][3][p + l];
+            }
             double v[2];
             for (int l = 0; l < 2; ++l)
                 v[l] = ((rows[0][l] * w[1][0][p + l] + rows[1][l] * w[1][1][p + l]) + rows[2][l] * w[1][2][p + l]) +
