@@ -12,6 +12,14 @@ namespace {
 constexpr double kDamping = 5.0;
 constexpr float kMinimumWeight = 0.01f;
 
+// Entries of a type's Jacobian row (its parameter count).
+constexpr int jacobianLength(int type) {
+    return type == 19 ? 12 : type == 18 ? 8 : type == 14 ? 6
+         : (type >= 7 && type <= 12) || type == 17 ? 5
+         : type == 13 || type == 15 || type == 16 ? 4
+         : type == 5 || type == 6 ? 3 : type == 3 || type == 4 ? 2 : 1;
+}
+
 // Jacobian row of one pixel for a type (p entries).
 template <int Type>
 inline void jacobianRow(double gx, double gy, double dx, double dy, double* J) {
@@ -87,15 +95,93 @@ bool sameShape(const LevelImage& a, const LevelImage& b) {
     return a.data != nullptr && a.rows == b.rows && a.columns == b.columns;
 }
 
+// The planes a builder reads; gx or gy is null when the type uses one only.
+struct PixelPlanes {
+    const float* gx;
+    const float* gy;
+    const float* r;
+    const float* w;
+    const int16_t* mask;
+    int columns;
+    int16_t key;
+};
+
+struct PixelRectangle {
+    int colStart, rowStart, colEnd, rowEnd;
+    double centreColumn, centreRow;
+};
+
+// The running sums of the normal equations (lower triangle of A), the pixel
+// counts and the weighted squared residuals.
+template <int MaxN>
+struct Sums {
+    double (&A)[MaxN][MaxN];
+    double (&b)[MaxN];
+    long long& counted;
+    long long& used;
+    double& sse;
+    bool withVariance;
+};
+
+// Adds every used pixel of the rectangle to the sums, pixel by pixel in row
+// order. N (the parameter count, the offset included) is a constant so that
+// the sums stay in registers; every sum receives its terms in the same order
+// and by the same operations as a loop over the parameters would give.
+template <int Type, int N, int MaxN>
+void accumulatePixels(const PixelPlanes& in, const PixelRectangle& rect, Sums<MaxN>& out) {
+    double A[N][N];
+    double b[N];
+    for (int a = 0; a < N; ++a) {
+        b[a] = out.b[a];
+        for (int k = 0; k < N; ++k) A[a][k] = out.A[a][k];
+    }
+    long long counted = out.counted, used = out.used;
+    double sse = out.sse;
+    double J[N];
+    if constexpr (N > jacobianLength(Type)) J[N - 1] = 1.0;  // the offset's column
+    for (int y = rect.rowStart; y < rect.rowEnd; ++y) {
+        const double dy = double(y) - rect.centreRow;
+        const int64_t rowBase = int64_t(y) * in.columns;
+        for (int xPix = rect.colStart; xPix < rect.colEnd; ++xPix) {
+            const int64_t i = rowBase + xPix;
+            if (in.mask[i] != in.key) continue;
+            const float gxv = in.gx ? in.gx[i] : 0.0f;
+            const float gyv = in.gy ? in.gy[i] : 0.0f;
+            const float rv = in.r[i];
+            if (gxv == 0.0f && gyv == 0.0f && rv == 0.0f) continue;
+            ++counted;
+            const float wv = in.w[i];
+            if (!(wv > kMinimumWeight)) continue;
+            ++used;
+            const double dx = double(xPix) - rect.centreColumn;
+            jacobianRow<Type>(gxv, gyv, dx, dy, J);
+            const double rd = rv;
+            const double wd = wv;
+            if (out.withVariance) sse += rd * rd * wd;
+#pragma GCC unroll 16
+            for (int a = 0; a < N; ++a) {
+                const double q = wd * J[a];
+                b[a] -= q * rd;
+#pragma GCC unroll 16
+                for (int k = 0; k <= a; ++k) A[a][k] += J[k] * q;
+            }
+        }
+    }
+    for (int a = 0; a < N; ++a) {
+        out.b[a] = b[a];
+        for (int k = 0; k < N; ++k) out.A[a][k] = A[a][k];
+    }
+    out.counted = counted;
+    out.used = used;
+    out.sse = sse;
+}
+
 // gx is null for type 2 and gy null for type 1 (one derivative plane).
 template <int Type>
 bool buildEquations(const LevelImage* gxPlane, const LevelImage* gyPlane, const LevelImage& r,
                     const LevelImage& mask, int key, int colStart, int rowStart, int colEnd,
                     int rowEnd, const LevelImage& w, RegistrationModel& model) {
-    constexpr int p = Type == 19 ? 12 : Type == 18 ? 8 : (Type == 14) ? 6
-                    : (Type >= 7 && Type <= 12) || Type == 17 ? 5
-                    : Type == 13 || Type == 15 || Type == 16 ? 4
-                    : Type == 5 || Type == 6 ? 3 : Type == 3 || Type == 4 ? 2 : 1;
+    constexpr int p = jacobianLength(Type);
     constexpr int maxN = p + 1;
     const int n = p + (model.offsetEstimated ? 1 : 0);
     model.residualVariance = 0.0;
@@ -103,9 +189,7 @@ bool buildEquations(const LevelImage* gxPlane, const LevelImage* gyPlane, const 
     double A[maxN][maxN] = {};
     double b[maxN] = {};
     double x[maxN] = {};
-    double J[maxN] = {};
     for (int i = 0; i < n; ++i) A[i][i] = kDamping;
-    if (model.offsetEstimated) J[n - 1] = 1.0;
 
     const bool shapesOk = w.data != nullptr && sameShape(r, w) && sameShape(mask, w) &&
                           (gxPlane == nullptr || sameShape(*gxPlane, w)) &&
@@ -126,33 +210,13 @@ bool buildEquations(const LevelImage* gxPlane, const LevelImage* gyPlane, const 
         const float* rData = r.f32();
         const float* wData = w.f32();
         const int16_t* mData = mask.s16();
-        const int16_t key16 = int16_t(key);
-        for (int y = rowStart; y < rowEnd; ++y) {
-            const double dy = double(y) - model.centreRow;
-            const int64_t rowBase = int64_t(y) * columns;
-            for (int xPix = colStart; xPix < colEnd; ++xPix) {
-                const int64_t i = rowBase + xPix;
-                if (mData[i] != key16) continue;
-                const float gxv = gxData ? gxData[i] : 0.0f;
-                const float gyv = gyData ? gyData[i] : 0.0f;
-                const float rv = rData[i];
-                if (gxv == 0.0f && gyv == 0.0f && rv == 0.0f) continue;
-                ++counted;
-                const float wv = wData[i];
-                if (!(wv > kMinimumWeight)) continue;
-                ++used;
-                const double dx = double(xPix) - model.centreColumn;
-                jacobianRow<Type>(gxv, gyv, dx, dy, J);
-                const double rd = rv;
-                const double wd = wv;
-                if (model.computeVariance) sse += rd * rd * wd;
-                for (int a = 0; a < n; ++a) {
-                    const double q = wd * J[a];
-                    b[a] -= q * rd;
-                    for (int k = 0; k <= a; ++k) A[a][k] += J[k] * q;
-                }
-            }
-        }
+        const PixelPlanes planes{gxData, gyData, rData, wData, mData, columns, int16_t(key)};
+        const PixelRectangle rect{colStart, rowStart, colEnd, rowEnd, model.centreColumn, model.centreRow};
+        Sums<maxN> sums{A, b, counted, used, sse, model.computeVariance != 0};
+        if (n == p)
+            accumulatePixels<Type, p>(planes, rect, sums);
+        else
+            accumulatePixels<Type, p + 1>(planes, rect, sums);
     }
     for (int m = 0; m < n; ++m)
         for (int j = m + 1; j < n; ++j) A[m][j] = A[j][m];

@@ -19,16 +19,29 @@ int clampFunction(int weightFunction) {
     return (weightFunction >= 0 && weightFunction <= 3) ? weightFunction : 0;
 }
 
+// Weight of u^2 for a weight function code; the biweight and the cut-off are
+// written as selects so that loops over pixels vectorize.
+template <int Function>
+inline float robustWeightOf(double u2) {
+    if constexpr (Function == 1) {
+        return u2 <= 1.0 ? 1.0f : 0.0f;
+    } else if constexpr (Function == 2) {
+        return float(1.0 / (1.0 + u2));
+    } else if constexpr (Function == 3) {
+        return float(std::exp(-u2));
+    } else {
+        const double t = 1.0 - u2;
+        const float biweight = float(t * t);
+        return u2 <= 1.0 ? biweight : 0.0f;  // beyond the cut-off, and NaN, weigh 0
+    }
+}
+
 inline float robustWeight(int function, double u2) {
     switch (function) {
-    case 1: return u2 <= 1.0 ? 1.0f : 0.0f;
-    case 2: return float(1.0 / (1.0 + u2));
-    case 3: return float(std::exp(-u2));
-    default: {
-        if (!(u2 <= 1.0)) return 0.0f;
-        const double t = 1.0 - u2;
-        return float(t * t);
-    }
+    case 1: return robustWeightOf<1>(u2);
+    case 2: return robustWeightOf<2>(u2);
+    case 3: return robustWeightOf<3>(u2);
+    default: return robustWeightOf<0>(u2);
     }
 }
 
@@ -46,18 +59,159 @@ bool clipRectangle(const LevelImage& plane, int& colStart, int& rowStart, int& c
     return colStart < colEnd && rowStart < rowEnd;
 }
 
-inline double bilinear(const float* p, int64_t i, int columns, double fx, double fy) {
+__attribute__((always_inline)) inline double bilinear(const float* p, int64_t i, int columns, double fx, double fy) {
     const double p00 = p[i], p01 = p[i + 1], p10 = p[i + columns], p11 = p[i + columns + 1];
     const double top = p00 + (p01 - p00) * fx;
     const double bottom = p10 + (p11 - p10) * fx;
     return top + (bottom - top) * fy;
 }
 
-inline double bilinear(const int16_t* p, int64_t i, int columns, double fx, double fy) {
+__attribute__((always_inline)) inline double bilinear(const int16_t* p, int64_t i, int columns, double fx, double fy) {
     const double p00 = p[i], p01 = p[i + 1], p10 = p[i + columns], p11 = p[i + columns + 1];
     const double top = p00 + (p01 - p00) * fx;
     const double bottom = p10 + (p11 - p10) * fx;
     return top + (bottom - top) * fy;
+}
+
+// The planes of warpAndResidual.
+struct ResidualPlanes {
+    const int16_t* mask;
+    int16_t key;
+    const int16_t* current;
+    const int16_t* reference;
+    const float* gx;
+    const float* gy;
+    float* wgx;
+    float* wgy;
+    float* res;
+    int rows, columns;
+};
+
+// The rows of warpAndResidual for a model class known at compile time (the
+// translation class for every other type); returns the count of pixels that
+// fell inside the reference.
+template <int Cls>
+int warpResidualRows(const ResidualPlanes& p, const double X[6], const double Y[6], double o, int colStart,
+                     int rowStart, int colEnd, int rowEnd) {
+    const int R = p.rows;
+    const int C = p.columns;
+    const double lastX = double(C - 1), lastY = double(R - 1);
+    int count = 0;
+    for (int y = rowStart; y < rowEnd; ++y) {
+        const double yd = y;
+        // Parts of the map that depend on the row only.
+        double xRow, yRow, xLin, yLin;
+        if constexpr (Cls == 2) {
+            xRow = X[0] + X[2] * yd + X[5] * yd * yd;
+            yRow = Y[0] + Y[2] * yd + Y[5] * yd * yd;
+            xLin = X[1] + X[4] * yd;
+            yLin = Y[1] + Y[4] * yd;
+        } else if constexpr (Cls == 1) {
+            xRow = X[0] + X[2] * yd;
+            yRow = Y[0] + Y[2] * yd;
+            xLin = X[1];
+            yLin = Y[1];
+        } else {
+            xRow = X[0];
+            yRow = Y[2] * yd + Y[0];
+            xLin = X[1];
+            yLin = 0.0;
+        }
+        const int64_t rowBase = int64_t(y) * C;
+        for (int x = colStart; x < colEnd; ++x) {
+            const int64_t i = rowBase + x;
+            const double xd = x;
+            double xp = xRow + xLin * xd;
+            double yp = yRow + yLin * xd;
+            if constexpr (Cls == 2) {
+                xp += X[3] * xd * xd;
+                yp += Y[3] * xd * xd;
+            }
+            // Non-key pixels, positions outside the reference (whose integer
+            // parts reach the last column or row) and NaN positions give 0.
+            if (p.mask[i] != p.key || !(xp >= 0.0) || !(yp >= 0.0) || !(xp < lastX) || !(yp < lastY)) {
+                p.wgx[i] = p.wgy[i] = p.res[i] = 0.0f;
+                continue;
+            }
+            const int ix = int(xp);
+            const int iy = int(yp);
+            const double fx = xp - ix;
+            const double fy = yp - iy;
+            const int64_t j = int64_t(iy) * C + ix;
+            p.wgx[i] = float(bilinear(p.gx, j, C, fx, fy));
+            p.wgy[i] = float(bilinear(p.gy, j, C, fx, fy));
+            p.res[i] = float(bilinear(p.reference, j, C, fx, fy) + o - double(p.current[i]));
+            ++count;
+        }
+    }
+    return count;
+}
+
+// What updateRobustWeights reads and writes, and its constants.
+struct WeightUpdate {
+    const float* gx;
+    const float* gy;
+    const float* r;
+    const int16_t* mask;
+    int16_t key;
+    float* w;
+    int columns;
+    const double* d;  // the increment's coefficients
+    double dO;        // and its offset
+    double c;         // 1 / (factor * s)
+    double centreRow, centreColumn;
+};
+
+// The weights of the key pixels of the rectangle from the residual that the
+// increment predicts, for a model class (-1 for a type without one) and a
+// weight function known at compile time. Products that depend on the row only
+// are formed once per row; every value is the one the per-pixel formula
+// gives. Non-key pixels keep their weight (it is written back unchanged), so
+// the loop over the columns has no branch.
+template <int Cls, int Function>
+void updateWeightRows(const WeightUpdate& u, int colStart, int rowStart, int colEnd, int rowEnd) {
+    const double* d = u.d;
+    for (int y = rowStart; y < rowEnd; ++y) {
+        const double dv = y - u.centreRow;
+        const double d3dv = d[3] * dv, d5dv = d[5] * dv;
+        const double d8dvdv = d[8] * dv * dv, d11dvdv = d[11] * dv * dv;
+        const int64_t rowBase = int64_t(y) * u.columns;
+        const int16_t* __restrict m = u.mask + rowBase;
+        const float* __restrict gxp = u.gx + rowBase;
+        const float* __restrict gyp = u.gy + rowBase;
+        const float* __restrict r = u.r + rowBase;
+        float* __restrict w = u.w + rowBase;
+        for (int x = colStart; x < colEnd; ++x) {
+            const double du = x - u.centreColumn;
+            double dX = 0.0, dY = 0.0;
+            if constexpr (Cls >= 0) {
+                dX = d[0];
+                dY = d[1];
+            }
+            if constexpr (Cls >= 1) {
+                dX += d[2] * du + d3dv;
+                dY += d[4] * du + d5dv;
+            }
+            if constexpr (Cls == 2) {
+                dX += d[6] * du * du + d[7] * du * dv + d8dvdv;
+                dY += d[9] * du * du + d[10] * du * dv + d11dvdv;
+            }
+            const double predicted = double(r[x]) + double(gxp[x]) * dX + double(gyp[x]) * dY + u.dO;
+            const double scaled = u.c * predicted;
+            const float weight = robustWeightOf<Function>(scaled * scaled);
+            w[x] = m[x] == u.key ? weight : w[x];
+        }
+    }
+}
+
+template <int Function>
+void updateWeightsOfClass(int cls, const WeightUpdate& u, int colStart, int rowStart, int colEnd, int rowEnd) {
+    switch (cls) {
+    case 0: updateWeightRows<0, Function>(u, colStart, rowStart, colEnd, rowEnd); break;
+    case 1: updateWeightRows<1, Function>(u, colStart, rowStart, colEnd, rowEnd); break;
+    case 2: updateWeightRows<2, Function>(u, colStart, rowStart, colEnd, rowEnd); break;
+    default: updateWeightRows<-1, Function>(u, colStart, rowStart, colEnd, rowEnd); break;
+    }
 }
 
 }  // namespace
@@ -83,73 +237,11 @@ int warpAndResidual(const LevelImage& mask, int key, const LevelImage& current,
     const int cls = modelClass(model.type);
     if (!clipRectangle(current, colStart, rowStart, colEnd, rowEnd)) return 0;
 
-    const int R = current.rows;
-    const int C = current.columns;
-    const int16_t* m = mask.s16();
-    const int16_t* cur = current.s16();
-    const int16_t* ref = reference.s16();
-    const float* gxp = gx.f32();
-    const float* gyp = gy.f32();
-    float* ox = wgx.f32();
-    float* oy = wgy.f32();
-    float* orr = res.f32();
-    const int16_t key16 = int16_t(key);
-    int count = 0;
-    for (int y = rowStart; y < rowEnd; ++y) {
-        const double yd = y;
-        // Parts of the map that depend on the row only.
-        double xRow, yRow, xLin, yLin;
-        if (cls == 2) {
-            xRow = X[0] + X[2] * yd + X[5] * yd * yd;
-            yRow = Y[0] + Y[2] * yd + Y[5] * yd * yd;
-            xLin = X[1] + X[4] * yd;
-            yLin = Y[1] + Y[4] * yd;
-        } else if (cls == 1) {
-            xRow = X[0] + X[2] * yd;
-            yRow = Y[0] + Y[2] * yd;
-            xLin = X[1];
-            yLin = Y[1];
-        } else {
-            xRow = X[0];
-            yRow = Y[2] * yd + Y[0];
-            xLin = X[1];
-            yLin = 0.0;
-        }
-        const int64_t rowBase = int64_t(y) * C;
-        for (int x = colStart; x < colEnd; ++x) {
-            const int64_t i = rowBase + x;
-            if (m[i] != key16) {
-                ox[i] = oy[i] = orr[i] = 0.0f;
-                continue;
-            }
-            const double xd = x;
-            double xp = xRow + xLin * xd;
-            double yp = yRow + yLin * xd;
-            if (cls == 2) {
-                xp += X[3] * xd * xd;
-                yp += Y[3] * xd * xd;
-            }
-            // NaN positions fail every comparison below and count as outside.
-            if (!(xp >= 0.0) || !(yp >= 0.0) || !(xp < double(C - 1)) || !(yp < double(R - 1))) {
-                ox[i] = oy[i] = orr[i] = 0.0f;
-                continue;
-            }
-            const int ix = int(xp);
-            const int iy = int(yp);
-            if (ix >= C - 1 || iy >= R - 1) {
-                ox[i] = oy[i] = orr[i] = 0.0f;
-                continue;
-            }
-            const double fx = xp - ix;
-            const double fy = yp - iy;
-            const int64_t j = int64_t(iy) * C + ix;
-            ox[i] = float(bilinear(gxp, j, C, fx, fy));
-            oy[i] = float(bilinear(gyp, j, C, fx, fy));
-            orr[i] = float(bilinear(ref, j, C, fx, fy) + o - double(cur[i]));
-            ++count;
-        }
-    }
-    return count;
+    const ResidualPlanes planes{mask.s16(),  int16_t(key), current.s16(), reference.s16(), gx.f32(), gy.f32(),
+                                wgx.f32(),   wgy.f32(),    res.f32(),     current.rows,    current.columns};
+    if (cls == 2) return warpResidualRows<2>(planes, X, Y, o, colStart, rowStart, colEnd, rowEnd);
+    if (cls == 1) return warpResidualRows<1>(planes, X, Y, o, colStart, rowStart, colEnd, rowEnd);
+    return warpResidualRows<0>(planes, X, Y, o, colStart, rowStart, colEnd, rowEnd);
 }
 
 void initRobustWeights(const LevelImage& mask, int key, bool robust, int weightFunction, double s,
@@ -190,40 +282,15 @@ void updateRobustWeights(const LevelImage& wgx, const LevelImage& wgy, const Lev
         return;
     if (!clipRectangle(weights, colStart, rowStart, colEnd, rowEnd)) return;
     const int function = clampFunction(weightFunction);
-    const double c = 1.0 / (kUpdateFactor[function] * s);
+    const WeightUpdate u{wgx.f32(), wgy.f32(), res.f32(), mask.s16(), int16_t(key), weights.f32(),
+                         weights.columns, increment.c, increment.offset, 1.0 / (kUpdateFactor[function] * s),
+                         centreRow, centreColumn};
     const int cls = modelClass(type);
-    const double* d = increment.c;
-    const double dO = increment.offset;
-    const int C = weights.columns;
-    const int16_t* m = mask.s16();
-    const float* gxp = wgx.f32();
-    const float* gyp = wgy.f32();
-    const float* r = res.f32();
-    float* w = weights.f32();
-    const int16_t key16 = int16_t(key);
-    for (int y = rowStart; y < rowEnd; ++y) {
-        const double dv = y - centreRow;
-        for (int x = colStart; x < colEnd; ++x) {
-            const int64_t i = int64_t(y) * C + x;
-            if (m[i] != key16) continue;
-            const double du = x - centreColumn;
-            double dX = 0.0, dY = 0.0;
-            if (cls >= 0) {
-                dX = d[0];
-                dY = d[1];
-            }
-            if (cls >= 1) {
-                dX += d[2] * du + d[3] * dv;
-                dY += d[4] * du + d[5] * dv;
-            }
-            if (cls == 2) {
-                dX += d[6] * du * du + d[7] * du * dv + d[8] * dv * dv;
-                dY += d[9] * du * du + d[10] * du * dv + d[11] * dv * dv;
-            }
-            const double predicted = double(r[i]) + double(gxp[i]) * dX + double(gyp[i]) * dY + dO;
-            const double u = c * predicted;
-            w[i] = robustWeight(function, u * u);
-        }
+    switch (function) {
+    case 1: updateWeightsOfClass<1>(cls, u, colStart, rowStart, colEnd, rowEnd); break;
+    case 2: updateWeightsOfClass<2>(cls, u, colStart, rowStart, colEnd, rowEnd); break;
+    case 3: updateWeightsOfClass<3>(cls, u, colStart, rowStart, colEnd, rowEnd); break;
+    default: updateWeightsOfClass<0>(cls, u, colStart, rowStart, colEnd, rowEnd); break;
     }
 }
 
