@@ -8,6 +8,10 @@
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 void MemoryException::handle() { DoNothing(0); }
 
@@ -21,14 +25,48 @@ namespace {
 // system when they are freed, so every plane's first writes fault its pages
 // in again. Served from the heap and kept there when freed, a released plane's
 // pages are reused by the next plane of its size. Asked once, before the
-// first plane; nothing changes in what the allocator returns or refuses.
+// first plane; nothing changes in what the allocator returns or refuses. The
+// heap grows by at least 64 MB at a time (address space only: untouched
+// pages take no memory).
 bool keepReleasedPlanesInProcess()
 {
 #if defined(__GLIBC__)
     mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, INT_MAX);
+    mallopt(M_TOP_PAD, 64 * 1024 * 1024);
 #endif
     return true;
+}
+
+// The first writes into fresh memory fault its pages in one by one: the
+// first capture of a process paid some 50 000 faults for its planes and for
+// the other work memory of the run. Where the system offers transparent huge
+// pages on request, a large plane asks for them over its own 2 MB regions and
+// over the rest of the heap up to its current end: the heap grows with a
+// generous pad (M_TOP_PAD), so the blocks that the run takes next (its other
+// planes and the registration's work memory) also lie in advised regions, and
+// one fault maps 2 MB. Where the system does not offer them the advice is
+// refused or ignored and nothing changes; it never alters what the allocator
+// returns.
+constexpr std::size_t kHugeAdviceBytes = std::size_t{256} << 10;
+
+void adviseHugePages(void* block, std::size_t bytes)
+{
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    if (bytes < kHugeAdviceBytes)
+        return;
+    constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
+    const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(block);
+    std::uintptr_t end = (start + bytes + kHuge - 1) & ~(kHuge - 1);
+    const std::uintptr_t heapEnd = reinterpret_cast<std::uintptr_t>(sbrk(0)) & ~(kHuge - 1);
+    if (start < heapEnd && heapEnd > end)
+        end = heapEnd;
+    const std::uintptr_t first = start & ~(kHuge - 1);
+    madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+#else
+    (void)block;
+    (void)bytes;
+#endif
 }
 
 }  // namespace
@@ -57,6 +95,7 @@ void ImageRecord<Pixel, BytesPerPixel>::allocate(int w, int h)
         throw MemoryException();
     data = reinterpret_cast<Pixel*>(rows);
     step = s;
+    adviseHugePages(rows, static_cast<std::size_t>(s) * static_cast<std::size_t>(h));
 }
 
 template <typename Pixel, int BytesPerPixel>
