@@ -82,15 +82,30 @@ void correctBorders(float* line, int count, const Mass* mass, int h) {
 
 using SymmetricFir = void (*)(const float*, float*, int, const float*);
 
-// One output of a symmetric filter over the rows in[0..taps-1] at column x,
+// One output of a symmetric filter over the rows in[0..Taps-1] at column x,
 // in the order of the symmetricFir routines.
-float symmetricColumn(const float* const* in, int x, int taps, const float* t) {
-    const int h = taps / 2;
+template <int Taps>
+inline float symmetricColumnOf(const float* const* in, int x, const float* t) {
+    constexpr int h = Taps / 2;
     double sum = 0.0;
     for (int j = 0; j < h; ++j)
-        sum += (double(in[j][x]) + double(in[taps - 1 - j][x])) * double(t[j]);
+        sum += (double(in[j][x]) + double(in[Taps - 1 - j][x])) * double(t[j]);
     sum += double(in[h][x]) * double(t[h]);
     return float(sum);
+}
+
+// out[x] := the symmetric filter over the rows in[0..Taps-1] at column x, for
+// every column: one loop over the columns that the compiler can vectorize.
+template <int Taps>
+void symmetricColumnsOf(const float* const* in, float* out, int count, const float* t) {
+    for (int x = 0; x < count; ++x) out[x] = symmetricColumnOf<Taps>(in, x, t);
+}
+
+// The same for 3, 5 or 7 taps.
+void symmetricColumns(const float* const* in, float* out, int count, int taps, const float* t) {
+    if (taps == 3) symmetricColumnsOf<3>(in, out, count, t);
+    else if (taps == 5) symmetricColumnsOf<5>(in, out, count, t);
+    else symmetricColumnsOf<7>(in, out, count, t);
 }
 
 }  // namespace
@@ -313,7 +328,7 @@ bool gaussianSmooth(const LevelImage& source, LevelImage& destination, double va
             const int r = y - h + k;
             in[k] = (r < 0 || r >= rows) ? zeroRow : image + int64_t(r) * columns;
         }
-        for (int x = 0; x < columns; ++x) value[x] = symmetricColumn(in, x, tapCount, taps);
+        symmetricColumns(in, value, columns, tapCount, taps);
         for (int i = 0; i < h && i < rows; ++i) {
             const double f = 1.0 / mass[i];
             if (y == i)
@@ -380,8 +395,9 @@ bool reduceLevel(const LevelImage& source, LevelImage& destination, double aIn) 
             in[k] = (sr < 0 || sr >= rows) ? zeroRow : image + int64_t(sr) * outColumns;
         }
         int16_t* d = dst + int64_t(r) * outColumns;
+        symmetricColumnsOf<5>(in, filtered, outColumns, taps);
         for (int c = 0; c < outColumns; ++c) {
-            float v = symmetricColumn(in, c, 5, taps);
+            float v = filtered[c];
             for (int i = 0; i < 2 && i < rows; ++i) {
                 if (y == i) v = float(v * (1.0 / double(mass[i])));
                 if (y == rows - 1 - i) v = float(v * (1.0 / double(mass[i])));
@@ -435,12 +451,11 @@ namespace {
 //   D = sum_j (F_j(before) - F_j(after)),
 // F_j the one-dimensional symmetric filter with kernel row j across the other
 // direction, contributions accumulated in source order.
-bool gradientPlane(const LevelImage& level, LevelImage& destination, const float* kernel,
-                   int size, bool alongColumns) {
-    if (!validLevel(level) || !validLevel(destination) || !sameSize(level, destination) ||
-        kernel == nullptr || (size != 3 && size != 5 && size != 7))
-        return false;
-    const int half = size / 2;
+// The kernel size is a constant so that the loops over the columns vectorize.
+template <int size>
+bool gradientPlaneOf(const LevelImage& level, LevelImage& destination, const float* kernel,
+                     bool alongColumns) {
+    constexpr int half = size / 2;
     const int R = level.rows;
     const int C = level.columns;
     if (C < half || R < half) return false;
@@ -468,7 +483,7 @@ bool gradientPlane(const LevelImage& level, LevelImage& destination, const float
             }
             for (int j = 0; j < half; ++j) {
                 float* f = filtered + int64_t(j) * C;
-                for (int x = 0; x < C; ++x) f[x] = symmetricColumn(in, x, size, kernel + j * size);
+                symmetricColumnsOf<size>(in, f, C, kernel + j * size);
             }
             float* d = dst + int64_t(y) * C;
             for (int x = half; x < C - half; ++x) {
@@ -513,6 +528,16 @@ bool gradientPlane(const LevelImage& level, LevelImage& destination, const float
     regFree(rowsBuffer);
     regFree(filtered);
     return true;
+}
+
+bool gradientPlane(const LevelImage& level, LevelImage& destination, const float* kernel,
+                   int size, bool alongColumns) {
+    if (!validLevel(level) || !validLevel(destination) || !sameSize(level, destination) ||
+        kernel == nullptr || (size != 3 && size != 5 && size != 7))
+        return false;
+    if (size == 3) return gradientPlaneOf<3>(level, destination, kernel, alongColumns);
+    if (size == 5) return gradientPlaneOf<5>(level, destination, kernel, alongColumns);
+    return gradientPlaneOf<7>(level, destination, kernel, alongColumns);
 }
 
 }  // namespace

@@ -138,8 +138,23 @@ int warpResidualRows(const ResidualPlanes& p, const double X[6], const double Y[
             const double fx = xp - ix;
             const double fy = yp - iy;
             const int64_t j = int64_t(iy) * C + ix;
-            p.wgx[i] = float(bilinear(p.gx, j, C, fx, fy));
-            p.wgy[i] = float(bilinear(p.gy, j, C, fx, fy));
+            // The two derivative planes side by side, lane by lane, so that
+            // their interpolations can share vector registers.
+            const float* g[2] = {p.gx, p.gy};
+            double q00[2], q01[2], q10[2], q11[2], top[2], bottom[2], v[2];
+            for (int l = 0; l < 2; ++l) {
+                q00[l] = g[l][j];
+                q01[l] = g[l][j + 1];
+                q10[l] = g[l][j + C];
+                q11[l] = g[l][j + C + 1];
+            }
+            for (int l = 0; l < 2; ++l) {
+                top[l] = q00[l] + (q01[l] - q00[l]) * fx;
+                bottom[l] = q10[l] + (q11[l] - q10[l]) * fx;
+                v[l] = top[l] + (bottom[l] - top[l]) * fy;
+            }
+            p.wgx[i] = float(v[0]);
+            p.wgy[i] = float(v[1]);
             p.res[i] = float(bilinear(p.reference, j, C, fx, fy) + o - double(p.current[i]));
             ++count;
         }
