@@ -36,15 +36,6 @@ inline float robustWeightOf(double u2) {
     }
 }
 
-inline float robustWeight(int function, double u2) {
-    switch (function) {
-    case 1: return robustWeightOf<1>(u2);
-    case 2: return robustWeightOf<2>(u2);
-    case 3: return robustWeightOf<3>(u2);
-    default: return robustWeightOf<0>(u2);
-    }
-}
-
 bool samePlane(const LevelImage& a, const LevelImage& b) {
     return a.data != nullptr && b.data != nullptr && a.rows == b.rows && a.columns == b.columns;
 }
@@ -162,6 +153,18 @@ int warpResidualRows(const ResidualPlanes& p, const double X[6], const double Y[
     return count;
 }
 
+// Initial robust weights of the key pixels of one row (the others keep
+// theirs: the weight is written back unchanged, so the loop has no branch).
+template <int Function>
+void initialWeightRow(const int16_t* __restrict m, int16_t key, const float* __restrict r, double c,
+                      float* __restrict w, int colStart, int colEnd) {
+    for (int x = colStart; x < colEnd; ++x) {
+        const double u = c * double(r[x]);
+        const float weight = robustWeightOf<Function>(u * u);
+        w[x] = m[x] == key ? weight : w[x];
+    }
+}
+
 // What updateRobustWeights reads and writes, and its constants.
 struct WeightUpdate {
     const float* gx;
@@ -274,15 +277,17 @@ void initRobustWeights(const LevelImage& mask, int key, bool robust, int weightF
     float* w = weights.f32();
     const int16_t key16 = int16_t(key);
     for (int y = rowStart; y < rowEnd; ++y) {
-        for (int x = colStart; x < colEnd; ++x) {
-            const int64_t i = int64_t(y) * C + x;
-            if (m[i] != key16) continue;
-            if (!robust) {
-                w[i] = 1.0f;
-            } else {
-                const double u = c * double(r[i]);
-                w[i] = robustWeight(function, u * u);
-            }
+        const int64_t rowBase = int64_t(y) * C;
+        if (!robust) {
+            for (int x = colStart; x < colEnd; ++x)
+                if (m[rowBase + x] == key16) w[rowBase + x] = 1.0f;
+            continue;
+        }
+        switch (function) {
+        case 1: initialWeightRow<1>(m + rowBase, key16, r + rowBase, c, w + rowBase, colStart, colEnd); break;
+        case 2: initialWeightRow<2>(m + rowBase, key16, r + rowBase, c, w + rowBase, colStart, colEnd); break;
+        case 3: initialWeightRow<3>(m + rowBase, key16, r + rowBase, c, w + rowBase, colStart, colEnd); break;
+        default: initialWeightRow<0>(m + rowBase, key16, r + rowBase, c, w + rowBase, colStart, colEnd); break;
         }
     }
 }
