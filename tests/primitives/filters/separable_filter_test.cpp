@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -75,6 +77,82 @@ TEST(SeparableFilter, SumsInDoubleAndRoundsOnce) {
     float out = 0;
     ASSERT_EQ(vpiFilterRow_32f_C1R_px(src + 2, 16, &out, 4, {1, 1}, kernel, 3, 0), vpStsNoErr);
     EXPECT_EQ(out, 1.0f + std::ldexp(1.0f, -23));
+}
+
+// The plain sum of each output: 0.0 plus the products of its window in
+// source order, in double, rounded to float once.
+float plainSum(const std::vector<float>& src, int stride, const std::vector<float>& kernel, bool rows, int x, int y) {
+    const int n = static_cast<int>(kernel.size());
+    double sum = 0.0;
+    for (int j = 0; j < n; ++j) {
+        const int sx = rows ? x + j : x;
+        const int sy = rows ? y : y + j;
+        sum += static_cast<double>(kernel[n - 1 - j]) * static_cast<double>(src[static_cast<size_t>(sy) * stride + sx]);
+    }
+    return static_cast<float>(sum);
+}
+
+// Same bits, or NaN on both sides (which NaN comes out of two follows the
+// machine's operand order and is not pinned).
+bool sameResult(float a, float b) {
+    return std::memcmp(&a, &b, sizeof a) == 0 || (std::isnan(a) && std::isnan(b));
+}
+
+TEST(SeparableFilter, EveryBitMatchesTheSequentialDoubleSum) {
+    constexpr float kInf = std::numeric_limits<float>::infinity();
+    const float specials[] = {0.0f, -0.0f, kInf, -kInf, std::nanf(""), 1e-40f, -1e-40f, 3.4e38f, -3.4e38f, 1e-30f};
+    struct Case {
+        const char* what;
+        int n, W;
+        bool specialValues;  // infinities, NaN, signed zeros and subnormals mixed in
+    };
+    // The engine's 7 and 17 taps and the other unrolled counts, then any other
+    // count; widths around the vector groups and long rows.
+    const Case cases[] = {
+        {"7 taps", 7, 1, false},     {"7 taps", 7, 40, false},   {"7 taps", 7, 714, false},
+        {"17 taps", 17, 23, false},  {"17 taps", 17, 700, false}, {"3 taps", 3, 37, false},
+        {"5 taps", 5, 29, false},    {"2 taps", 2, 31, false},   {"9 taps", 9, 40, false},
+        {"13 taps", 13, 301, false}, {"1 tap", 1, 17, false},    {"70 taps", 70, 90, false},
+        {"7 taps", 7, 300, true},    {"17 taps", 17, 45, true},  {"4 taps", 4, 39, true},
+    };
+    std::mt19937 rng(11);
+    for (const auto& c : cases)
+        for (const auto& dir : kDirections) {
+            const int H = 4;
+            const int anchor = c.n / 2;
+            const int srcW = dir.rows ? c.W + c.n - 1 : c.W;
+            const int srcH = dir.rows ? H : H + c.n - 1;
+            const int stride = srcW + 3;
+            // Values 2^60 apart in magnitude cancel in some windows, so a
+            // double sum in any other order, or rounded early, shows in the result.
+            const int exponents[] = {-30, 0, 60};
+            auto draw = [&](int exponent) {
+                const float m = static_cast<float>(1 + rng() % 7);
+                return std::ldexp(rng() % 2 ? m : -m, exponent);
+            };
+            std::vector<float> src(static_cast<size_t>(stride) * srcH);
+            for (auto& v : src) {
+                v = draw(exponents[rng() % 3]);
+                if (c.specialValues && rng() % 6 == 0) v = specials[rng() % std::size(specials)];
+            }
+            std::vector<float> kernel(c.n);
+            for (auto& k : kernel) k = draw(0);
+            const int dstStride = c.W + 1;
+            std::vector<float> dst(static_cast<size_t>(dstStride) * H, -7.0f);
+            const int before = c.n - 1 - anchor;
+            const float* origin = src.data() + (dir.rows ? before : static_cast<size_t>(before) * stride);
+            ASSERT_EQ(dir.fn(origin, stride * 4, dst.data(), dstStride * 4, {c.W, H}, kernel.data(), c.n, anchor),
+                      vpStsNoErr);
+            for (int y = 0; y < H; ++y) {
+                for (int x = 0; x < c.W; ++x) {
+                    const float want = plainSum(src, stride, kernel, dir.rows, x, y);
+                    ASSERT_TRUE(sameResult(dst[static_cast<size_t>(y) * dstStride + x], want))
+                        << c.what << " " << dir.name << " W=" << c.W << " at " << x << "," << y << ": "
+                        << dst[static_cast<size_t>(y) * dstStride + x] << " vs " << want;
+                }
+                ASSERT_EQ(dst[static_cast<size_t>(y) * dstStride + c.W], -7.0f);
+            }
+        }
 }
 
 TEST(SeparableFilter, ArgumentChecksInOrder) {
