@@ -141,9 +141,26 @@ void cubicSpanOneChannel(const unsigned char* src, int srcStep, unsigned char* d
     constexpr std::ptrdiff_t e = sizeof(T);
     const double c0 = c.c0, c3 = c.c3;
     const double upperX = srcMaxX - 2, upperY = srcMaxY - 2;
+    alignas(16) double point[2][kChunk];
+    alignas(16) int first[2][kChunk];
+    alignas(16) float f[2][kChunk];
+    alignas(16) double w[2][4][kChunk];
+    // When the source row does not move along the span (c3 zero, as under a
+    // warp without rotation) every pixel has the row neighbourhood, fraction
+    // and weights of the first: they are computed once for the span.
+    const bool sameRows = c3 == 0.0;
+    if (sameRows) {
+        const int y0 = cubicFirst(sy, upperY);
+        double wy[4];
+        cubicWeights(cubicFraction(sy, y0), wy[0], wy[1], wy[2], wy[3]);
+        for (int p = 0; p < kChunk; ++p) {
+            first[1][p] = y0;
+            for (int k = 0; k < 4; ++k) w[1][k][p] = wy[k];
+        }
+    }
+    const int axes = sameRows ? 1 : 2;
     for (int x = span.xBegin; x <= span.xEnd; x += kChunk) {
         const int n = span.xEnd - x + 1 < kChunk ? span.xEnd - x + 1 : kChunk;
-        alignas(16) double point[2][kChunk];
         for (int p = 0; p < n; ++p) {
             point[0][p] = sx;
             point[1][p] = sy;
@@ -152,17 +169,14 @@ void cubicSpanOneChannel(const unsigned char* src, int srcStep, unsigned char* d
         }
         // The loops below always run over the whole chunk.
         for (int p = n; p < kChunk; ++p) point[0][p] = point[1][p] = 0.0;
-        alignas(16) int first[2][kChunk];
-        alignas(16) float f[2][kChunk];
-        for (int a = 0; a < 2; ++a) {
+        for (int a = 0; a < axes; ++a) {
             const double upper = a == 0 ? upperX : upperY;
             for (int p = 0; p < kChunk; ++p) {
                 first[a][p] = cubicFirst(point[a][p], upper);
                 f[a][p] = cubicFraction(point[a][p], first[a][p]);
             }
         }
-        alignas(16) double w[2][4][kChunk];
-        for (int a = 0; a < 2; ++a)
+        for (int a = 0; a < axes; ++a)
             for (int p = 0; p < kChunk; ++p) cubicWeights(f[a][p], w[a][0][p], w[a][1][p], w[a][2][p], w[a][3][p]);
         const unsigned char* nbhd[kChunk];
         for (int p = 0; p < n; ++p) nbhd[p] = src + WarpOffset(first[1][p], srcStep, first[0][p], static_cast<int>(e));

@@ -271,16 +271,12 @@ TEST(WarpCubic, PixelKernelsFollowTheDoubleArithmeticBitForBit) {
     }
 }
 
-// The whole one-channel float row kernel (the engine's road) against the
-// placement and arithmetic written out literally.
-TEST(WarpCubic, FloatRowKernelFollowsTheDoubleArithmeticBitForBit) {
+void checkFloatRowKernel(const WarpInverseCoeffs& c) {
     const int w = 21, h = 17, rows = 30, cols = 44;
     std::vector<float> src(static_cast<size_t>(w) * h);
     std::mt19937 rng(5);
     std::uniform_real_distribution<float> value(-50.0f, 50.0f);
     for (float& v : src) v = value(rng);
-    // Points sweep the whole image and a little beyond it on every side.
-    const WarpInverseCoeffs c{0.4987, 0.0213, -1.3, -0.0171, 0.5531, -1.1};
     std::vector<WarpRowSpan> spans(rows, WarpRowSpan{0, cols - 1});
     spans[3] = WarpRowSpan{7, 5};
     std::vector<float> out(static_cast<size_t>(rows) * cols, -1.0f);
@@ -313,6 +309,21 @@ TEST(WarpCubic, FloatRowKernelFollowsTheDoubleArithmeticBitForBit) {
         }
         bx += c.c1;
         by += c.c4;
+    }
+}
+
+// The whole one-channel float row kernel (the engine's road) against the
+// placement and arithmetic written out literally: a rotated map whose points
+// sweep the whole image and a little beyond it on every side, and maps
+// without rotation (the source row fixed along each destination row, c3 of
+// either sign of zero) over the first, interior and last rows.
+TEST(WarpCubic, FloatRowKernelFollowsTheDoubleArithmeticBitForBit) {
+    const WarpInverseCoeffs maps[] = {{0.4987, 0.0213, -1.3, -0.0171, 0.5531, -1.1},
+                                      {0.4987, 0.0, -1.3, 0.0, 0.5531, -1.1},
+                                      {0.5, -0.0, -0.25, -0.0, 0.5, -0.25}};
+    for (const WarpInverseCoeffs& c : maps) {
+        SCOPED_TRACE(c.c3);
+        checkFloatRowKernel(c);
     }
 }
 
