@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "guarded_image.h"
 #include "primitives/primitives.h"
@@ -185,14 +187,25 @@ TEST(FloatArithmetic, OverflowAndInvalidOperations) {
 }
 
 TEST(FloatArithmetic, AbsoluteValueOfZerosInfinitiesAndNaN) {
-    const float src[4] = {-0.0f, -std::numeric_limits<float>::infinity(), floatOf(0xFF800001u) /* signalling */,
-                          floatOf(0xFFC00123u)};
-    float dst[4];
-    ASSERT_EQ(vpiAbs_32f_C1R(src, 16, dst, 16, {4, 1}), vpStsNoErr);
-    EXPECT_EQ(bitsOf(dst[0]), 0u);
-    EXPECT_EQ(bitsOf(dst[1]), 0x7F800000u);
-    EXPECT_EQ(bitsOf(dst[2]), 0x7FC00001u);  // quiet, sign cleared, payload kept
-    EXPECT_EQ(bitsOf(dst[3]), 0x7FC00123u);
+    const struct {
+        std::uint32_t in, out;
+    } cases[] = {{0x80000000u, 0u},                  // -0 gives +0
+                 {0xFF800000u, 0x7F800000u},         // -Inf gives +Inf
+                 {0xFF800001u, 0x7FC00001u},         // signalling: quiet, sign cleared, payload kept
+                 {0xFFC00123u, 0x7FC00123u},
+                 {0x7F800001u, 0x7FC00001u},
+                 {0x7FBFFFFFu, 0x7FFFFFFFu},
+                 {0x7F7FFFFFu, 0x7F7FFFFFu},         // largest finite stays
+                 {0x80000001u, 0x00000001u},         // subnormal
+                 {0xC0490FDBu, 0x40490FDBu}};
+    constexpr int kCases = sizeof cases / sizeof cases[0];
+    // Long rows, so that the cases also pass through the vector loop at every position.
+    for (int len : {kCases, 67}) {
+        std::vector<float> src(len), dst(len);
+        for (int i = 0; i < len; ++i) src[i] = floatOf(cases[i % kCases].in);
+        ASSERT_EQ(vpiAbs_32f_C1R(src.data(), 4 * len, dst.data(), 4 * len, {len, 1}), vpStsNoErr);
+        for (int i = 0; i < len; ++i) EXPECT_EQ(bitsOf(dst[i]), cases[i % kCases].out) << i;
+    }
 }
 
 TEST(FloatArithmetic, AbsAndSquaresStepByWholeFloats) {
