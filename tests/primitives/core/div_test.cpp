@@ -4,7 +4,11 @@
 #include <limits>
 #include <random>
 
+#include <cstdint>
+#include <vector>
+
 #include "guarded_image.h"
+#include "primitives/core/core_px.h"
 #include "primitives/primitives.h"
 
 namespace {
@@ -74,6 +78,69 @@ TEST(FloatDivision, SameImageGivesOnesAndNaNForZeros) {
     EXPECT_EQ(v[1], 1.0f);
     EXPECT_EQ(bitsOf(v[2]), 0xFFC00000u);
     EXPECT_EQ(v[3], 1.0f);
+}
+
+// The division as the rule states it: a zero or NaN divisor gives +Inf, -Inf
+// or the NaN 0xFFC00000 by the dividend; otherwise the quotient rounded once
+// from double precision.
+std::uint32_t modelQuotient(float divisor, float dividend, bool& zeroDivisor) {
+    if (divisor == 0.0f || std::isnan(divisor)) {
+        zeroDivisor = true;
+        if (dividend > 0.0f) return 0x7F800000u;
+        if (dividend < 0.0f) return 0xFF800000u;
+        return 0xFFC00000u;
+    }
+    return bitsOf(float(double(dividend) * (1.0 / double(divisor))));
+}
+
+TEST(FloatDivision, PlainLevelFollowsTheRuleOnLongRowsInEveryOperandLayout) {
+    std::mt19937 rng(11);
+    const float specials[] = {0.0f, -0.0f, kInf, -kInf, std::nanf(""), floatOf(0xFFA00005u), 1e-40f, -3e38f, 1.0f};
+    auto value = [&] {
+        const int k = std::uniform_int_distribution<int>(0, 29)(rng);
+        if (k < 9) return specials[k];
+        return std::uniform_real_distribution<float>(-1e4f, 1e4f)(rng);
+    };
+    enum Layout { kOutOfPlace, kInPlace, kDivisorIsDestination };
+    for (Layout layout : {kOutOfPlace, kInPlace, kDivisorIsDestination})
+        for (int len : {1, 3, 8, 31, 40, 255, 256, 257, 700, 1031}) {
+            // Zeros and NaNs in some rows only, so rows without them are checked too.
+            for (bool withZeros : {false, true}) {
+                std::vector<float> divisor(len), dividend(len), out(len, 42.0f);
+                for (int i = 0; i < len; ++i) {
+                    divisor[i] = value();
+                    dividend[i] = value();
+                    if (!withZeros && (divisor[i] == 0.0f || std::isnan(divisor[i]))) divisor[i] = 2.5f;
+                }
+                bool zeroDivisor = false;
+                std::vector<std::uint32_t> expected(len);
+                for (int i = 0; i < len; ++i) {
+                    const float d = layout == kDivisorIsDestination ? dividend[i] : divisor[i];
+                    expected[i] = modelQuotient(d, dividend[i], zeroDivisor);
+                }
+                VpStatus status;
+                const float* result;
+                if (layout == kOutOfPlace) {
+                    status = vpsDiv_32f_px(divisor.data(), dividend.data(), out.data(), len);
+                    result = out.data();
+                } else if (layout == kInPlace) {
+                    status = vpsDiv_32f_px(divisor.data(), dividend.data(), dividend.data(), len);
+                    result = dividend.data();
+                } else {
+                    status = vpsDiv_32f_px(dividend.data(), dividend.data(), dividend.data(), len);
+                    result = dividend.data();
+                }
+                EXPECT_EQ(status, zeroDivisor ? vpStsDivByZero : vpStsNoErr) << len;
+                for (int i = 0; i < len; ++i) {
+                    const std::uint32_t got = bitsOf(result[i]);
+                    // A quotient that is a NaN from its operands is any NaN; the rule's NaN is exact.
+                    const bool bothNaN = std::isnan(result[i]) && std::isnan(floatOf(expected[i]));
+                    if (!(got == expected[i] || (bothNaN && expected[i] != 0xFFC00000u)))
+                        ADD_FAILURE() << "layout " << layout << " len " << len << " at " << i << " got " << std::hex
+                                      << got << " want " << expected[i];
+                }
+            }
+        }
 }
 
 TEST(FloatDivision, ArgumentChecksInOrder) {
