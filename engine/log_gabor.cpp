@@ -412,7 +412,9 @@ void LogGaborBank::filterTiles()
                                            y0 == 0 ? kOverlap : 0, x0 == 0 ? kOverlap : 0);
             taperTileBorder(tileSum);
             realToComplex(tileSum.data, tileSum.step, tileSpatial.data, tileSpatial.step, kTile, kTile);
-            filterTile();
+            // Only the core of the tile reaches the result: the band sums are
+            // formed there alone.
+            filterTileRegion(kOverlap, kOverlap, coreW, coreH);
             vpiCopy_32f_C1R(tileSum.at(kOverlap, kOverlap), tileSum.step, result.at(x0, y0), result.step,
                             MakeVpiSize(coreW, coreH));
         }
@@ -420,7 +422,9 @@ void LogGaborBank::filterTiles()
     vpiAdd_32f_C1IR(lowPass.at(kBorder, kBorder), lowPass.step, result.data, result.step, MakeVpiSize(w, h));
 }
 
-void LogGaborBank::filterTile()
+void LogGaborBank::filterTile() { filterTileRegion(0, 0, kTile, kTile); }
+
+void LogGaborBank::filterTileRegion(int x0, int y0, int width, int height)
 {
     vpiFFTFwd_CToC_32fc_C1R(tileSpatial.data, tileSpatial.step, tileSpectrum.data, tileSpectrum.step, fftSpec,
                             fftBuffer);
@@ -441,10 +445,10 @@ void LogGaborBank::filterTile()
             // gives the floor. The tile sum gains gain x Re z. The quotient
             // is formed for every sample and chosen afterwards, which keeps
             // the loop free of branches.
-            for (int y = 0; y < kTile; ++y) {
-                const Vp32f* __restrict z = &tileSpatial.row(y)->re;
-                Vp32f* __restrict sum = tileSum.row(y);
-                for (int x = 0; x < kTile; ++x) {
+            for (int y = y0; y < y0 + height; ++y) {
+                const Vp32f* __restrict z = &tileSpatial.at(x0, y)->re;
+                Vp32f* __restrict sum = tileSum.at(x0, y);
+                for (int x = 0; x < width; ++x) {
                     const float m = magnitude(z + 2 * x);
                     float shrunk = (m - t) * b;
                     shrunk = shrunk / m;

@@ -37,6 +37,9 @@ public:
     void accumulateTileHistograms(int tileWidth, int tileHeight);
     void filterTiles();
     void filterTile();
+    // filterTile with the band sums formed only over the region of the tile
+    // (tileSum keeps 0 elsewhere).
+    void filterTileRegion(int x0, int y0, int width, int height);
     const Image32f* filter(int scale, int orientation) const { return &filters[scale * kOrientations + orientation]; }
 
     int tileRows;
