@@ -257,4 +257,44 @@ TEST_F(LogGaborTest, DenoisingBringsANoisyPlaneCloserToTheClean)
                                    << std::sqrt(after / (124 * 144));
 }
 
+TEST_F(LogGaborTest, RegionOfATileKeepsTheWholeTilesSumsThere)
+{
+    // The denoiser forms a tile's band sums over its core only: there they
+    // must be the whole tile's bits, and the rest of the sum stays 0.
+    Image8u noisy;
+    texturedPlane(&noisy, 140, 130, 5.0, 3);
+    bank().estimateNoise(&noisy);
+    ASSERT_EQ(bank().finishNoiseEstimate(), 1);
+    bank().firstScale = 1;
+    struct Region {
+        int x0, y0, width, height;
+    };
+    const Region regions[] = {{30, 30, 68, 68}, {30, 30, 4, 68}, {30, 30, 68, 1}, {0, 0, 128, 128}, {97, 5, 31, 9}};
+    std::mt19937 rng(17);
+    std::uniform_real_distribution<float> value(-60.0f, 60.0f);
+    for (const Region& r : regions) {
+        Image64f input;
+        input.allocate(128, 128);
+        for (int y = 0; y < 128; ++y)
+            for (int x = 0; x < 128; ++x)
+                input.row(y)[x] = Vp32fc{value(rng), 0.0f};
+        std::memcpy(bank().tileSpatial.data, input.data, static_cast<std::size_t>(input.step) * 128);
+        bank().filterTile();
+        Image32f whole;
+        whole.allocate(128, 128);
+        for (int y = 0; y < 128; ++y)
+            std::memcpy(whole.row(y), bank().tileSum.row(y), 128 * sizeof(float));
+        std::memcpy(bank().tileSpatial.data, input.data, static_cast<std::size_t>(input.step) * 128);
+        bank().filterTileRegion(r.x0, r.y0, r.width, r.height);
+        for (int y = 0; y < 128; ++y)
+            for (int x = 0; x < 128; ++x) {
+                const bool inside = x >= r.x0 && x < r.x0 + r.width && y >= r.y0 && y < r.y0 + r.height;
+                const float want = inside ? whole.row(y)[x] : 0.0f;
+                ASSERT_EQ(std::memcmp(&bank().tileSum.row(y)[x], &want, 4), 0)
+                    << "region " << r.x0 << "," << r.y0 << " " << r.width << "x" << r.height << " at " << x << ","
+                    << y;
+            }
+    }
+}
+
 }  // namespace
