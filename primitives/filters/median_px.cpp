@@ -1,33 +1,17 @@
 // Median filter of 8-bit images, plain level: a sliding histogram for general
-// masks, a column-sorting method for 3x3 and branch-free selection for the
-// one-row and one-column masks of three and five.
+// masks, sorted window columns and selection networks for 3x3 and 5x5, and
+// branch-free selection for the one-row and one-column masks of three and five.
 #include <algorithm>
 #include <cstring>
 
 #include "primitives/core/level_routines.h"
 #include "primitives/core/memory.h"
 #include "primitives/filters/filters_internal.h"
+#include "primitives/filters/median_networks.h"
 #include "primitives/primitives.h"
 
 namespace {
 
-// Median of three as the larger of min(p, q) and min(max(p, q), r).
-inline int medianOf3(int p, int q, int r) { return std::max(std::min(p, q), std::min(std::max(p, q), r)); }
-
-// Sorts three slots ascending.
-inline void sort3(int& a, int& b, int& c) {
-    int* k = (a > b) ? &a : &b;
-    if (c < *k) std::swap(*k, c);
-    if (b < a) std::swap(a, b);
-}
-
-// Each group of three slots holds one window column sorted ascending.
-inline int medianOf9(const int* s) {
-    const int lo = std::max(std::max(s[0], s[3]), s[6]);
-    const int mid = medianOf3(s[1], s[4], s[7]);
-    const int hi = std::min(std::min(s[2], s[5]), s[8]);
-    return medianOf3(lo, mid, hi);
-}
 
 inline int select3(int a, int b, int c) {
     if ((a < b) != (a < c)) return a;
@@ -49,6 +33,74 @@ inline int select5(int s0, int s1, int s2, int s3, int s4) {
     k = largestOfFour(s);
     s[k] = s[3];  // slots 0..2 now hold the three smallest
     return std::max(std::max(s[0], s[1]), s[2]);
+}
+
+// The square masks: every window column of a row is sorted once, into rows of
+// rank (lo/mid/hi, or ranks 0..4), over the whole row; each output then
+// selects its median from the sorted columns x .. x + mask width - 1. Both
+// loops run over columns with byte minima and maxima only, which the
+// compiler vectorises. Only the mask's reach is read.
+struct PlainBytes {
+    using V = Vp8u;
+    static V min(V a, V b) { return b < a ? b : a; }
+    static V max(V a, V b) { return a < b ? b : a; }
+};
+using Net = MedianNetworks<PlainBytes>;
+
+// Outputs per pass over a row; the sorted columns of a pass live on the stack.
+constexpr int kSquareChunk = 1024;
+
+void median3x3Row(const Vp8u* __restrict up, const Vp8u* __restrict mid, const Vp8u* __restrict down,
+                  Vp8u* __restrict dst, int count) {
+    Vp8u lo[kSquareChunk + 2], md[kSquareChunk + 2], hi[kSquareChunk + 2];
+    for (int c = 0; c < count + 2; ++c) Net::sortColumn3(up[c], mid[c], down[c], lo[c], md[c], hi[c]);
+    for (int x = 0; x < count; ++x) {
+        const Vp8u l = PlainBytes::max(PlainBytes::max(lo[x], lo[x + 1]), lo[x + 2]);
+        const Vp8u m = Net::median3(md[x], md[x + 1], md[x + 2]);
+        const Vp8u h = PlainBytes::min(PlainBytes::min(hi[x], hi[x + 1]), hi[x + 2]);
+        dst[x] = Net::median3(l, m, h);
+    }
+}
+
+void median5x5Row(const Vp8u* const* rows, Vp8u* __restrict dst, int count) {
+    Vp8u rank[5][kSquareChunk + 4];
+    const Vp8u* __restrict r0 = rows[0];
+    const Vp8u* __restrict r1 = rows[1];
+    const Vp8u* __restrict r2 = rows[2];
+    const Vp8u* __restrict r3 = rows[3];
+    const Vp8u* __restrict r4 = rows[4];
+    for (int c = 0; c < count + 4; ++c) {
+        Vp8u v[5] = {r0[c], r1[c], r2[c], r3[c], r4[c]};
+        Net::sortColumn5(v);
+#pragma GCC unroll 5
+        for (int k = 0; k < 5; ++k) rank[k][c] = v[k];
+    }
+    for (int x = 0; x < count; ++x) {
+        auto row = [&](int k) {
+            const Vp8u* r = &rank[k][x];
+            return Net::RankRow(r[0], r[1], r[2], r[3], r[4]);
+        };
+        dst[x] = Net::median25(row(0), row(1), row(2), row(3), row(4));
+    }
+}
+
+void medianSquare(const Vp8u* pCentre, int srcStep, Vp8u* pDst, int dstStep, int width, int height, int reach) {
+    for (int y = 0; y < height; ++y) {
+        const Vp8u* rows[5];
+        for (int r = 0; r < 2 * reach + 1; ++r)
+            rows[r] = pCentre + static_cast<std::ptrdiff_t>(y + r - reach) * srcStep - reach;
+        Vp8u* dst = pDst + static_cast<std::ptrdiff_t>(y) * dstStep;
+        for (int x0 = 0; x0 < width; x0 += kSquareChunk) {
+            const int count = std::min(kSquareChunk, width - x0);
+            if (reach == 1) {
+                median3x3Row(rows[0] + x0, rows[1] + x0, rows[2] + x0, dst + x0, count);
+            } else {
+                const Vp8u* shifted[5];
+                for (int r = 0; r < 5; ++r) shifted[r] = rows[r] + x0;
+                median5x5Row(shifted, dst + x0, count);
+            }
+        }
+    }
 }
 
 // Sliding-histogram median of one channel over masks at least three wide.
@@ -135,32 +187,7 @@ VpStatus FilterMedianGeneral_px(const Vp8u* pWindow, int srcStep, Vp8u* pDst, in
 
 VpStatus FilterMedianSquare_px(const Vp8u* pCentre, int srcStep, Vp8u* pDst, int dstStep, int width, int height,
                                VpiMaskSize mask) {
-    if (mask != vpiMskSize3x3) {
-        histogramMedian(pCentre - 2 - 2 * static_cast<std::ptrdiff_t>(srcStep), srcStep, pDst, dstStep, width,
-                        height, 5, 5, 1);
-        return vpStsNoErr;
-    }
-    for (int y = 0; y < height; ++y) {
-        const Vp8u* mid = pCentre + static_cast<std::ptrdiff_t>(y) * srcStep;
-        const Vp8u* up = mid - srcStep;
-        const Vp8u* down = mid + srcStep;
-        Vp8u* dst = pDst + static_cast<std::ptrdiff_t>(y) * dstStep;
-        int slots[9];
-        auto load = [&](int g, int column) {
-            slots[g] = up[column];
-            slots[g + 1] = mid[column];
-            slots[g + 2] = down[column];
-            sort3(slots[g], slots[g + 1], slots[g + 2]);
-        };
-        load(0, -1);
-        load(3, 0);
-        int g = 6;
-        for (int x = 0; x < width; ++x) {
-            load(g, x + 1);
-            dst[x] = static_cast<Vp8u>(medianOf9(slots));
-            g = (g + 3 == 9) ? 0 : g + 3;
-        }
-    }
+    medianSquare(pCentre, srcStep, pDst, dstStep, width, height, mask == vpiMskSize3x3 ? 1 : 2);
     return vpStsNoErr;
 }
 

@@ -68,6 +68,37 @@ TEST(MedianFilter, MatchesBruteForceForEveryOddMaskAnchorAndWidth) {
                     }
 }
 
+// The square masks sort whole rows of window columns in passes of many
+// outputs: long rows cross the pass boundaries, and few distinct values make
+// ties everywhere.
+TEST(MedianFilter, SquareMasksOnLongRowsAndManyTies) {
+    struct Case {
+        int mask, W, values;
+    };
+    const Case cases[] = {{3, 1023, 256}, {3, 1025, 3}, {3, 2100, 256}, {5, 1024, 256},
+                          {5, 1029, 2},   {5, 3001, 5}, {3, 720, 1},    {5, 716, 256}};
+    unsigned seed = 40;
+    for (const auto& c : cases) {
+        const int H = 3;
+        Plane src(c.W + c.mask - 1, H + c.mask - 1, 3, ++seed);
+        std::mt19937 rng(seed);
+        for (auto& b : src.bytes) b = static_cast<Vp8u>((rng() % c.values) * (255 / std::max(1, c.values - 1)));
+        const int dstStep = c.W + 1;
+        std::vector<Vp8u> dst(static_cast<size_t>(dstStep) * H, 0xAB);
+        const int r = c.mask / 2;
+        ASSERT_EQ(vpiFilterMedian_8u_C1R_px(src.bytes.data() + static_cast<size_t>(r) * src.step + r, src.step,
+                                            dst.data(), dstStep, {c.W, H}, {c.mask, c.mask}, {r, r}),
+                  vpStsNoErr);
+        const auto expected = bruteForce(src, c.W, H, c.mask, c.mask);
+        for (int y = 0; y < H; ++y) {
+            for (int x = 0; x < c.W; ++x)
+                ASSERT_EQ(dst[static_cast<size_t>(y) * dstStep + x], expected[static_cast<size_t>(y) * c.W + x])
+                    << c.mask << "x" << c.mask << " W " << c.W << " at " << x << "," << y;
+            ASSERT_EQ(dst[static_cast<size_t>(y) * dstStep + c.W], 0xAB);
+        }
+    }
+}
+
 TEST(MedianFilter, ThresholdOfAWindowDecidesBetweenZeroAnd255) {
     // A 5x5 window with exactly 12 zeros gives 255; with 13 zeros it gives 0.
     for (int zeros : {12, 13}) {
