@@ -127,6 +127,45 @@ inline int cubicPlace(double v, int maxIndex, float& frac) {
     return first;
 }
 
+// The results of a chunk's n pixels into out (pixel p at out + p*sizeof(T)),
+// two pixels at a time, laid out lane by lane (index l) so that the two
+// pixels share vector registers; sample(p, r, j) is the sample at row r,
+// column j of pixel p's neighbourhood as a double, w[0] and w[1] the x and y
+// weights of the chunk's pixels. Rows first, each left to right, then the
+// rows top to bottom, one rounding at the store: every pixel by the same
+// operations in the same order.
+template <typename T, int kChunk, class Sample>
+inline void cubicChunkSums(int n, const double (&w)[2][4][kChunk], unsigned char* out, Sample&& sample) {
+    constexpr std::ptrdiff_t e = sizeof(T);
+    int p = 0;
+    for (; p + 1 < n; p += 2) {
+        double rows[4][2];
+#pragma GCC unroll 4
+        for (int r = 0; r < 4; ++r) {
+            double s[4][2];  // column, pixel
+            for (int j = 0; j < 4; ++j)
+                for (int l = 0; l < 2; ++l) s[j][l] = sample(p + l, r, j);
+            for (int l = 0; l < 2; ++l)
+                rows[r][l] = ((s[0][l] * w[0][0][p + l] + s[1][l] * w[0][1][p + l]) + s[2][l] * w[0][2][p + l]) +
+                             s[3][l] * w[0][3][p + l];
+        }
+        double v[2];
+        for (int l = 0; l < 2; ++l)
+            v[l] = ((rows[0][l] * w[1][0][p + l] + rows[1][l] * w[1][1][p + l]) + rows[2][l] * w[1][2][p + l]) +
+                   rows[3][l] * w[1][3][p + l];
+        storeCubic<T>(out + p * e, v[0]);
+        storeCubic<T>(out + (p + 1) * e, v[1]);
+    }
+    if (p < n) {  // the odd last pixel
+        double rows[4];
+        for (int r = 0; r < 4; ++r)
+            rows[r] = ((sample(p, r, 0) * w[0][0][p] + sample(p, r, 1) * w[0][1][p]) + sample(p, r, 2) * w[0][2][p]) +
+                      sample(p, r, 3) * w[0][3][p];
+        const double v = ((rows[0] * w[1][0][p] + rows[1] * w[1][1][p]) + rows[2] * w[1][2][p]) + rows[3] * w[1][3][p];
+        storeCubic<T>(out + p * e, v);
+    }
+}
+
 // One span of a one-channel row, the engine's road, in chunks of pixels: the
 // source points of the chunk one after the other (each the previous one plus
 // (c0, c3), as the walk adds them), then the neighbourhoods and the weights of
@@ -138,6 +177,7 @@ template <typename T>
 void cubicSpanOneChannel(const unsigned char* src, int srcStep, unsigned char* dstRow, WarpRowSpan span,
                          const WarpInverseCoeffs& c, int srcMaxX, int srcMaxY, double sx, double sy) {
     constexpr int kChunk = 64;
+    constexpr int kWindow = 1024;  // doubles of converted samples (8 KB)
     constexpr std::ptrdiff_t e = sizeof(T);
     const double c0 = c.c0, c3 = c.c3;
     const double upperX = srcMaxX - 2, upperY = srcMaxY - 2;
@@ -178,32 +218,36 @@ void cubicSpanOneChannel(const unsigned char* src, int srcStep, unsigned char* d
         }
         for (int a = 0; a < axes; ++a)
             for (int p = 0; p < kChunk; ++p) cubicWeights(f[a][p], w[a][0][p], w[a][1][p], w[a][2][p], w[a][3][p]);
-        const unsigned char* nbhd[kChunk];
-        for (int p = 0; p < n; ++p) nbhd[p] = src + WarpOffset(first[1][p], srcStep, first[0][p], static_cast<int>(e));
-        int p = 0;
-        for (; p + 1 < n; p += 2) {
-            double rows[4][2];
-#pragma GCC unroll 4
-            for (int r = 0; r < 4; ++r) {
-                double s[4][2];  // column, pixel
-                for (int j = 0; j < 4; ++j)
-                    for (int l = 0; l < 2; ++l)
-                        s[j][l] = warpSampleAt<T>(nbhd[p + l] + static_cast<std::ptrdiff_t>(r) * srcStep + j * e);
-                for (int l = 0; l < 2; ++l)
-                    rows[r][l] = ((s[0][l] * w[0][0][p + l] + s[1][l] * w[0][1][p + l]) + s[2][l] * w[0][2][p + l]) +
-                                 s[3][l] * w[0][3][p + l];
-            }
-            double v[2];
-            for (int l = 0; l < 2; ++l)
-                v[l] = ((rows[0][l] * w[1][0][p + l] + rows[1][l] * w[1][1][p + l]) + rows[2][l] * w[1][2][p + l]) +
-                       rows[3][l] * w[1][3][p + l];
-            storeCubic<T>(dstRow + static_cast<std::ptrdiff_t>(x + p) * e, v[0]);
-            storeCubic<T>(dstRow + static_cast<std::ptrdiff_t>(x + p + 1) * e, v[1]);
+        unsigned char* out = dstRow + static_cast<std::ptrdiff_t>(x) * e;
+        // The samples of the chunk's neighbourhoods come from a window of a
+        // few source rows; when the window is small (it is for an enlarging
+        // warp) it is converted to double once, so that the sums read doubles
+        // instead of converting every sample sixteen times over. The values
+        // are the same either way.
+        int xLo = first[0][0], xHi = xLo, yLo = first[1][0], yHi = yLo;
+        for (int p = 1; p < n; ++p) {
+            xLo = first[0][p] < xLo ? first[0][p] : xLo;
+            xHi = first[0][p] > xHi ? first[0][p] : xHi;
+            yLo = first[1][p] < yLo ? first[1][p] : yLo;
+            yHi = first[1][p] > yHi ? first[1][p] : yHi;
         }
-        for (; p < n; ++p) {  // the odd last pixel
-            const double wx[4] = {w[0][0][p], w[0][1][p], w[0][2][p], w[0][3][p]};
-            const double wy[4] = {w[1][0][p], w[1][1][p], w[1][2][p], w[1][3][p]};
-            storeCubic<T>(dstRow + static_cast<std::ptrdiff_t>(x + p) * e, cubicSum<T>(nbhd[p], srcStep, e, wx, wy));
+        const int winW = xHi - xLo + 4, winH = yHi - yLo + 4;
+        if (winW <= kWindow && winH <= kWindow && winW * winH <= kWindow) {
+            alignas(16) double win[kWindow];
+            for (int r = 0; r < winH; ++r) {
+                const unsigned char* row = src + WarpOffset(yLo + r, srcStep, xLo, static_cast<int>(e));
+                for (int j = 0; j < winW; ++j) win[r * winW + j] = warpSampleAt<T>(row + j * e);
+            }
+            int at[kChunk];
+            for (int p = 0; p < n; ++p) at[p] = (first[1][p] - yLo) * winW + (first[0][p] - xLo);
+            cubicChunkSums<T, kChunk>(n, w, out, [&](int p, int r, int j) { return win[at[p] + r * winW + j]; });
+        } else {
+            const unsigned char* nbhd[kChunk];
+            for (int p = 0; p < n; ++p)
+                nbhd[p] = src + WarpOffset(first[1][p], srcStep, first[0][p], static_cast<int>(e));
+            cubicChunkSums<T, kChunk>(n, w, out, [&](int p, int r, int j) {
+                return warpSampleAt<T>(nbhd[p] + static_cast<std::ptrdiff_t>(r) * srcStep + j * e);
+            });
         }
     }
 }

@@ -271,8 +271,8 @@ TEST(WarpCubic, PixelKernelsFollowTheDoubleArithmeticBitForBit) {
     }
 }
 
-void checkFloatRowKernel(const WarpInverseCoeffs& c) {
-    const int w = 21, h = 17, rows = 30, cols = 44;
+void checkFloatRowKernel(const WarpInverseCoeffs& c, int w, int h) {
+    const int rows = 30, cols = 44;
     std::vector<float> src(static_cast<size_t>(w) * h);
     std::mt19937 rng(5);
     std::uniform_real_distribution<float> value(-50.0f, 50.0f);
@@ -316,14 +316,20 @@ void checkFloatRowKernel(const WarpInverseCoeffs& c) {
 // placement and arithmetic written out literally: a rotated map whose points
 // sweep the whole image and a little beyond it on every side, and maps
 // without rotation (the source row fixed along each destination row, c3 of
-// either sign of zero) over the first, interior and last rows.
+// either sign of zero) over the first, interior and last rows, and a strong
+// reduction whose rows reach across hundreds of source columns.
 TEST(WarpCubic, FloatRowKernelFollowsTheDoubleArithmeticBitForBit) {
-    const WarpInverseCoeffs maps[] = {{0.4987, 0.0213, -1.3, -0.0171, 0.5531, -1.1},
-                                      {0.4987, 0.0, -1.3, 0.0, 0.5531, -1.1},
-                                      {0.5, -0.0, -0.25, -0.0, 0.5, -0.25}};
-    for (const WarpInverseCoeffs& c : maps) {
-        SCOPED_TRACE(c.c3);
-        checkFloatRowKernel(c);
+    const struct {
+        WarpInverseCoeffs c;
+        int w, h;
+    } cases[] = {{{0.4987, 0.0213, -1.3, -0.0171, 0.5531, -1.1}, 21, 17},
+                 {{0.4987, 0.0, -1.3, 0.0, 0.5531, -1.1}, 21, 17},
+                 {{0.5, -0.0, -0.25, -0.0, 0.5, -0.25}, 21, 17},
+                 {{9.7, 0.31, -0.6, 0.013, 0.52, -0.4}, 480, 17}};
+    for (const auto& t : cases) {
+        SCOPED_TRACE(t.c.c0);
+        SCOPED_TRACE(t.c.c3);
+        checkFloatRowKernel(t.c, t.w, t.h);
     }
 }
 
