@@ -3,6 +3,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -165,7 +166,71 @@ LogGaborBank::~LogGaborBank()
     fftBuffer = nullptr;
 }
 
+namespace {
+
+// The filters of the last bank built, with the parameters they were made
+// from. Every engine builds a bank, and every bank the same 32 filters: a
+// later bank with the same parameters copies them instead of evaluating
+// 16384 x 32 sets of logarithms, exponentials and arc tangents again.
+struct FilterCache {
+    int rows = 0;
+    int columns = 0;
+    int scales = 0;
+    int orientations = 0;
+    double wavelengthStep = 0.0;
+    double minWavelength = 0.0;
+    double radialSigmaRatio = 0.0;
+    double angularSpreadRatio = 0.0;
+    double filterGain = 0.0;
+    std::vector<float> values;  // filter after filter, rows without gaps
+
+    bool matches(const LogGaborBank& b) const
+    {
+        return !values.empty() && rows == b.tileRows && columns == b.tileColumns && scales == b.scaleCount &&
+               orientations == b.orientationCount && wavelengthStep == b.wavelengthStep &&
+               minWavelength == b.minWavelength && radialSigmaRatio == b.radialSigmaRatio &&
+               angularSpreadRatio == b.angularSpreadRatio && filterGain == b.filterGain;
+    }
+};
+
+FilterCache& filterCache()
+{
+    static FilterCache cache;
+    return cache;
+}
+
+}  // namespace
+
 void LogGaborBank::buildFilters()
+{
+    FilterCache& cache = filterCache();
+    if (cache.matches(*this)) {
+        const float* from = cache.values.data();
+        for (int i = 0; i < kScales * kOrientations; ++i) {
+            filters[i].reallocate(tileColumns, tileRows);
+            for (int u = 0; u < tileRows; ++u, from += tileColumns)
+                std::memcpy(filters[i].row(u), from, static_cast<std::size_t>(tileColumns) * sizeof(float));
+        }
+        return;
+    }
+    computeFilters();
+    cache.values.clear();
+    cache.values.reserve(static_cast<std::size_t>(kScales * kOrientations) * tileRows * tileColumns);
+    for (int i = 0; i < kScales * kOrientations; ++i)
+        for (int u = 0; u < tileRows; ++u)
+            cache.values.insert(cache.values.end(), filters[i].row(u), filters[i].row(u) + tileColumns);
+    cache.rows = tileRows;
+    cache.columns = tileColumns;
+    cache.scales = scaleCount;
+    cache.orientations = orientationCount;
+    cache.wavelengthStep = wavelengthStep;
+    cache.minWavelength = minWavelength;
+    cache.radialSigmaRatio = radialSigmaRatio;
+    cache.angularSpreadRatio = angularSpreadRatio;
+    cache.filterGain = filterGain;
+}
+
+void LogGaborBank::computeFilters()
 {
     const double halfRows = tileRows / 2.0;
     const double halfColumns = tileColumns / 2.0;

@@ -77,6 +77,9 @@ public:
     Image8u histogramTile;
 
 private:
+    // Evaluates the 32 filters from the parameters (buildFilters takes them
+    // from the previous bank when its parameters were the same).
+    void computeFilters();
     void preparePlane(const Image8u* plane);
 
     int planeWidth_ = 0;

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <random>
+#include <vector>
 
 #include "engine/log_gabor.h"
 
@@ -86,6 +88,50 @@ TEST_F(LogGaborTest, FiltersCoverTheMidFrequencies)
     for (int s = 0; s < 4; ++s)
         for (int o = 0; o < 8; ++o)
             EXPECT_EQ(bank().filter(s, o)->row(0)[0], 0.0f);
+}
+
+// The filters of a bank, every bit, filter after filter.
+std::vector<float> filterBits(const LogGaborBank& b)
+{
+    std::vector<float> v;
+    for (int s = 0; s < 4; ++s)
+        for (int o = 0; o < 8; ++o)
+            for (int u = 0; u < 128; ++u)
+                v.insert(v.end(), b.filter(s, o)->row(u), b.filter(s, o)->row(u) + 128);
+    return v;
+}
+
+bool sameBits(const std::vector<float>& a, const std::vector<float>& b)
+{
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
+}
+
+TEST_F(LogGaborTest, LaterBanksGetTheSameFiltersAndOtherParametersTheirOwn)
+{
+    const std::vector<float> first = filterBits(bank());
+    {
+        LogGaborBank second;
+        EXPECT_TRUE(sameBits(filterBits(second), first));
+        // Another parameter gives other filters, not the kept ones: half the
+        // gain halves every value exactly (where the half is no subnormal,
+        // which rounds differently).
+        second.filterGain = bank().filterGain / 2;
+        second.buildFilters();
+        const std::vector<float> halved = filterBits(second);
+        ASSERT_EQ(halved.size(), first.size());
+        for (std::size_t i = 0; i < first.size(); ++i) {
+            if (first[i] >= 4 * std::numeric_limits<float>::min()) {
+                ASSERT_EQ(halved[i], first[i] / 2) << i;
+            }
+        }
+        second.filterGain = bank().filterGain;
+        second.wavelengthStep = 3.0;
+        second.buildFilters();
+        EXPECT_FALSE(sameBits(filterBits(second), first));
+    }
+    // Back to the defaults after other parameters were built.
+    LogGaborBank third;
+    EXPECT_TRUE(sameBits(filterBits(third), first));
 }
 
 TEST_F(LogGaborTest, NoiseLevelsFromHistograms)
