@@ -1,4 +1,9 @@
 // 3x3 erosion and dilation of float images, plain level.
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+
 #include "primitives/core/level_routines.h"
 #include "primitives/core/memory.h"
 #include "primitives/filters/filters_internal.h"
@@ -9,8 +14,32 @@ namespace {
 
 // a is the earlier operand. On ties both return the later operand; on a NaN
 // erosion returns the later operand and dilation the earlier one.
-inline Vp32f erodeOp(Vp32f a, Vp32f b) { return (b > a) ? a : b; }
-inline Vp32f dilateOp(Vp32f a, Vp32f b) { return (b >= a) ? b : a; }
+//
+// Each filter also has a quick column form, which equals op on every pair it
+// is used for (see quick()), a test for the column values whose place in the
+// operand order can show in a result (sensitive()), and `any`: the plain
+// minimum (maximum) for operands that are neither NaN nor -0, where every
+// operand order gives the same bits.
+struct Erode {
+    static Vp32f op(Vp32f a, Vp32f b) { return (b > a) ? a : b; }
+    // op itself is a single minimum instruction.
+    static Vp32f quick(Vp32f a, Vp32f b) { return op(a, b); }
+    // NaN or -0.
+    static unsigned sensitive(Vp32f v) {
+        const std::uint32_t bits = std::bit_cast<std::uint32_t>(v);
+        return static_cast<unsigned>(bits == 0x80000000u) | static_cast<unsigned>((bits & 0x7fffffffu) > 0x7f800000u);
+    }
+    static Vp32f any(Vp32f a, Vp32f b) { return (a < b) ? a : b; }
+};
+struct Dilate {
+    static Vp32f op(Vp32f a, Vp32f b) { return (b >= a) ? b : a; }
+    // A single maximum instruction; it differs from op only on a tie of +0
+    // and -0, whose column value is a zero, which sensitive() catches.
+    static Vp32f quick(Vp32f a, Vp32f b) { return (b > a) ? b : a; }
+    // A zero of either sign, or NaN.
+    static unsigned sensitive(Vp32f v) { return static_cast<unsigned>(!(std::fabs(v) > 0.0f)); }
+    static Vp32f any(Vp32f a, Vp32f b) { return (a > b) ? a : b; }
+};
 
 inline const Vp32f* offsetRow(const Vp32f* p, std::ptrdiff_t bytes) {
     return reinterpret_cast<const Vp32f*>(reinterpret_cast<const Vp8u*>(p) + bytes);
@@ -19,19 +48,54 @@ inline Vp32f* offsetRow(Vp32f* p, std::ptrdiff_t bytes) {
     return reinterpret_cast<Vp32f*>(reinterpret_cast<Vp8u*>(p) + bytes);
 }
 
-// The three-row column value is formed once per window column and kept in a
-// rotating three-slot array; the slots are always combined in slot order.
-template <Vp32f (*Op)(Vp32f, Vp32f)>
+
+// Outputs per pass over a row; the pass's column values live on the stack.
+constexpr int kChunk = 1024;
+
+// The three-row column value c_j = op(op(top, middle), bottom) is formed once
+// per window column. Output x combines c_x, c_x+1 and c_x+2 in the order of a
+// rotating three-slot array (c_j lives in slot j mod 3, slots combined in slot
+// order). That order only shows when a NaN or a -0 takes part: a pass whose
+// column values are all insensitive combines them in any order, vectorised;
+// any other pass forms its column values again with op and keeps the order.
+template <class Op>
 void morphRow(const Vp32f* window, int srcStep, Vp32f* dstRow, int width) {
     const Vp32f* top = window;
     const Vp32f* mid = offsetRow(window, srcStep);
     const Vp32f* bot = offsetRow(window, 2 * static_cast<std::ptrdiff_t>(srcStep));
-    auto column = [&](int j) { return Op(Op(top[j], mid[j]), bot[j]); };
-    Vp32f slot[3] = {column(0), column(1), column(2)};
-    dstRow[0] = Op(Op(slot[0], slot[1]), slot[2]);
-    for (int x = 1; x < width; ++x) {
-        slot[(x - 1) % 3] = column(x + 2);
-        dstRow[x] = Op(Op(slot[0], slot[1]), slot[2]);
+    auto column = [&](int j) { return Op::op(Op::op(top[j], mid[j]), bot[j]); };
+    // c[j] holds c_(x0 + j). The last two column values of a pass carry over to
+    // the next one, so each source column is read once, before any output of
+    // its row is written.
+    Vp32f c[kChunk + 2];
+    c[0] = column(0);
+    c[1] = column(1);
+    for (int x0 = 0; x0 < width; x0 += kChunk) {
+        const int count = std::min(kChunk, width - x0);
+        unsigned sensitive = Op::sensitive(c[0]) | Op::sensitive(c[1]);
+        for (int j = 2; j < count + 2; ++j) {
+            const Vp32f v = Op::quick(Op::quick(top[x0 + j], mid[x0 + j]), bot[x0 + j]);
+            c[j] = v;
+            sensitive |= Op::sensitive(v);
+        }
+        Vp32f* __restrict dst = dstRow + x0;
+        if (!sensitive) {
+            for (int x = 0; x < count; ++x) dst[x] = Op::any(Op::any(c[x], c[x + 1]), c[x + 2]);
+        } else {
+            for (int j = 2; j < count + 2; ++j) c[j] = column(x0 + j);
+            int slot = x0 % 3;  // slot of c_x: the operand order of output x
+            for (int x = 0; x < count; ++x) {
+                if (slot == 0)
+                    dst[x] = Op::op(Op::op(c[x], c[x + 1]), c[x + 2]);
+                else if (slot == 1)
+                    dst[x] = Op::op(Op::op(c[x + 2], c[x]), c[x + 1]);
+                else
+                    dst[x] = Op::op(Op::op(c[x + 1], c[x + 2]), c[x]);
+                slot = (slot == 2) ? 0 : slot + 1;
+            }
+        }
+        c[0] = c[count];
+        c[1] = c[count + 1];
     }
 }
 
@@ -67,10 +131,10 @@ VpStatus Morph3x3CheckInPlace_px(const void* pSrcDst, int srcDstStep, VpiSize ro
 }
 
 void Erode3x3Row_px(const Vp32f* window, int srcStep, Vp32f* dstRow, int width) {
-    morphRow<erodeOp>(window, srcStep, dstRow, width);
+    morphRow<Erode>(window, srcStep, dstRow, width);
 }
 void Dilate3x3Row_px(const Vp32f* window, int srcStep, Vp32f* dstRow, int width) {
-    morphRow<dilateOp>(window, srcStep, dstRow, width);
+    morphRow<Dilate>(window, srcStep, dstRow, width);
 }
 void Erode3x3RowLoop_px(const Vp32f* window, int srcStep, Vp32f* pDst, int dstStep, VpiSize roiSize) {
     rowLoop<Erode3x3Row_px>(window, srcStep, pDst, dstStep, roiSize);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <vector>
@@ -89,6 +90,58 @@ TEST(Morphology3x3, TiesAndNaNFollowTheOperandOrder) {
     EXPECT_EQ(single3x3(true, 1.0f, 0, nan), 1.0f);
     EXPECT_EQ(single3x3(false, 1.0f, 8, nan), 1.0f);
     EXPECT_TRUE(std::isnan(single3x3(false, 1.0f, 0, nan)));
+}
+
+// The rotating-slot order of the row routine, written out: column value c_j =
+// op(op(top, middle), bottom); output x combines c_x .. c_x+2 in slot order,
+// c_j living in slot j mod 3.
+float slotOrderModel(const Padded& img, int x, int y, bool erode) {
+    auto op = [erode](float a, float b) { return erode ? ((b > a) ? a : b) : ((b >= a) ? b : a); };
+    auto column = [&](int j) { return op(op(img.at(j - 1, y - 1), img.at(j - 1, y)), img.at(j - 1, y + 1)); };
+    float slot[3];
+    for (int j = x; j < x + 3; ++j) slot[j % 3] = column(j);
+    return op(op(slot[0], slot[1]), slot[2]);
+}
+
+bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// Rows of values where -0, +0 and NaN of both signs meet, sparse and dense, on
+// rows short and long (passes over a row start every 1024 outputs): every
+// output of erosion, dilation and in-place erosion has the model's bits.
+TEST(Morphology3x3, SignedZerosAndNaNKeepTheSlotOrderOnLongRows) {
+    const float nan = std::nanf("");
+    const float specials[] = {0.0f, -0.0f, nan, -nan, kInf, -kInf, 1.0f, -1.0f};
+    struct Case {
+        int W, H, specialEvery;  // one special value in this many pixels (0: none)
+        bool zerosOnly;          // the specials are +0 and -0 only
+    };
+    const Case cases[] = {{1, 3, 2, false},    {7, 4, 3, false},     {40, 3, 1, false},     {720, 4, 0, false},
+                          {1023, 3, 500, false}, {1030, 3, 40, false}, {2050, 2, 2000, false}, {3000, 3, 7, false},
+                          {40, 4, 2, true},    {1030, 3, 3, true},   {2050, 3, 9, true}};
+    std::mt19937 rng(5);
+    for (const auto& c : cases) {
+        Padded img(c.W, c.H, 1, static_cast<unsigned>(c.W));
+        for (auto& p : img.px) {
+            p = static_cast<float>(static_cast<int>(rng() % 5) - 2);  // many ties
+            if (c.specialEvery && rng() % c.specialEvery == 0)
+                p = specials[rng() % (c.zerosOnly ? 2 : std::size(specials))];
+        }
+        const int dstStride = c.W + 1;
+        std::vector<float> eroded(static_cast<size_t>(dstStride) * c.H, 99.0f), dilated = eroded;
+        ASSERT_EQ(vpiErode3x3_32f_C1R_px(img.region(), img.step(), eroded.data(), dstStride * 4, {c.W, c.H}), vpStsNoErr);
+        ASSERT_EQ(vpiDilate3x3_32f_C1R_px(img.region(), img.step(), dilated.data(), dstStride * 4, {c.W, c.H}),
+                  vpStsNoErr);
+        Padded inPlace = img;
+        ASSERT_EQ(vpiErode3x3_32f_C1IR_px(inPlace.region(), inPlace.step(), {c.W, c.H}), vpStsNoErr);
+        for (int y = 0; y < c.H; ++y)
+            for (int x = 0; x < c.W; ++x) {
+                const float e = slotOrderModel(img, x, y, true);
+                const float d = slotOrderModel(img, x, y, false);
+                ASSERT_TRUE(sameBits(eroded[static_cast<size_t>(y) * dstStride + x], e)) << "erode W " << c.W << " at " << x << "," << y;
+                ASSERT_TRUE(sameBits(dilated[static_cast<size_t>(y) * dstStride + x], d)) << "dilate W " << c.W << " at " << x << "," << y;
+                ASSERT_TRUE(sameBits(inPlace.at(x, y), e)) << "in place W " << c.W << " at " << x << "," << y;
+            }
+    }
 }
 
 TEST(Morphology3x3, ChecksStepsBeforeSizesAndStrides) {
