@@ -42,6 +42,14 @@ std::vector<float> randomFloats(size_t n) {
     return v;
 }
 
+// The engine's 7 smoothing taps, or a 17-tap bell like the denoiser's.
+std::vector<float> taps(int n) {
+    if (n == 7) return {0.05f, 0.1f, 0.2f, 0.3f, 0.2f, 0.1f, 0.05f};
+    std::vector<float> k(n);
+    for (int i = 0; i < n; ++i) k[i] = 1.0f / (1.0f + (i - n / 2) * (i - n / 2));
+    return k;
+}
+
 // The engine filters the inner region of a full plane.
 void BM_Median(benchmark::State& state) {
     const int m = static_cast<int>(state.range(0));
@@ -71,12 +79,12 @@ BENCHMARK(BM_Erode3x3)->ComputeStatistics("min", fastest);
 void BM_RowColumn7(benchmark::State& state) {
     auto src = randomFloats(static_cast<size_t>(kWidth) * kHeight);
     std::vector<float> tmp(src.size()), dst(src.size());
-    const float kernel[7] = {0.05f, 0.1f, 0.2f, 0.3f, 0.2f, 0.1f, 0.05f};
+    const auto kernel = taps(7);
     const int step = kWidth * 4;
     for (auto _ : state) {
-        vpiFilterRow_32f_C1R(src.data() + 3, step, tmp.data() + 3, step, {kWidth - 6, kHeight}, kernel, 7, 3);
+        vpiFilterRow_32f_C1R(src.data() + 3, step, tmp.data() + 3, step, {kWidth - 6, kHeight}, kernel.data(), 7, 3);
         vpiFilterColumn_32f_C1R(tmp.data() + 3 * kWidth + 3, step, dst.data() + 3 * kWidth + 3, step,
-                                {kWidth - 6, kHeight - 6}, kernel, 7, 3);
+                                {kWidth - 6, kHeight - 6}, kernel.data(), 7, 3);
         benchmark::DoNotOptimize(dst.data());
     }
 }
@@ -141,28 +149,34 @@ void BM_Level_Morph3x3(benchmark::State& state) {
 }
 BENCHMARK(BM_Level_Morph3x3)->ArgsProduct({{0, 1, 2}, {0, 1, 2, 3}})->ComputeStatistics("min", fastest);
 
-// The 7-tap row (range(1) == 0) or column filter of the engine's smoothing.
-void BM_Level_Filter7(benchmark::State& state) {
+// A row (range(0) == 0) or column filter at one level (range(1)), with the
+// 7 taps of the engine's smoothing or, when range(2) is 17, the denoiser's
+// 17-tap low pass.
+void BM_Level_Filter(benchmark::State& state) {
     const bool rows = state.range(0) == 0;
     const int level = static_cast<int>(state.range(1));
+    const int n = static_cast<int>(state.range(2));
     const auto filter = rows ? pick(level, vpiFilterRow_32f_C1R_px, vpiFilterRow_32f_C1R_a6, vpiFilterRow_32f_C1R_w7,
                                     vpiFilterRow_32f_C1R_t7)
                              : pick(level, vpiFilterColumn_32f_C1R_px, vpiFilterColumn_32f_C1R_a6,
                                     vpiFilterColumn_32f_C1R_w7, vpiFilterColumn_32f_C1R_t7);
     auto src = randomFloats(static_cast<size_t>(kWidth) * kHeight);
     std::vector<float> dst(src.size());
-    const float kernel[7] = {0.05f, 0.1f, 0.2f, 0.3f, 0.2f, 0.1f, 0.05f};
+    const auto kernel = taps(n);
+    const int a = n / 2;
     const int step = kWidth * 4;
     for (auto _ : state) {
         if (rows)
-            filter(src.data() + 3, step, dst.data() + 3, step, {kWidth - 6, kHeight}, kernel, 7, 3);
+            filter(src.data() + a, step, dst.data() + a, step, {kWidth - 2 * a, kHeight}, kernel.data(), n, a);
         else
-            filter(src.data() + 3 * kWidth, step, dst.data() + 3 * kWidth, step, {kWidth, kHeight - 6}, kernel, 7, 3);
+            filter(src.data() + a * kWidth, step, dst.data() + a * kWidth, step, {kWidth, kHeight - 2 * a},
+                   kernel.data(), n, a);
         benchmark::DoNotOptimize(dst.data());
     }
-    levelLabel(state, level, rows ? "row " : "column ");
+    levelLabel(state, level, std::string(rows ? "row " : "column ") + std::to_string(n) + " taps ");
 }
-BENCHMARK(BM_Level_Filter7)->ArgsProduct({{0, 1}, {0, 1, 2, 3}})->ComputeStatistics("min", fastest);
+BENCHMARK(BM_Level_Filter)->ArgsProduct({{0, 1}, {0, 1, 2, 3}, {7}})->ComputeStatistics("min", fastest);
+BENCHMARK(BM_Level_Filter)->ArgsProduct({{0, 1}, {0}, {17}})->ComputeStatistics("min", fastest);
 
 #ifdef FE_HAVE_OPENCV
 void BM_OpenCV_MedianBlur(benchmark::State& state) {
@@ -198,7 +212,8 @@ void BM_OpenCV_SepFilter7(benchmark::State& state) {
     cv::setNumThreads(1);
     auto floats = randomFloats(static_cast<size_t>(kWidth) * kHeight);
     cv::Mat src(kHeight, kWidth, CV_32FC1, floats.data()), dst;
-    const cv::Mat kernel = (cv::Mat_<float>(7, 1) << 0.05f, 0.1f, 0.2f, 0.3f, 0.2f, 0.1f, 0.05f);
+    auto k = taps(7);
+    const cv::Mat kernel(7, 1, CV_32F, k.data());
     for (auto _ : state) {
         cv::sepFilter2D(src, dst, CV_32F, kernel, kernel);
         benchmark::DoNotOptimize(dst.data);
@@ -206,20 +221,22 @@ void BM_OpenCV_SepFilter7(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenCV_SepFilter7)->ComputeStatistics("min", fastest);
 
-// One 7-tap pass along the rows (range(0) == 0) or the columns.
-void BM_OpenCV_Filter7(benchmark::State& state) {
+// One pass along the rows (range(0) == 0) or the columns, with range(1) taps.
+void BM_OpenCV_Filter(benchmark::State& state) {
     cv::setNumThreads(1);
     auto floats = randomFloats(static_cast<size_t>(kWidth) * kHeight);
     cv::Mat src(kHeight, kWidth, CV_32FC1, floats.data()), dst;
-    const cv::Mat taps = (cv::Mat_<float>(1, 7) << 0.05f, 0.1f, 0.2f, 0.3f, 0.2f, 0.1f, 0.05f);
-    const cv::Mat kernel = state.range(0) == 0 ? taps : taps.t();
+    const int n = static_cast<int>(state.range(1));
+    auto k = taps(n);
+    const cv::Mat row(1, n, CV_32F, k.data());
+    const cv::Mat kernel = state.range(0) == 0 ? row : row.t();
     for (auto _ : state) {
         cv::filter2D(src, dst, CV_32F, kernel);
         benchmark::DoNotOptimize(dst.data);
     }
-    state.SetLabel(state.range(0) == 0 ? "row" : "column");
+    state.SetLabel(std::string(state.range(0) == 0 ? "row " : "column ") + std::to_string(n) + " taps");
 }
-BENCHMARK(BM_OpenCV_Filter7)->Arg(0)->Arg(1)->ComputeStatistics("min", fastest);
+BENCHMARK(BM_OpenCV_Filter)->ArgsProduct({{0, 1}, {7, 17}})->ComputeStatistics("min", fastest);
 #endif
 
 }  // namespace
