@@ -259,21 +259,23 @@ void LogGaborBank::computeFilters()
             const double theta = std::atan2(-y, x);
             const double sinT = std::sin(theta);
             const double cosT = std::cos(theta);
+            // The radial factor of each scale is the same for every
+            // orientation of this sample.
+            double radial[kScales];
+            for (int s = 0; s < scaleCount; ++s) {
+                radial[s] = 0.0;
+                if (!dc) {
+                    const double l = std::log(r * lambdas[s] / 2.0);
+                    radial[s] = std::exp(-(l * l) / (2.0 * logSigma * logSigma));
+                }
+            }
             for (int k = 0; k < orientationCount; ++k) {
                 const double ds = sinT * cosA[k] - cosT * sinA[k];
                 const double dcos = cosT * cosA[k] + sinT * sinA[k];
                 const double delta = std::fabs(std::atan2(ds, dcos));
                 const double spread = std::exp(-(delta * delta) / (2.0 * sigmaAngle * sigmaAngle));
-                for (int s = 0; s < scaleCount; ++s) {
-                    const double lambda = lambdas[s];
-                    double radial = 0.0;
-                    if (!dc) {
-                        const double l = std::log(r * lambda / 2.0);
-                        radial = std::exp(-(l * l) / (2.0 * logSigma * logSigma));
-                    }
-                    filters[s * kOrientations + k].row(u)[v] =
-                        static_cast<float>(radial * spread * filterGain);
-                }
+                for (int s = 0; s < scaleCount; ++s)
+                    filters[s * kOrientations + k].row(u)[v] = static_cast<float>(radial[s] * spread * filterGain);
             }
         }
     }
