@@ -124,14 +124,16 @@ bool warpAffineBilinear(const uint8_t* source, uint8_t* destination, int rows, i
     const double ty = h * (c[4] * c[0] - (1.0 + c[2]) * c[1]);
     const double o = model.offsetEstimated ? model.offset : 0.0;
 
+    const double lastX = double(columns - 1), lastY = double(rows - 1);
     for (int y = 0; y < rows; ++y) {
+        // The products by the row index are the same for the whole row.
+        const double a12y = a12 * y, a22y = a22 * y;
         for (int x = 0; x < columns; ++x) {
-            const double xs = a11 * x + a12 * y + tx;
-            const double ys = a21 * x + a22 * y + ty;
+            const double xs = a11 * x + a12y + tx;
+            const double ys = a21 * x + a22y + ty;
             // Positions whose integer parts reach the last column or row, and
             // NaN positions, keep the fill value.
-            if (!(xs >= 0.0 && ys >= 0.0 && xs < double(columns - 1) && ys < double(rows - 1)))
-                continue;
+            if (!(xs >= 0.0 && ys >= 0.0 && xs < lastX && ys < lastY)) continue;
             const int ix = int(xs);
             const int iy = int(ys);
             const double fx = xs - ix;
