@@ -19,6 +19,10 @@ int DoNothing(int) { return 0; }
 
 namespace {
 
+// The end of the heap before the first plane: nothing below it is advised
+// (see adviseHugePages).
+std::uintptr_t g_heapFloor = 0;
+
 // A capture allocates and frees planes of a few megabytes each, of the same
 // sizes from frame to frame and capture to capture. By default the C heap
 // maps such blocks afresh for every allocation and returns them to the
@@ -28,8 +32,12 @@ namespace {
 // first plane; nothing changes in what the allocator returns or refuses. The
 // heap grows by at least 64 MB at a time (address space only: untouched
 // pages take no memory).
+
 bool keepReleasedPlanesInProcess()
 {
+#if defined(__linux__)
+    g_heapFloor = reinterpret_cast<std::uintptr_t>(sbrk(0));
+#endif
 #if defined(__GLIBC__)
     mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, INT_MAX);
@@ -42,7 +50,8 @@ bool keepReleasedPlanesInProcess()
 // first capture of a process paid some 50 000 faults for its planes and for
 // the other work memory of the run. Where the system offers transparent huge
 // pages on request, a large plane asks for them over its own 2 MB regions and
-// over the rest of the heap up to its current end: the heap grows with a
+// over the rest of the heap up to its current end (a block outside the heap
+// asks only over the 2 MB regions that lie wholly inside it): the heap grows with a
 // generous pad (M_TOP_PAD), so the blocks that the run takes next (its other
 // planes and the registration's work memory) also lie in advised regions, and
 // one fault maps 2 MB. Where the system does not offer them the advice is
@@ -56,13 +65,20 @@ void adviseHugePages(void* block, std::size_t bytes)
     if (bytes < kHugeAdviceBytes)
         return;
     constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
+    auto down = [](std::uintptr_t a) { return a & ~(kHuge - 1); };
+    auto up = [](std::uintptr_t a) { return (a + kHuge - 1) & ~(kHuge - 1); };
+    const std::uintptr_t heapFloor = up(g_heapFloor);
+    const std::uintptr_t heapEnd = down(reinterpret_cast<std::uintptr_t>(sbrk(0)));
     const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(block);
-    std::uintptr_t end = (start + bytes + kHuge - 1) & ~(kHuge - 1);
-    const std::uintptr_t heapEnd = reinterpret_cast<std::uintptr_t>(sbrk(0)) & ~(kHuge - 1);
-    if (start < heapEnd && heapEnd > end)
+    std::uintptr_t first = up(start);
+    std::uintptr_t end = down(start + bytes);
+    if (start >= heapFloor && start < heapEnd) {
+        // In the heap: the plane's partial regions too, and the heap above it.
+        first = down(start) > heapFloor ? down(start) : heapFloor;
         end = heapEnd;
-    const std::uintptr_t first = start & ~(kHuge - 1);
-    madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+    }
+    if (end > first)
+        madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
 #else
     (void)block;
     (void)bytes;
