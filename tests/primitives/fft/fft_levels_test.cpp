@@ -93,8 +93,9 @@ TEST(FFTLevelRecord, OrderSevenOfTheEngine) {
 }
 
 // The record's tables are the level's: at order 7 the SIMD records hold the
-// bit-reverse list and the SIMD stage tables (stage 5 then stage 7, 8N
-// bytes), px the swap pairs and its own twiddle layout.
+// bit-reverse list and the SIMD stage tables (stage 5 then stage 7: six floats
+// per quarter-turn entry, 6 * (8 + 32) floats in a block of 8N bytes whose
+// tail is never written or read), px the swap pairs and its own twiddle layout.
 TEST(FFTLevelRecord, TableContentsOfOrderSeven) {
     float* S = FFTBuildSineTable(7);
     float* simd = FFTBuildDirectTwiddlesSimd(7, S, 7);
@@ -104,7 +105,7 @@ TEST(FFTLevelRecord, TableContentsOfOrderSeven) {
     for (const Level* lv : fftlevels::kAll) {
         Spec spec(*lv, 7, VP_FFT_DIV_INV_BY_N);
         const bool isPx = lv == &fftlevels::kPx;
-        EXPECT_TRUE(sameBits(spec.p->pTwdDirect, isPx ? px : simd, isPx ? 6 * 33 : 2 * 128)) << lv->name;
+        EXPECT_TRUE(sameBits(spec.p->pTwdDirect, isPx ? px : simd, isPx ? 6 * 33 : 6 * (8 + 32))) << lv->name;
         EXPECT_EQ(std::memcmp(spec.p->pBitRev, isPx ? pairs : list, 4 * 33), 0) << lv->name;
     }
     // Stage 5, entry 1 (lane 1 of the first run of four): cos and -sin of
