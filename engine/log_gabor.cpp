@@ -3,6 +3,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -199,10 +200,18 @@ FilterCache& filterCache()
     return cache;
 }
 
+// Engines on different threads share the cache; one bank at a time uses it.
+std::mutex& filterCacheLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
 }  // namespace
 
 void LogGaborBank::buildFilters()
 {
+    const std::lock_guard<std::mutex> hold(filterCacheLock());
     FilterCache& cache = filterCache();
     if (cache.matches(*this)) {
         const float* from = cache.values.data();
