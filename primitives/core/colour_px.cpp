@@ -1,6 +1,9 @@
-// px level of the RGB and YUV conversions, in 16.16 fixed point.
-//   Y = 0.299 R + 0.587 G + 0.114 B, U = 0.492 (B - Y) + 128, V = 0.877 (R - Y) + 128
-//   R = Y + 1.140 v, G = Y - 0.394 u - 0.581 v, B = Y + 2.032 u   (u = U - 128, v = V - 128)
+// px level of the RGB and YUV conversions, in 16.16 fixed point:
+//   c = 19595 R + 38470 G + 7471 B, Y = c >> 16,
+//   U = ((((65536 B - c + 32767) >> 16) * 32244) >> 16) + 128,
+//   V = clamp(((((65536 R - c + 32767) >> 16) * 57475) >> 16) + 128);
+//   R = clamp((65536 Y + 74710 v) >> 16), G = clamp((65536 Y - 25820 u - 38075 v) >> 16),
+//   B = clamp((65536 Y + 133168 u) >> 16)   (u = U - 128, v = V - 128).
 // Right shifts of negative values round toward minus infinity.
 #include <algorithm>
 #include <cstdint>
@@ -13,16 +16,30 @@ using vp_px::rowAt;
 
 namespace {
 
-inline int clampByte(int v) { return std::min(255, std::max(0, v)); }
-
 // Rows are converted in runs of kRun pixels: the interleaved bytes are moved
 // to (or from) separate component arrays with plain byte moves, and the
 // arithmetic runs over contiguous arrays, where the compiler vectorises it.
+// The arithmetic is regrouped into 16-bit lanes (eight per vector, with the
+// processor's 16-bit high-half multiplication), giving exactly the values of
+// the formulas above for every input.
 constexpr int kRun = 128;
 
+inline std::int16_t clampByte(std::int16_t v) {
+    const std::int16_t atLeastZero = v > 0 ? v : 0;
+    return atLeastZero < 255 ? atLeastZero : 255;
+}
+
+// floor(a * b / 65536): the high half of the 32-bit product.
+inline std::int16_t highHalf(std::int16_t a, std::int16_t b) {
+    return static_cast<std::int16_t>((static_cast<std::int32_t>(a) * b) >> 16);
+}
+
+// The low half of the product, as an unsigned 16-bit number.
+inline std::uint16_t lowHalf(std::int16_t a, std::int16_t b) {
+    return static_cast<std::uint16_t>(static_cast<std::uint16_t>(a) * static_cast<std::uint16_t>(b));
+}
+
 void RGBToYUVRow_px(const Vp8u* src, Vp8u* y, Vp8u* u, Vp8u* v, int width) {
-    // 16-bit components, so that the products by the 16-bit weights are
-    // widening multiplications.
     std::uint16_t R[kRun], G[kRun], B[kRun];
     for (int start = 0; start < width; start += kRun) {
         const int n = std::min(kRun, width - start);
@@ -36,14 +53,21 @@ void RGBToYUVRow_px(const Vp8u* src, Vp8u* y, Vp8u* u, Vp8u* v, int width) {
         Vp8u* ur = u + start;
         Vp8u* vr = v + start;
         for (int x = 0; x < n; ++x) {
-            const int c = static_cast<int>(R[x] * 19595u + G[x] * 38470u + B[x] * 7471u);
-            const int dB = ((B[x] << 16) - c + 32767) >> 16;  // B - Y, exact halves rounded down
-            const int dR = ((R[x] << 16) - c + 32767) >> 16;
-            yr[x] = static_cast<Vp8u>(c >> 16);
-            ur[x] = static_cast<Vp8u>(((dB * 32244) >> 16) + 128);  // always 16..239
+            // c = 19595 R + 38470 G + 7471 B = 256 H + L, each weight split
+            // into its high and low byte; H and L stay below 65536.
+            const std::uint16_t H = static_cast<std::uint16_t>(76 * R[x] + 150 * G[x] + 29 * B[x]);
+            const std::uint16_t L = static_cast<std::uint16_t>(139 * R[x] + 70 * G[x] + 47 * B[x]);
+            // c >> 8 (at most 65280), so Y = c >> 16.
+            const std::uint16_t c8 = static_cast<std::uint16_t>(H + (L >> 8));
+            // (65536 B - c + 32767) >> 16 = B - ((c + 32768) >> 16).
+            const std::int16_t yHalfUp = static_cast<std::int16_t>((c8 + 128) >> 8);
+            const std::int16_t dB = static_cast<std::int16_t>(B[x] - yHalfUp);
+            const std::int16_t dR = static_cast<std::int16_t>(R[x] - yHalfUp);
+            yr[x] = static_cast<Vp8u>(c8 >> 8);
+            ur[x] = static_cast<Vp8u>(highHalf(dB, 32244) + 128);  // always 16..239
             // (dR * 57475) >> 16 written as dR + ((dR * -8061) >> 16): the same
             // value (57475 = 65536 - 8061), with a factor that fits 16 bits.
-            vr[x] = static_cast<Vp8u>(clampByte(dR + ((dR * -8061) >> 16) + 128));
+            vr[x] = static_cast<Vp8u>(clampByte(static_cast<std::int16_t>(dR + highHalf(dR, -8061) + 128)));
         }
     }
 }
@@ -62,11 +86,20 @@ void YUVToRGBRow_px(const Vp8u* y, const Vp8u* u, const Vp8u* v, Vp8u* dst, int 
         const Vp8u* ur = u + start;
         const Vp8u* vr = v + start;
         for (int x = 0; x < n; ++x) {
-            const int Y = 65536 * yr[x];
-            const int du = ur[x] - 128, dv = vr[x] - 128;
-            R[x] = static_cast<Vp8u>(clampByte((Y + 74710 * dv) >> 16));
-            G[x] = static_cast<Vp8u>(clampByte((Y - 25820 * du - 38075 * dv) >> 16));
-            B[x] = static_cast<Vp8u>(clampByte((Y + 133168 * du) >> 16));
+            const std::int16_t Y = yr[x];
+            const std::int16_t du = static_cast<std::int16_t>(ur[x] - 128);
+            const std::int16_t dv = static_cast<std::int16_t>(vr[x] - 128);
+            // 74710 = 65536 + 9174 and 133168 = 2 * 65536 + 2096: the whole
+            // multiples of 65536 leave the shift as whole units.
+            R[x] = static_cast<Vp8u>(clampByte(static_cast<std::int16_t>(Y + dv + highHalf(dv, 9174))));
+            B[x] = static_cast<Vp8u>(clampByte(static_cast<std::int16_t>(Y + 2 * du + highHalf(du, 2096))));
+            // -38075 = -65536 + 27461; the two remaining products are summed
+            // as high halves plus the carry out of their low halves.
+            const std::uint16_t lowU = lowHalf(du, -25820);
+            const std::uint16_t lowSum = static_cast<std::uint16_t>(lowU + lowHalf(dv, 27461));
+            const std::int16_t carry = lowSum < lowU ? 1 : 0;
+            G[x] = static_cast<Vp8u>(clampByte(
+                static_cast<std::int16_t>(Y - dv + highHalf(du, -25820) + highHalf(dv, 27461) + carry)));
         }
         Vp8u* d = dst + 3 * start;
         for (int x = 0; x < n; ++x) {

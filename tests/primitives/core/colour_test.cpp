@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "guarded_image.h"
+#include "primitives/core/dispatch_variants.h"
 #include "primitives/primitives.h"
 
 namespace {
@@ -79,6 +80,58 @@ TEST(ColourConversion, DenseAgreementWithTheRealValuedFormulas) {
     // Truncating shifts: below one unit plus the formulas' coefficient rounding.
     EXPECT_LT(worstForward, 1.5);
     EXPECT_LT(worstBackward, 1.05);
+}
+
+// The fixed-point formulas of the plain level, in 32-bit integers.
+int clampToByte(int v) { return std::min(255, std::max(0, v)); }
+
+Pixel modelYUV(int R, int G, int B) {
+    const int c = 19595 * R + 38470 * G + 7471 * B;
+    const int dB = (65536 * B - c + 32767) >> 16;
+    const int dR = (65536 * R - c + 32767) >> 16;
+    return {c >> 16, ((dB * 32244) >> 16) + 128, clampToByte(((dR * 57475) >> 16) + 128)};
+}
+
+Pixel modelRGB(int Y, int U, int V) {
+    const int u = U - 128, v = V - 128;
+    return {clampToByte((65536 * Y + 74710 * v) >> 16), clampToByte((65536 * Y - 25820 * u - 38075 * v) >> 16),
+            clampToByte((65536 * Y + 133168 * u) >> 16)};
+}
+
+// Every one of the 2^24 inputs in each direction, as 256 images of 256 x 256
+// (the first component fixed per image, the second by row, the third by column).
+TEST(ColourConversion, PlainLevelMatchesTheFixedPointFormulasForEveryInput) {
+    constexpr int n = 256;
+    std::vector<Vp8u> packed(n * n * 3), a(n * n), b(n * n), c(n * n);
+    Vp8u* planes[3] = {a.data(), b.data(), c.data()};
+    const Vp8u* cplanes[3] = {a.data(), b.data(), c.data()};
+    int wrong = 0;
+    for (int first = 0; first < n && wrong < 10; ++first) {
+        for (int row = 0; row < n; ++row)
+            for (int col = 0; col < n; ++col) {
+                Vp8u* p = &packed[3 * (row * n + col)];
+                p[0] = Vp8u(first);
+                p[1] = Vp8u(row);
+                p[2] = Vp8u(col);
+            }
+        ASSERT_EQ(vpiRGBToYUV_8u_C3P3R_px(packed.data(), 3 * n, planes, n, {n, n}), vpStsNoErr);
+        for (int i = 0; i < n * n && wrong < 10; ++i)
+            if (Pixel{a[i], b[i], c[i]} != modelYUV(first, i / n, i % n)) {
+                ADD_FAILURE() << "RGB " << first << " " << i / n << " " << i % n;
+                ++wrong;
+            }
+        for (int i = 0; i < n * n; ++i) {
+            a[i] = Vp8u(first);
+            b[i] = Vp8u(i / n);
+            c[i] = Vp8u(i % n);
+        }
+        ASSERT_EQ(vpiYUVToRGB_8u_P3C3R_px(cplanes, n, packed.data(), 3 * n, {n, n}), vpStsNoErr);
+        for (int i = 0; i < n * n && wrong < 10; ++i)
+            if (Pixel{packed[3 * i], packed[3 * i + 1], packed[3 * i + 2]} != modelRGB(first, i / n, i % n)) {
+                ADD_FAILURE() << "YUV " << first << " " << i / n << " " << i % n;
+                ++wrong;
+            }
+    }
 }
 
 TEST(ColourConversion, RegionsLeaveTheGapsBetweenRowsUntouched) {
