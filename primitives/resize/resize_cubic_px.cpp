@@ -11,6 +11,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "primitives/resize/resize_cubic_rows.h"
 #include "primitives/resize/resize_px.h"
@@ -54,13 +55,14 @@ inline double cubicV(const CubicFactors& f, double a, double b, double c, double
 }
 
 // Conversion of a vertical result to 8u or 16u: truncate v + 1e-7 toward zero
-// and clamp to the element range. Written without branches so that blocks of
-// values convert together; the results of finite integer samples are never NaN.
+// and clamp to the element range. The selects have the operand order of the
+// processor's max and min, so blocks of values convert together; a NaN (which
+// finite integer samples never give) becomes 0.
 template <class T, int Max>
 inline int toIntegerValue(double v) {
     double x = v + 1e-7;
-    x = x < 0.0 ? 0.0 : x;
-    x = x > static_cast<double>(Max) ? static_cast<double>(Max) : x;
+    x = x > 0.0 ? x : 0.0;
+    x = x < static_cast<double>(Max) ? x : static_cast<double>(Max);
     return static_cast<int>(x);
 }
 
@@ -71,93 +73,180 @@ inline int converted(double v, Vp16u*) { return toIntegerValue<Vp16u, 65535>(v);
 inline float converted(double v, Vp32f*) { return static_cast<float>(v); }
 
 template <class T>
-using ConvertedType = decltype(converted(0.0, static_cast<T*>(nullptr)));
-
-template <class T>
 inline void store(T* out, double v) {
     *out = static_cast<T>(converted(v, static_cast<T*>(nullptr)));
 }
 
-// Values handled per block: the samples of a block are gathered into local
-// arrays first, so that the arithmetic runs over contiguous data. The results
-// are those of the value-by-value loop.
-constexpr int kBlock = 8;
-
 // ---- horizontal passes ------------------------------------------------------
 
+// The samples of one value around its base element, `stride` elements apart.
 template <class T>
-void cubicH1(const T* srcRow, int width, const int* colOffsets, const float* colWeights, float* ringRow) {
-    int j = 0;
-    for (; j + kBlock <= width; j += kBlock) {
-        double a[kBlock], b[kBlock], c[kBlock], d[kBlock], t[kBlock];
-        for (int k = 0; k < kBlock; ++k) {
-            const T* s = srcRow + colOffsets[j + k];
-            a[k] = s[-1];
-            b[k] = s[0];
-            c[k] = s[1];
-            d[k] = s[2];
-            t[k] = colWeights[j + k];
+inline double cubicAt(const CubicFactors& f, const T* s, int stride) {
+    return cubicH(f, s[-stride], s[0], s[stride], s[2 * stride]);
+}
+
+// The horizontal pass. The factors of a column depend on its offset only, so
+// the kernel entries form them once per call (for rows of up to kFactorColumns
+// columns; wider rows form them per row, that many columns at a time). The
+// differences d1, d2, d3 depend only on the four samples around a base
+// element, so where columns sample their elements densely (every enlargement,
+// mild reductions) they are formed once per element and row and read by every
+// column with that base. Each value is still the same sequence of double
+// operations on the same operands as cubicH.
+constexpr int kFactorColumns = 2048;
+constexpr int kDiffElements = 512;
+
+struct CubicColumnFactors {
+    double p[kFactorColumns];
+    double m[kFactorColumns];
+    double n[kFactorColumns];
+    int first = 0;  // columns first .. first + count - 1 are held
+    int count = 0;
+    // The held columns' offsets never decrease and their K-element groups
+    // cover at most twice as many elements as they read, so differences per
+    // element cost less than per column.
+    bool dense = false;
+
+    void hold(int j, int width, const int* colOffsets, const float* colWeights, int K) {
+        first = j;
+        count = width - j < kFactorColumns ? width - j : kFactorColumns;
+        for (int q = 0; q < count; ++q) {
+            const CubicFactors f = horizontalFactors(colWeights[j + q]);
+            p[q] = f.p;
+            m[q] = f.m;
+            n[q] = f.n;
         }
-        for (int k = 0; k < kBlock; ++k) {
-            ringRow[j + k] = static_cast<float>(cubicH(horizontalFactors(t[k]), a[k], b[k], c[k], d[k]));
+        bool increasing = true;
+        for (int q = 1; q < count; ++q) increasing &= colOffsets[j + q] >= colOffsets[j + q - 1];
+        const long long span = static_cast<long long>(colOffsets[j + count - 1]) - colOffsets[j] + K;
+        dense = increasing && span <= 2LL * K * count;
+    }
+};
+
+// Differences of a run of source elements, as doubles. Integer samples give
+// integer differences, which int arithmetic forms exactly and faster; float
+// samples are differenced in double as cubicH does.
+template <class T>
+struct CubicRowDiffs {
+    double a[kDiffElements];
+    double d1[kDiffElements];
+    double d2[kDiffElements];
+    double d3[kDiffElements];
+
+    // Elements 0 .. count - 1 of src, samples `stride` apart.
+    void form(const T* __restrict src, int count, int stride) {
+        using W = std::conditional_t<std::is_same_v<T, Vp32f>, double, int>;
+        for (int e = 0; e < count; ++e) {
+            const W a0 = src[e - stride];
+            const W b = src[e];
+            const W c = src[e + stride];
+            const W d = src[e + 2 * stride];
+            const W e1 = b - a0;
+            const W e2 = (c - b) - e1;
+            const W e3 = ((b - (c + c)) + d) - e2;
+            a[e] = a0;
+            d1[e] = e1;
+            d2[e] = e2;
+            d3[e] = e3;
         }
     }
-    for (; j < width; ++j) {
-        const T* s = srcRow + colOffsets[j];
-        ringRow[j] = static_cast<float>(cubicH(horizontalFactors(colWeights[j]), s[-1], s[0], s[1], s[2]));
+};
+
+template <class T>
+struct CubicHScratch {
+    CubicColumnFactors factors;
+    CubicRowDiffs<T> diffs;
+};
+
+// count columns whose groups start at offsets[i] - lo in the differences.
+template <int K>
+void cubicHFromDiffs(const double* __restrict a, const double* __restrict d1, const double* __restrict d2,
+                     const double* __restrict d3,
+                     const int* __restrict offsets, int lo, int count, const double* __restrict p,
+                     const double* __restrict m, const double* __restrict n, float* __restrict out) {
+    for (int i = 0; i < count; ++i) {
+        const int e = offsets[i] - lo;
+        for (int k = 0; k < K; ++k) {
+            const double v = ((a[e + k] + n[i] * d3[e + k]) + m[i] * d2[e + k]) + p[i] * d1[e + k];
+            out[K * i + k] = static_cast<float>(v);
+        }
     }
 }
 
-// K channels per pixel, samples `stride` elements apart.
+// count columns straight from their samples.
+template <int K, class T>
+void cubicHFromSamples(const T* __restrict srcRow, int stride, const int* __restrict offsets, int count,
+                       const double* __restrict p, const double* __restrict m, const double* __restrict n,
+                       float* __restrict out) {
+    for (int i = 0; i < count; ++i) {
+        const T* s = srcRow + offsets[i];
+        const CubicFactors f{p[i], m[i], n[i]};
+        for (int k = 0; k < K; ++k) out[K * i + k] = static_cast<float>(cubicAt(f, s + k, stride));
+    }
+}
+
 template <class T, int K>
-void cubicHK(const T* srcRow, int width, int stride, const int* colOffsets, const float* colWeights,
-             float* ringRow) {
-    constexpr int kPixels = 4;
-    constexpr int kValues = kPixels * K;
+void cubicHTabled(const T* srcRow, int width, int stride, const int* colOffsets, const float* colWeights,
+                  CubicHScratch<T>& scratch, float* ringRow) {
+    CubicColumnFactors& cf = scratch.factors;
+    CubicRowDiffs<T>& dd = scratch.diffs;
     int j = 0;
-    for (; j + kPixels <= width; j += kPixels) {
-        double a[kValues], b[kValues], c[kValues], d[kValues], t[kValues];
-        for (int q = 0; q < kPixels; ++q) {
-            const T* s = srcRow + colOffsets[j + q];
-            const double tq = colWeights[j + q];
-            for (int k = 0; k < K; ++k) {
-                a[q * K + k] = s[k - stride];
-                b[q * K + k] = s[k];
-                c[q * K + k] = s[k + stride];
-                d[q * K + k] = s[k + 2 * stride];
-                t[q * K + k] = tq;
-            }
+    while (j < width) {
+        if (j < cf.first || j >= cf.first + cf.count) cf.hold(j, width, colOffsets, colWeights, K);
+        const int end = cf.first + cf.count;
+        if (!cf.dense) {
+            const int q = j - cf.first;
+            cubicHFromSamples<K>(srcRow, stride, colOffsets + j, end - j, cf.p + q, cf.m + q, cf.n + q,
+                                 ringRow + static_cast<std::ptrdiff_t>(K) * j);
+            j = end;
+            continue;
         }
-        float* out = ringRow + static_cast<std::ptrdiff_t>(K) * j;
-        for (int v = 0; v < kValues; ++v) {
-            out[v] = static_cast<float>(cubicH(horizontalFactors(t[v]), a[v], b[v], c[v], d[v]));
-        }
-    }
-    for (; j < width; ++j) {
-        const T* s = srcRow + colOffsets[j];
-        const CubicFactors f = horizontalFactors(colWeights[j]);
-        for (int k = 0; k < K; ++k) {
-            ringRow[K * j + k] =
-                static_cast<float>(cubicH(f, s[k - stride], s[k], s[k + stride], s[k + 2 * stride]));
+        while (j < end) {
+            // A run: the columns whose groups fit one block of differences.
+            const int lo = colOffsets[j];
+            const int last = lo + kDiffElements - K;
+            int j1 = j + 1;
+            while (j1 < end && colOffsets[j1] <= last) ++j1;
+            dd.form(srcRow + lo, colOffsets[j1 - 1] + K - lo, stride);
+            const int q = j - cf.first;
+            cubicHFromDiffs<K>(dd.a, dd.d1, dd.d2, dd.d3, colOffsets + j, lo, j1 - j, cf.p + q, cf.m + q, cf.n + q,
+                               ringRow + static_cast<std::ptrdiff_t>(K) * j);
+            j = j1;
         }
     }
+}
+
+// One row on its own (the named row passes): the factors are formed for this row.
+template <int K, class T>
+void cubicHPass(const T* srcRow, int width, int stride, const int* colOffsets, const float* colWeights,
+                float* ringRow) {
+    CubicHScratch<T> scratch;
+    cubicHTabled<T, K>(srcRow, width, stride, colOffsets, colWeights, scratch, ringRow);
 }
 
 // ---- vertical passes --------------------------------------------------------
 
 template <class T>
-void cubicVFull(T* dstRow, int count, float t, const float* r0, const float* r1, const float* r2,
-                const float* r3) {
+void cubicVFull(T* __restrict dstRow, int count, float t, const float* __restrict r0, const float* __restrict r1,
+                const float* __restrict r2, const float* __restrict r3) {
     const CubicFactors f = verticalFactors(t);
-    int v = 0;
-    for (; v + kBlock <= count; v += kBlock) {
-        ConvertedType<T> value[kBlock];
-        for (int k = 0; k < kBlock; ++k) {
-            value[k] = converted(cubicV(f, r0[v + k], r1[v + k], r2[v + k], r3[v + k]), static_cast<T*>(nullptr));
+    if constexpr (std::is_same_v<T, Vp32f>) {
+        for (int v = 0; v < count; ++v) store(dstRow + v, cubicV(f, r0[v], r1[v], r2[v], r3[v]));
+    } else {
+        // Integer results go through a block of ints, so that the arithmetic
+        // runs at the width of the doubles and the narrowing as a loop of its own.
+        constexpr int kBlock = 256;
+        int q[kBlock];
+        for (int v0 = 0; v0 < count; v0 += kBlock) {
+            const int n = count - v0 < kBlock ? count - v0 : kBlock;
+            const float* a = r0 + v0;
+            const float* b = r1 + v0;
+            const float* c = r2 + v0;
+            const float* d = r3 + v0;
+            for (int k = 0; k < n; ++k) q[k] = converted(cubicV(f, a[k], b[k], c[k], d[k]), static_cast<T*>(nullptr));
+            for (int k = 0; k < n; ++k) dstRow[v0 + k] = static_cast<T>(q[k]);
         }
-        for (int k = 0; k < kBlock; ++k) dstRow[v + k] = static_cast<T>(value[k]);
     }
-    for (; v < count; ++v) store(dstRow + v, cubicV(f, r0[v], r1[v], r2[v], r3[v]));
 }
 
 template <class T>
@@ -178,39 +267,39 @@ void cubicVAC4(T* dstRow, int width, float t, const float* r0, const float* r1, 
 
 void ResizeCubicH_8u_C1_px(const Vp8u* srcRow, int width, const int* colOffsets, const float* colWeights,
                            float* ringRow) {
-    cubicH1(srcRow, width, colOffsets, colWeights, ringRow);
+    cubicHPass<1>(srcRow, width, 1, colOffsets, colWeights, ringRow);
 }
 void ResizeCubicH_16u_C1_px(const Vp16u* srcRow, int width, const int* colOffsets, const float* colWeights,
                             float* ringRow) {
-    cubicH1(srcRow, width, colOffsets, colWeights, ringRow);
+    cubicHPass<1>(srcRow, width, 1, colOffsets, colWeights, ringRow);
 }
 void ResizeCubicH_32f_C1_px(const Vp32f* srcRow, int width, const int* colOffsets, const float* colWeights,
                             float* ringRow) {
-    cubicH1(srcRow, width, colOffsets, colWeights, ringRow);
+    cubicHPass<1>(srcRow, width, 1, colOffsets, colWeights, ringRow);
 }
 void ResizeCubicH_8u_C3_px(const Vp8u* srcRow, int width, int pixelStride, const int* colOffsets,
                            const float* colWeights, float* ringRow) {
-    cubicHK<Vp8u, 3>(srcRow, width, pixelStride, colOffsets, colWeights, ringRow);
+    cubicHPass<3>(srcRow, width, pixelStride, colOffsets, colWeights, ringRow);
 }
 void ResizeCubicH_16u_C3_px(const Vp16u* srcRow, int width, int pixelStride, const int* colOffsets,
                             const float* colWeights, float* ringRow) {
-    cubicHK<Vp16u, 3>(srcRow, width, pixelStride, colOffsets, colWeights, ringRow);
+    cubicHPass<3>(srcRow, width, pixelStride, colOffsets, colWeights, ringRow);
 }
 void ResizeCubicH_32f_C3_px(const Vp32f* srcRow, int width, int pixelStride, const int* colOffsets,
                             const float* colWeights, float* ringRow) {
-    cubicHK<Vp32f, 3>(srcRow, width, pixelStride, colOffsets, colWeights, ringRow);
+    cubicHPass<3>(srcRow, width, pixelStride, colOffsets, colWeights, ringRow);
 }
 void ResizeCubicH_8u_C4_px(const Vp8u* srcRow, int width, const int* colOffsets, const float* colWeights,
                            float* ringRow) {
-    cubicHK<Vp8u, 4>(srcRow, width, 4, colOffsets, colWeights, ringRow);
+    cubicHPass<4>(srcRow, width, 4, colOffsets, colWeights, ringRow);
 }
 void ResizeCubicH_16u_C4_px(const Vp16u* srcRow, int width, const int* colOffsets, const float* colWeights,
                             float* ringRow) {
-    cubicHK<Vp16u, 4>(srcRow, width, 4, colOffsets, colWeights, ringRow);
+    cubicHPass<4>(srcRow, width, 4, colOffsets, colWeights, ringRow);
 }
 void ResizeCubicH_32f_C4_px(const Vp32f* srcRow, int width, const int* colOffsets, const float* colWeights,
                             float* ringRow) {
-    cubicHK<Vp32f, 4>(srcRow, width, 4, colOffsets, colWeights, ringRow);
+    cubicHPass<4>(srcRow, width, 4, colOffsets, colWeights, ringRow);
 }
 
 void ResizeCubicV_8u_px(Vp8u* dstRow, int count, float t, const float* r0, const float* r1, const float* r2,
@@ -258,38 +347,61 @@ void ResizeCubicV_32f_AC4_px(Vp32f* dstRow, int width, float t, const float* r0,
 }
 
 // ---- kernel table entries ---------------------------------------------------
+// The horizontal passes of one call share one scratch, so that the column
+// factors are formed once per call.
+
+namespace {
+
+template <class T>
+using CubicVPass = void (*)(T*, int, float, const float*, const float*, const float*, const float*);
+
+template <class T>
+int cubicEntryC3C4(VP_CUBIC_PARAMS, CubicVPass<T> vFull, CubicVPass<T> vAC4) {
+    float* const ring[4] = {rowBuffer0, rowBuffer1, rowBuffer2, rowBuffer3};
+    CubicHScratch<T> scratch;
+    auto h3 = [&](const T* row, int width, int stride, const int* offsets, const float* weights, float* out) {
+        cubicHTabled<T, 3>(row, width, stride, offsets, weights, scratch, out);
+    };
+    auto h4 = [&](const T* row, int width, const int* offsets, const float* weights, float* out) {
+        cubicHTabled<T, 4>(row, width, 4, offsets, weights, scratch, out);
+    };
+    return cubicC3C4<T>(VP_CUBIC_ARGS, nChannels, layout, h3, h4, vFull, vAC4);
+}
+
+template <class T>
+int cubicEntryC1(VP_CUBIC_PARAMS, CubicVPass<T> vFull) {
+    (void)nChannels;
+    (void)layout;
+    float* const ring[4] = {rowBuffer0, rowBuffer1, rowBuffer2, rowBuffer3};
+    CubicHScratch<T> scratch;
+    auto h1 = [&](const T* row, int width, const int* offsets, const float* weights, float* out) {
+        cubicHTabled<T, 1>(row, width, 1, offsets, weights, scratch, out);
+    };
+    return cubicC1<T>(VP_CUBIC_ARGS, h1, vFull);
+}
+
+}  // namespace
+
+#define VP_CUBIC_ENTRY_ARGS                                                                                 \
+    pSrc, pDst, srcStep, dstStep, dstWidth, dstHeight, rowOffsets, colOffsets, rowWeights, colWeights, \
+        rowBuffer0, rowBuffer1, rowBuffer2, rowBuffer3, nChannels, layout
 
 int ResizeCubic_8u_C3C4_px(VP_CUBIC_PARAMS) {
-    float* const ring[4] = {rowBuffer0, rowBuffer1, rowBuffer2, rowBuffer3};
-    return cubicC3C4<Vp8u>(VP_CUBIC_ARGS, nChannels, layout, ResizeCubicH_8u_C3_px, ResizeCubicH_8u_C4_px,
-                           ResizeCubicV_8u_px, ResizeCubicV_8u_AC4_px);
+    return cubicEntryC3C4<Vp8u>(VP_CUBIC_ENTRY_ARGS, ResizeCubicV_8u_px, ResizeCubicV_8u_AC4_px);
 }
 int ResizeCubic_16u_C3C4_px(VP_CUBIC_PARAMS) {
-    float* const ring[4] = {rowBuffer0, rowBuffer1, rowBuffer2, rowBuffer3};
-    return cubicC3C4<Vp16u>(VP_CUBIC_ARGS, nChannels, layout, ResizeCubicH_16u_C3_px, ResizeCubicH_16u_C4_px,
-                            ResizeCubicV_16u_px, ResizeCubicV_16u_AC4_px);
+    return cubicEntryC3C4<Vp16u>(VP_CUBIC_ENTRY_ARGS, ResizeCubicV_16u_px, ResizeCubicV_16u_AC4_px);
 }
 int ResizeCubic_32f_C3C4_px(VP_CUBIC_PARAMS) {
-    float* const ring[4] = {rowBuffer0, rowBuffer1, rowBuffer2, rowBuffer3};
-    return cubicC3C4<Vp32f>(VP_CUBIC_ARGS, nChannels, layout, ResizeCubicH_32f_C3_px, ResizeCubicH_32f_C4_px,
-                            ResizeCubicV_32f_px, ResizeCubicV_32f_AC4_px);
+    return cubicEntryC3C4<Vp32f>(VP_CUBIC_ENTRY_ARGS, ResizeCubicV_32f_px, ResizeCubicV_32f_AC4_px);
 }
 int ResizeCubic_8u_C1_px(VP_CUBIC_PARAMS) {
-    (void)nChannels;
-    (void)layout;
-    float* const ring[4] = {rowBuffer0, rowBuffer1, rowBuffer2, rowBuffer3};
-    return cubicC1<Vp8u>(VP_CUBIC_ARGS, ResizeCubicH_8u_C1_px, ResizeCubicV_8u_px);
+    return cubicEntryC1<Vp8u>(VP_CUBIC_ENTRY_ARGS, ResizeCubicV_8u_px);
 }
 int ResizeCubic_16u_C1_px(VP_CUBIC_PARAMS) {
-    (void)nChannels;
-    (void)layout;
-    float* const ring[4] = {rowBuffer0, rowBuffer1, rowBuffer2, rowBuffer3};
-    return cubicC1<Vp16u>(VP_CUBIC_ARGS, ResizeCubicH_16u_C1_px, ResizeCubicV_16u_px);
+    return cubicEntryC1<Vp16u>(VP_CUBIC_ENTRY_ARGS, ResizeCubicV_16u_px);
 }
 int ResizeCubic_32f_C1_px(VP_CUBIC_PARAMS) {
-    (void)nChannels;
-    (void)layout;
-    float* const ring[4] = {rowBuffer0, rowBuffer1, rowBuffer2, rowBuffer3};
-    return cubicC1<Vp32f>(VP_CUBIC_ARGS, ResizeCubicH_32f_C1_px, ResizeCubicV_32f_px);
+    return cubicEntryC1<Vp32f>(VP_CUBIC_ENTRY_ARGS, ResizeCubicV_32f_px);
 }
-
+#undef VP_CUBIC_ENTRY_ARGS
