@@ -3,6 +3,7 @@
 // rows r and r + 1 into a destination row. px rounds to nearest in both passes
 // (8u, 16u) and evaluates float formulas in double with one rounding at the store.
 #include <cstddef>
+#include <cstring>
 
 #include "primitives/resize/resize_linear_rows.h"
 #include "primitives/resize/resize_px.h"
@@ -40,6 +41,76 @@ void linearH32f(const Vp32f* src, int count, int d, const int* colOffsets, const
     }
 }
 
+// 8-bit three channels: (s0 * w0 + s1 * w1 + 128) >> 8 per value, in two
+// loops per run of columns so that the arithmetic runs over contiguous data:
+// the first gathers each column's two sample groups into byte rows, the second
+// weighs them with the column weights spread to one pair per value. The
+// spread weights are formed once per call for rows of up to kLinearColumns
+// columns (wider rows form them per row, that many columns at a time).
+constexpr int kLinearColumns = 1024;
+
+struct LinearC3Scratch {
+    Vp16s w0[3 * kLinearColumns];
+    Vp16s w1[3 * kLinearColumns];
+    Vp8u left[3 * kLinearColumns + 1];  // one byte of slack for four-byte moves
+    Vp8u right[3 * kLinearColumns + 1];
+    int first = 0;  // columns first .. first + count - 1 have their weights spread
+    int count = 0;
+    int lastOffset = -1;  // the largest column offset of the row; -1 until known
+
+    void hold(int j, int width, const int* colOffsets, const Vp16u* colWeights) {
+        if (lastOffset < 0) {
+            for (int q = 0; q < width; ++q) lastOffset = colOffsets[q] > lastOffset ? colOffsets[q] : lastOffset;
+        }
+        first = j;
+        count = width - j < kLinearColumns ? width - j : kLinearColumns;
+        for (int q = 0; q < count; ++q) {
+            for (int c = 0; c < 3; ++c) {
+                w0[3 * q + c] = static_cast<Vp16s>(colWeights[2 * (j + q)]);
+                w1[3 * q + c] = static_cast<Vp16s>(colWeights[2 * (j + q) + 1]);
+            }
+        }
+    }
+};
+
+// The two sample groups of n columns into byte rows. A column's left group is
+// followed by at least one more sample of the row (its right group, d >= 3
+// elements on), so four bytes are moved; so are four of its right group when a
+// column further right exists (the extra byte lands in the next column's slot
+// or the slack).
+void gatherGroups(const Vp8u* src, int d, const int* __restrict offsets, int n, int lastOffset,
+                  Vp8u* __restrict left, Vp8u* __restrict right) {
+    for (int q = 0; q < n; ++q) {
+        const Vp8u* s = src + offsets[q];
+        std::memcpy(left + 3 * q, s, 4);
+        if (offsets[q] < lastOffset) {
+            std::memcpy(right + 3 * q, s + d, 4);
+        } else {
+            for (int c = 0; c < 3; ++c) right[3 * q + c] = s[d + c];
+        }
+    }
+}
+
+void weighGroups(const Vp8u* __restrict l, const Vp8u* __restrict r, const Vp16s* __restrict w0,
+                 const Vp16s* __restrict w1, int values, Vp16s* __restrict out) {
+    for (int v = 0; v < values; ++v) {
+        out[v] = static_cast<Vp16s>((static_cast<int>(l[v]) * w0[v] + static_cast<int>(r[v]) * w1[v] + 128) >> 8);
+    }
+}
+
+void linearH8uC3(const Vp8u* src, int count, int d, const int* colOffsets, const Vp16u* colWeights,
+                 LinearC3Scratch& sc, Vp16s* out) {
+    int j = 0;
+    while (j < count) {
+        if (j < sc.first || j >= sc.first + sc.count) sc.hold(j, count, colOffsets, colWeights);
+        const int n = sc.first + sc.count - j;
+        const int q0 = j - sc.first;
+        gatherGroups(src, d, colOffsets + j, n, sc.lastOffset, sc.left, sc.right);
+        weighGroups(sc.left, sc.right, sc.w0 + 3 * q0, sc.w1 + 3 * q0, 3 * n, out + 3 * static_cast<std::ptrdiff_t>(j));
+        j += n;
+    }
+}
+
 // ---- vertical passes ------------------------------------------------------
 // Full passes blend `count` values; AC4 passes read three values per pixel and
 // write elements 0..2 of four-element destination pixels.
@@ -64,7 +135,8 @@ void ResizeLinearH_8u_C1_px(const Vp8u* src, int count, const int* colOffsets, c
 }
 void ResizeLinearH_8u_C3_px(const Vp8u* src, int count, int nChannels, const int* colOffsets,
                             const Vp16u* colWeights, Vp16s* out) {
-    linearH8u<3, 128>(src, count, nChannels, colOffsets, colWeights, out);
+    LinearC3Scratch scratch;
+    linearH8uC3(src, count, nChannels, colOffsets, colWeights, scratch, out);
 }
 void ResizeLinearH_8u_C4_px(const Vp8u* src, int count, const int* colOffsets, const Vp16u* colWeights,
                             Vp16s* out) {
@@ -138,9 +210,14 @@ void ResizeLinearV_32f_AC4_px(Vp32f* dst, int count, float a, const float* upper
 // ---- kernel table entries -------------------------------------------------
 
 int ResizeLinear_8u_C3C4_px(VP_LINEAR_PARAMS) {
-    return linearC3C4<Vp8u, Vp16s, Vp16u, Vp16u>(VP_LINEAR_ARGS, nChannels, layout, ResizeLinearH_8u_C3_px,
-                                                  ResizeLinearH_8u_C4_px, ResizeLinearV_8u_px,
-                                                  ResizeLinearV_8u_AC4_px);
+    // The horizontal passes of one call share one scratch, so that the weights
+    // are spread once per call.
+    LinearC3Scratch scratch;
+    auto h3 = [&](const Vp8u* row, int width, int d, const int* offsets, const Vp16u* weights, Vp16s* out) {
+        linearH8uC3(row, width, d, offsets, weights, scratch, out);
+    };
+    return linearC3C4<Vp8u, Vp16s, Vp16u, Vp16u>(VP_LINEAR_ARGS, nChannels, layout, h3, ResizeLinearH_8u_C4_px,
+                                                  ResizeLinearV_8u_px, ResizeLinearV_8u_AC4_px);
 }
 int ResizeLinear_16u_C3C4_px(VP_LINEAR_PARAMS) {
     return linearC3C4<Vp16u, Vp16u, Vp16u, Vp16u>(VP_LINEAR_ARGS, nChannels, layout, ResizeLinearH_16u_C3_px,

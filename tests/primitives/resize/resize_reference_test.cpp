@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
+#include <random>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -125,17 +127,51 @@ T referenceValue(const Image<T>& src, int interpolation, const Sample& sx, const
     }
 }
 
+// The source of a check: its size, region and sample values.
+struct Shape {
+    int width, height;
+    VpiRect roi;
+    bool nonFinite;  // float samples sprinkled with NaN, infinities, -0 and extreme magnitudes
+};
+
 template <class T>
-void checkAgainstReference(int channels, int interpolation, double xf, double yf) {
-    const int W = 40, H = 30;
-    Image<T> src(W, H, channels, 3 * static_cast<int>(sizeof(T)));
+Image<T> makeSource(int channels, const Shape& shape) {
+    Image<T> src(shape.width, shape.height, channels, 3 * static_cast<int>(sizeof(T)));
     resize_test::fillRandom(src, 77, 0.0, 255.0);
-    const VpiRect roi{3, 2, 37, 28};
+    if constexpr (std::is_same_v<T, Vp32f>) {
+        if (shape.nonFinite) {
+            const float special[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                                     -std::numeric_limits<float>::infinity(), -0.0f, 3e38f, -2e-39f, 1e-30f};
+            std::mt19937 rng(5);
+            for (int y = 0; y < shape.height; ++y)
+                for (int x = 0; x < shape.width; ++x)
+                    if (rng() % 9 == 0) src.at(x, y) = special[rng() % 7];
+        }
+    }
+    return src;
+}
+
+// Equal bits, or both NaN: the sign and payload of a NaN that two NaN operands
+// produce are not fixed by the arithmetic.
+template <class T>
+bool sameValue(T got, T expected) {
+    if constexpr (std::is_same_v<T, Vp32f>) {
+        if (std::isnan(got) && std::isnan(expected)) return true;
+    }
+    return std::memcmp(&got, &expected, sizeof(T)) == 0;
+}
+
+template <class T>
+void checkAgainstReference(int channels, int interpolation, double xf, double yf, const Shape& shape,
+                           const std::vector<int>& widthLimits) {
+    const int W = shape.width, H = shape.height;
+    const Image<T> src = makeSource<T>(channels, shape);
+    const VpiRect roi = shape.roi;
     const int nx = static_cast<int>(roi.width * xf + 1e-7), ny = static_cast<int>(roi.height * yf + 1e-7);
     const std::vector<double> px = positions(roi.width, xf, nx), py = positions(roi.height, yf, ny);
-    for (int limit = 1; limit <= 40; ++limit) {
+    for (int limit : widthLimits) {
         SCOPED_TRACE(testing::Message() << "channels " << channels << " interp " << interpolation << " factors " << xf
-                                        << "," << yf << " width limit " << limit);
+                                        << "," << yf << " source " << W << "x" << H << " width limit " << limit);
         const int dw = std::min(limit, nx);
         resize_test::GuardedDst<T> dst(limit, ny, channels);
         VpStatus status;
@@ -157,7 +193,7 @@ void checkAgainstReference(int channels, int interpolation, double xf, double yf
                 for (int c = 0; c < channels; ++c) {
                     const T expected = referenceValue(src, interpolation, sx, sy, c);
                     const T got = dst.at(j, i, c);
-                    ASSERT_EQ(0, std::memcmp(&got, &expected, sizeof(T)))
+                    ASSERT_TRUE(sameValue(got, expected))
                         << "pixel " << j << "," << i << " channel " << c << ": " << +got << " vs " << +expected;
                 }
             }
@@ -165,17 +201,53 @@ void checkAgainstReference(int channels, int interpolation, double xf, double yf
     }
 }
 
+std::vector<int> everyWidthTo40() {
+    std::vector<int> limits;
+    for (int limit = 1; limit <= 40; ++limit) limits.push_back(limit);
+    return limits;
+}
+
+const Shape kSmall{40, 30, {3, 2, 37, 28}, false};
+
 TEST(ResizeReference, PictureCubicAndLinearForEveryWidth) {
-    for (const auto& f : {std::pair{1.37, 0.83}, std::pair{0.61, 1.9}, std::pair{2.5, 2.5}}) {
-        checkAgainstReference<Vp8u>(3, VPI_INTER_CUBIC, f.first, f.second);
-        checkAgainstReference<Vp8u>(3, VPI_INTER_LINEAR, f.first, f.second);
+    for (const auto& f : {std::pair{1.37, 0.83}, std::pair{0.61, 1.9}, std::pair{2.5, 2.5}, std::pair{0.3, 1.0}}) {
+        checkAgainstReference<Vp8u>(3, VPI_INTER_CUBIC, f.first, f.second, kSmall, everyWidthTo40());
+        checkAgainstReference<Vp8u>(3, VPI_INTER_LINEAR, f.first, f.second, kSmall, everyWidthTo40());
     }
 }
 
 TEST(ResizeReference, PlaneCubicAndLinearForEveryWidth) {
-    for (const auto& f : {std::pair{1.37, 0.83}, std::pair{0.61, 1.9}, std::pair{2.5, 2.5}}) {
-        checkAgainstReference<Vp32f>(1, VPI_INTER_CUBIC, f.first, f.second);
-        checkAgainstReference<Vp32f>(1, VPI_INTER_LINEAR, f.first, f.second);
+    for (const auto& f : {std::pair{1.37, 0.83}, std::pair{0.61, 1.9}, std::pair{2.5, 2.5}, std::pair{0.3, 1.0}}) {
+        checkAgainstReference<Vp32f>(1, VPI_INTER_CUBIC, f.first, f.second, kSmall, everyWidthTo40());
+        checkAgainstReference<Vp32f>(1, VPI_INTER_LINEAR, f.first, f.second, kSmall, everyWidthTo40());
+    }
+}
+
+// Rows long enough that a horizontal pass works through its columns and
+// source elements in several runs (and, past a few thousand columns, forms its
+// column factors row by row), enlarged and reduced.
+TEST(ResizeReference, LongRowsInRuns) {
+    const Shape wide{1100, 6, {0, 0, 1100, 6}, false};
+    const Shape wideRegion{1200, 7, {37, 1, 1150, 6}, false};
+    for (const auto& f : {std::pair{2.5, 1.0}, std::pair{1.067, 1.5}, std::pair{0.7, 1.0}, std::pair{0.2, 1.0}}) {
+        const int full = static_cast<int>(wide.roi.width * f.first + 1e-7);
+        const int fullRegion = static_cast<int>(wideRegion.roi.width * f.first + 1e-7);
+        checkAgainstReference<Vp8u>(3, VPI_INTER_CUBIC, f.first, f.second, wide, {full, 777});
+        checkAgainstReference<Vp8u>(3, VPI_INTER_LINEAR, f.first, f.second, wideRegion, {fullRegion, 777});
+        checkAgainstReference<Vp32f>(1, VPI_INTER_CUBIC, f.first, f.second, wideRegion, {fullRegion, 777});
+    }
+}
+
+// Float planes with NaN, infinities, signed zeros and extreme magnitudes: every
+// value as the value-by-value arithmetic gives it (NaN where it gives NaN).
+TEST(ResizeReference, PlaneWithNonFiniteSamples) {
+    const Shape special{40, 30, {3, 2, 37, 28}, true};
+    const Shape wideSpecial{900, 5, {0, 0, 900, 5}, true};
+    for (const auto& f : {std::pair{1.37, 0.83}, std::pair{2.5, 2.5}, std::pair{0.3, 1.0}}) {
+        checkAgainstReference<Vp32f>(1, VPI_INTER_CUBIC, f.first, f.second, special, everyWidthTo40());
+        checkAgainstReference<Vp32f>(1, VPI_INTER_LINEAR, f.first, f.second, special, everyWidthTo40());
+        checkAgainstReference<Vp32f>(1, VPI_INTER_CUBIC, f.first, f.second, wideSpecial,
+                                     {static_cast<int>(900 * f.first + 1e-7)});
     }
 }
 
