@@ -56,11 +56,14 @@ struct LinearC3Scratch {
     Vp8u right[3 * kLinearColumns + 1];
     int first = 0;  // columns first .. first + count - 1 have their weights spread
     int count = 0;
-    int lastOffset = -1;  // the largest column offset of the row; -1 until known
+    int lastOffset = 0;  // the largest column offset of the row (offsets may be negative)
+    bool lastOffsetKnown = false;
 
     void hold(int j, int width, const int* colOffsets, const Vp16u* colWeights) {
-        if (lastOffset < 0) {
-            for (int q = 0; q < width; ++q) lastOffset = colOffsets[q] > lastOffset ? colOffsets[q] : lastOffset;
+        if (!lastOffsetKnown) {
+            lastOffset = colOffsets[0];
+            for (int q = 1; q < width; ++q) lastOffset = colOffsets[q] > lastOffset ? colOffsets[q] : lastOffset;
+            lastOffsetKnown = true;
         }
         first = j;
         count = width - j < kLinearColumns ? width - j : kLinearColumns;

@@ -216,6 +216,18 @@ TEST(ResizeReference, PictureCubicAndLinearForEveryWidth) {
     }
 }
 
+// A region one column wide at the image's right edge: its columns are sampled
+// from the column left of the region (negative offsets), and no read may pass
+// the last row's end.
+TEST(ResizeReference, RegionOnTheLastColumn) {
+    const Shape lastColumn{40, 30, {39, 2, 1, 28}, false};
+    for (const auto& f : {std::pair{2.5, 1.0}, std::pair{5.0, 0.7}}) {
+        checkAgainstReference<Vp8u>(3, VPI_INTER_CUBIC, f.first, f.second, lastColumn, {1, 2, 5});
+        checkAgainstReference<Vp8u>(3, VPI_INTER_LINEAR, f.first, f.second, lastColumn, {1, 2, 5});
+        checkAgainstReference<Vp32f>(1, VPI_INTER_CUBIC, f.first, f.second, lastColumn, {1, 2, 5});
+    }
+}
+
 TEST(ResizeReference, PlaneCubicAndLinearForEveryWidth) {
     for (const auto& f : {std::pair{1.37, 0.83}, std::pair{0.61, 1.9}, std::pair{2.5, 2.5}, std::pair{0.3, 1.0}}) {
         checkAgainstReference<Vp32f>(1, VPI_INTER_CUBIC, f.first, f.second, kSmall, everyWidthTo40());
