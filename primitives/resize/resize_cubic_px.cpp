@@ -8,6 +8,7 @@
 //   value = ((a + n*D3) + m*D2) + p*D1.
 // px evaluates in double precision; a horizontal pass rounds its value to float
 // in the ring, a vertical pass rounds n to float before use.
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -58,12 +59,17 @@ inline double cubicV(const CubicFactors& f, double a, double b, double c, double
 // and clamp to the element range. The selects have the operand order of the
 // processor's max and min, so blocks of values convert together; a NaN (which
 // finite integer samples never give) becomes 0.
-template <class T, int Max>
-inline int toIntegerValue(double v) {
+template <class T>
+inline double clampedForInteger(double v) {
+    constexpr double kMax = std::is_same_v<T, Vp8u> ? 255.0 : 65535.0;
     double x = v + 1e-7;
     x = x > 0.0 ? x : 0.0;
-    x = x < static_cast<double>(Max) ? x : static_cast<double>(Max);
-    return static_cast<int>(x);
+    return x < kMax ? x : kMax;
+}
+
+template <class T, int Max>
+inline int toIntegerValue(double v) {
+    return static_cast<int>(clampedForInteger<T>(v));
 }
 
 // A vertical result on its way to the destination type: the integer value for
@@ -205,8 +211,8 @@ void cubicHTabled(const T* srcRow, int width, int stride, const int* colOffsets,
             // A run: the columns whose groups fit one block of differences.
             const int lo = colOffsets[j];
             const int last = lo + kDiffElements - K;
-            int j1 = j + 1;
-            while (j1 < end && colOffsets[j1] <= last) ++j1;
+            // The held offsets never decrease, so the run ends where they pass `last`.
+            const int j1 = static_cast<int>(std::upper_bound(colOffsets + j + 1, colOffsets + end, last) - colOffsets);
             dd.form(srcRow + lo, colOffsets[j1 - 1] + K - lo, stride);
             const int q = j - cf.first;
             cubicHFromDiffs<K>(dd.a, dd.d1, dd.d2, dd.d3, colOffsets + j, lo, j1 - j, cf.p + q, cf.m + q, cf.n + q,
@@ -233,18 +239,19 @@ void cubicVFull(T* __restrict dstRow, int count, float t, const float* __restric
     if constexpr (std::is_same_v<T, Vp32f>) {
         for (int v = 0; v < count; ++v) store(dstRow + v, cubicV(f, r0[v], r1[v], r2[v], r3[v]));
     } else {
-        // Integer results go through a block of ints, so that the arithmetic
-        // runs at the width of the doubles and the narrowing as a loop of its own.
+        // Integer results go through a block of clamped doubles, so that the
+        // arithmetic and the clamps run at the width of the doubles and the
+        // truncation and narrowing as a loop of their own.
         constexpr int kBlock = 256;
-        int q[kBlock];
+        double q[kBlock];
         for (int v0 = 0; v0 < count; v0 += kBlock) {
             const int n = count - v0 < kBlock ? count - v0 : kBlock;
             const float* a = r0 + v0;
             const float* b = r1 + v0;
             const float* c = r2 + v0;
             const float* d = r3 + v0;
-            for (int k = 0; k < n; ++k) q[k] = converted(cubicV(f, a[k], b[k], c[k], d[k]), static_cast<T*>(nullptr));
-            for (int k = 0; k < n; ++k) dstRow[v0 + k] = static_cast<T>(q[k]);
+            for (int k = 0; k < n; ++k) q[k] = clampedForInteger<T>(cubicV(f, a[k], b[k], c[k], d[k]));
+            for (int k = 0; k < n; ++k) dstRow[v0 + k] = static_cast<T>(static_cast<int>(q[k]));
         }
     }
 }
