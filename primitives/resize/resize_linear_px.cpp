@@ -3,6 +3,7 @@
 // rows r and r + 1 into a destination row. px rounds to nearest in both passes
 // (8u, 16u) and evaluates float formulas in double with one rounding at the store.
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 #include "primitives/resize/resize_linear_rows.h"
@@ -47,43 +48,76 @@ void linearH32f(const Vp32f* src, int count, int d, const int* colOffsets, const
 // weighs them with the column weights spread to one pair per value. The
 // spread weights are formed once per call for rows of up to kLinearColumns
 // columns (wider rows form them per row, that many columns at a time).
+//
+// When every pair of the row sums to 16384 (as the resize tables make them),
+// the value is 64 s0 + ((s1 - s0) w1 + 128) >> 8, and with w1 = 128 a + b
+// (a <= 128, b < 128) and t = s1 - s0:
+//   ((t w1 + 128) >> 8) = (a t + ((b t) >> 7) + 1) >> 1,
+// since t w1 + 128 = 128 (a t + 1) + b t, and halving after the floor by 128
+// is the floor by 256. |a t| <= 32640 and a t + ((b t) >> 7) + 1 stays within
+// 16 bits (a = 128 only with b = 0), so the arithmetic runs in 16-bit lanes.
+// The spread weights are then a and b instead of w0 and w1.
 constexpr int kLinearColumns = 1024;
 
 struct LinearC3Scratch {
-    Vp16s w0[3 * kLinearColumns];
-    Vp16s w1[3 * kLinearColumns];
+    Vp16s w0[3 * kLinearColumns];  // w0, or a = w1 >> 7 for unit pairs
+    Vp16s w1[3 * kLinearColumns];  // w1, or b = w1 & 127 for unit pairs
     Vp8u left[3 * kLinearColumns + 1];  // one byte of slack for four-byte moves
     Vp8u right[3 * kLinearColumns + 1];
     int first = 0;  // columns first .. first + count - 1 have their weights spread
     int count = 0;
+    bool known = false;  // the row facts below are set
     int lastOffset = 0;  // the largest column offset of the row (offsets may be negative)
-    bool lastOffsetKnown = false;
+    int wideColumns = 0;  // columns 0 .. wideColumns - 1 may read eight bytes from their offset
+    bool unitPairs = false;  // every weight pair of the row sums to 16384
 
-    void hold(int j, int width, const int* colOffsets, const Vp16u* colWeights) {
-        if (!lastOffsetKnown) {
-            lastOffset = colOffsets[0];
-            for (int q = 1; q < width; ++q) lastOffset = colOffsets[q] > lastOffset ? colOffsets[q] : lastOffset;
-            lastOffsetKnown = true;
-        }
+    // Facts of the whole row, formed on the first pass of a call.
+    void learn(int width, int d, const int* colOffsets, const Vp16u* colWeights) {
+        lastOffset = colOffsets[0];
+        for (int q = 1; q < width; ++q) lastOffset = colOffsets[q] > lastOffset ? colOffsets[q] : lastOffset;
+        // The last sample a row pass reads is at lastOffset + d + 2; eight
+        // bytes from offset o end at o + 7.
+        wideColumns = 0;
+        while (wideColumns < width && colOffsets[wideColumns] <= lastOffset + d - 5) ++wideColumns;
+        unitPairs = true;
+        for (int q = 0; q < width; ++q) unitPairs = unitPairs && colWeights[2 * q] + colWeights[2 * q + 1] == 16384;
+        known = true;
+    }
+
+    void hold(int j, int width, int d, const int* colOffsets, const Vp16u* colWeights) {
+        if (!known) learn(width, d, colOffsets, colWeights);
         first = j;
         count = width - j < kLinearColumns ? width - j : kLinearColumns;
         for (int q = 0; q < count; ++q) {
+            const int p0 = colWeights[2 * (j + q)];
+            const int p1 = colWeights[2 * (j + q) + 1];
             for (int c = 0; c < 3; ++c) {
-                w0[3 * q + c] = static_cast<Vp16s>(colWeights[2 * (j + q)]);
-                w1[3 * q + c] = static_cast<Vp16s>(colWeights[2 * (j + q) + 1]);
+                w0[3 * q + c] = static_cast<Vp16s>(unitPairs ? p1 >> 7 : p0);
+                w1[3 * q + c] = static_cast<Vp16s>(unitPairs ? p1 & 127 : p1);
             }
         }
     }
 };
 
-// The two sample groups of n columns into byte rows. A column's left group is
-// followed by at least one more sample of the row (its right group, d >= 3
-// elements on), so four bytes are moved; so are four of its right group when a
-// column further right exists (the extra byte lands in the next column's slot
-// or the slack).
-void gatherGroups(const Vp8u* src, int d, const int* __restrict offsets, int n, int lastOffset,
+// The two sample groups of n columns into byte rows. Columns below wideEnd
+// read eight bytes at their offset, which hold both groups (the right one d
+// elements on); the others move four bytes of the left group (it is followed
+// by at least its right group) and four of the right group when a column
+// further right exists (the extra byte lands in the next column's slot or the
+// slack).
+void gatherGroups(const Vp8u* src, int d, const int* __restrict offsets, int n, int wideEnd, int lastOffset,
                   Vp8u* __restrict left, Vp8u* __restrict right) {
-    for (int q = 0; q < n; ++q) {
+    const int shift = 8 * d;
+    int q = 0;
+    for (; q < wideEnd; ++q) {
+        std::uint64_t both;
+        std::memcpy(&both, src + offsets[q], 8);
+        const std::uint32_t l = static_cast<std::uint32_t>(both);
+        const std::uint32_t r = static_cast<std::uint32_t>(both >> shift);
+        std::memcpy(left + 3 * q, &l, 4);
+        std::memcpy(right + 3 * q, &r, 4);
+    }
+    for (; q < n; ++q) {
         const Vp8u* s = src + offsets[q];
         std::memcpy(left + 3 * q, s, 4);
         if (offsets[q] < lastOffset) {
@@ -101,15 +135,34 @@ void weighGroups(const Vp8u* __restrict l, const Vp8u* __restrict r, const Vp16s
     }
 }
 
+// The same values for unit pairs, from the split weights a and b.
+void weighGroupsUnit(const Vp8u* __restrict l, const Vp8u* __restrict r, const Vp16s* __restrict a,
+                     const Vp16s* __restrict b, int values, Vp16s* __restrict out) {
+    for (int v = 0; v < values; ++v) {
+        const Vp16s s0 = l[v];
+        const Vp16s t = static_cast<Vp16s>(r[v] - s0);
+        const Vp16s high = static_cast<Vp16s>(a[v] * t);
+        const Vp16s low = static_cast<Vp16s>(static_cast<Vp16s>(b[v] * t) >> 7);
+        const Vp16s step = static_cast<Vp16s>(static_cast<Vp16s>(high + low + 1) >> 1);
+        out[v] = static_cast<Vp16s>(s0 * 64 + step);
+    }
+}
+
 void linearH8uC3(const Vp8u* src, int count, int d, const int* colOffsets, const Vp16u* colWeights,
                  LinearC3Scratch& sc, Vp16s* out) {
     int j = 0;
     while (j < count) {
-        if (j < sc.first || j >= sc.first + sc.count) sc.hold(j, count, colOffsets, colWeights);
+        if (!sc.known || j < sc.first || j >= sc.first + sc.count) sc.hold(j, count, d, colOffsets, colWeights);
         const int n = sc.first + sc.count - j;
         const int q0 = j - sc.first;
-        gatherGroups(src, d, colOffsets + j, n, sc.lastOffset, sc.left, sc.right);
-        weighGroups(sc.left, sc.right, sc.w0 + 3 * q0, sc.w1 + 3 * q0, 3 * n, out + 3 * static_cast<std::ptrdiff_t>(j));
+        const int wide = sc.wideColumns <= j ? 0 : (sc.wideColumns - j < n ? sc.wideColumns - j : n);
+        gatherGroups(src, d, colOffsets + j, n, wide, sc.lastOffset, sc.left, sc.right);
+        Vp16s* o = out + 3 * static_cast<std::ptrdiff_t>(j);
+        if (sc.unitPairs) {
+            weighGroupsUnit(sc.left, sc.right, sc.w0 + 3 * q0, sc.w1 + 3 * q0, 3 * n, o);
+        } else {
+            weighGroups(sc.left, sc.right, sc.w0 + 3 * q0, sc.w1 + 3 * q0, 3 * n, o);
+        }
         j += n;
     }
 }
@@ -126,6 +179,28 @@ inline Vp16u linearV16u(int a, int u, int l) {
 }
 inline Vp32f linearV32f(double a, double oneMinusA, double u, double l) {
     return static_cast<Vp32f>(l * a + u * oneMinusA);
+}
+
+// The 8-bit vertical blend for ring values u, l in [0, 16383] (rows of unit
+// pairs end at 16320) and 0 <= a <= 16384, in 16-bit lanes:
+//   ((16384 - a) u + a l + 2^19) >> 20 = (u 2^14 + t a + 2^19) >> 20, t = l - u.
+// With t a = 2^16 h + g (h its high half, 0 <= g < 2^16) and
+// u 2^14 = 2^16 (u >> 2) + 2^14 (u & 3), the sum is
+//   2^16 (h + (u >> 2) + 8 + c) + (its low 16 bits),
+// c the carry of g + 2^14 (u & 3), which is (g >> 2) + 2^12 (u & 3) >> 14.
+// Its floor by 2^20 is then (h + (u >> 2) + 8 + c) >> 4; |h| <= 4096.
+void linearV8uNarrow(Vp8u* __restrict dst, int count, int a, const Vp16s* __restrict upper,
+                     const Vp16s* __restrict lower) {
+    const Vp16s wa = static_cast<Vp16s>(a);
+    for (int v = 0; v < count; ++v) {
+        const Vp16s u = upper[v];
+        const Vp16s t = static_cast<Vp16s>(lower[v] - u);
+        const Vp16s h = static_cast<Vp16s>((static_cast<int>(t) * wa) >> 16);
+        const Vp16u g = static_cast<Vp16u>(static_cast<int>(t) * wa);
+        const Vp16u uLow = static_cast<Vp16u>(static_cast<Vp16u>(u << 14) >> 2);
+        const Vp16u c = static_cast<Vp16u>(static_cast<Vp16u>((g >> 2) + uLow) >> 14);
+        dst[v] = static_cast<Vp8u>(static_cast<Vp16s>(h + (u >> 2) + 8 + c) >> 4);
+    }
 }
 
 }  // namespace
@@ -219,8 +294,20 @@ int ResizeLinear_8u_C3C4_px(VP_LINEAR_PARAMS) {
     auto h3 = [&](const Vp8u* row, int width, int d, const int* offsets, const Vp16u* weights, Vp16s* out) {
         linearH8uC3(row, width, d, offsets, weights, scratch, out);
     };
-    return linearC3C4<Vp8u, Vp16s, Vp16u, Vp16u>(VP_LINEAR_ARGS, nChannels, layout, h3, ResizeLinearH_8u_C4_px,
-                                                  ResizeLinearV_8u_px, ResizeLinearV_8u_AC4_px);
+    // Unit pairs keep the ring values within [0, 16320], which the narrow
+    // vertical blend takes.
+    const Vp16u* cw = static_cast<const Vp16u*>(colWeights);
+    bool unitPairs = true;
+    for (int q = 0; q < dstWidth; ++q) unitPairs = unitPairs && cw[2 * q] + cw[2 * q + 1] == 16384;
+    auto v = [unitPairs](Vp8u* out, int count, int a, const Vp16s* upper, const Vp16s* lower) {
+        if (unitPairs && a >= 0 && a <= 16384) {
+            linearV8uNarrow(out, count, a, upper, lower);
+        } else {
+            ResizeLinearV_8u_px(out, count, a, upper, lower);
+        }
+    };
+    return linearC3C4<Vp8u, Vp16s, Vp16u, Vp16u>(VP_LINEAR_ARGS, nChannels, layout, h3, ResizeLinearH_8u_C4_px, v,
+                                                  ResizeLinearV_8u_AC4_px);
 }
 int ResizeLinear_16u_C3C4_px(VP_LINEAR_PARAMS) {
     return linearC3C4<Vp16u, Vp16u, Vp16u, Vp16u>(VP_LINEAR_ARGS, nChannels, layout, ResizeLinearH_16u_C3_px,
