@@ -431,6 +431,118 @@ TEST(ResizeLinearKernel, RingMatchesRecomputedRows) {
     }
 }
 
+// The 8-bit three-channel horizontal pass against (s0 w0 + s1 w1 + 128) >> 8 for
+// every pair of samples, at weights around the 16-bit limits of its arithmetic
+// (w1 at 0, 16384 and either side of multiples of 128), in rows of one weight
+// and in a row whose weights change from column to column.
+TEST(ResizeLinearKernel, EightBitThreeChannelRowForEverySamplePair) {
+    const int columns = 256 * 256;
+    // Column k reads pixels 2k and 2k + 1: channel 0 holds (s0, s1), channel 1
+    // the reverse, channel 2 their complements.
+    std::vector<Vp8u> row(6 * columns + 2);
+    std::vector<int> offsets(columns);
+    for (int k = 0; k < columns; ++k) {
+        const int s0 = k >> 8, s1 = k & 255;
+        const Vp8u values[6] = {static_cast<Vp8u>(s0), static_cast<Vp8u>(s1), static_cast<Vp8u>(255 - s0),
+                                static_cast<Vp8u>(s1), static_cast<Vp8u>(s0), static_cast<Vp8u>(255 - s1)};
+        std::memcpy(&row[6 * static_cast<std::size_t>(k)], values, 6);
+        offsets[k] = 6 * k;
+    }
+    const int weightTable[] = {0, 1, 2, 127, 128, 129, 255, 256, 8191, 8192, 8193, 16255, 16256, 16257, 16383, 16384};
+    std::vector<Vp16u> weights(2 * columns);
+    std::vector<Vp16s> out(3 * columns);
+    auto check = [&](const char* what) {
+        ResizeLinearH_8u_C3_px(row.data(), columns, 3, offsets.data(), weights.data(), out.data());
+        for (int k = 0; k < columns; ++k) {
+            const int w0 = weights[2 * k], w1 = weights[2 * k + 1];
+            for (int c = 0; c < 3; ++c) {
+                const int s0 = row[6 * k + c], s1 = row[6 * k + 3 + c];
+                const Vp16s expected = static_cast<Vp16s>((s0 * w0 + s1 * w1 + 128) >> 8);
+                ASSERT_EQ(out[3 * k + c], expected)
+                    << what << ": column " << k << " channel " << c << " samples " << s0 << "," << s1 << " weights "
+                    << w0 << "," << w1;
+            }
+        }
+    };
+    for (const int w1 : weightTable) {
+        for (int k = 0; k < columns; ++k) {
+            weights[2 * k] = static_cast<Vp16u>(16384 - w1);
+            weights[2 * k + 1] = static_cast<Vp16u>(w1);
+        }
+        check("one weight");
+    }
+    for (int k = 0; k < columns; ++k) {
+        const int w1 = weightTable[(k * 7 + k / 256) % 16];
+        weights[2 * k] = static_cast<Vp16u>(16384 - w1);
+        weights[2 * k + 1] = static_cast<Vp16u>(w1);
+    }
+    check("weights per column");
+    // Pairs that do not sum to 16384 take the 32-bit products.
+    weights[2 * 5000] = 16000;
+    check("one pair off 16384");
+    for (int k = 0; k < columns; ++k) weights[2 * k] = static_cast<Vp16u>(20000 - weights[2 * k + 1]);
+    check("pairs of 20000");
+}
+
+// The 8-bit three-channel driver against the value-by-value formulas, with
+// rows of extreme contrast (upper and lower source rows complementary), ring
+// values from every weight class, and row weights across 0 .. 16384 (beyond
+// it too): the vertical blend's 16-bit arithmetic at its limits, and the 32-bit
+// one when a pair does not sum to 16384 or a row weight exceeds 16384.
+TEST(ResizeLinearKernel, EightBitThreeChannelBlendAtTheExtremes) {
+    const int dstW = 700, srcW = dstW + 1;
+    const int rowWeightTable[] = {0, 1, 2, 3, 4, 5, 63, 64, 127, 128, 4096, 8191, 8192, 8193, 12288, 16380,
+                                  16381, 16382, 16383, 16384, 16385, 20000};
+    const int dstH = static_cast<int>(sizeof(rowWeightTable) / sizeof(rowWeightTable[0]));
+    std::mt19937 rng(29);
+    Image<Vp8u> src(srcW, 2, 3, 5);
+    for (int x = 0; x < srcW; ++x) {
+        for (int c = 0; c < 3; ++c) {
+            // Every fifth column runs 0 / 255 / 0 ...; the rest random.
+            const int v = x % 5 == 0 ? (x / 5 % 2) * 255 : static_cast<int>(rng() % 256);
+            src.at(x, 0, c) = static_cast<Vp8u>(v);
+            src.at(x, 1, c) = static_cast<Vp8u>(255 - v);
+        }
+    }
+    std::vector<int> rowOffsets(dstH, 0), colOffsets(dstW);
+    std::vector<Vp16u> rowWeights(dstH), colWeights(2 * dstW);
+    for (int i = 0; i < dstH; ++i) rowWeights[i] = static_cast<Vp16u>(rowWeightTable[i]);
+    const int colWeightTable[] = {0, 1, 64, 127, 128, 129, 8192, 16255, 16256, 16383, 16384};
+    for (int j = 0; j < dstW; ++j) {
+        colOffsets[j] = 3 * j;
+        const int w1 = j % 3 == 0 ? colWeightTable[j / 3 % 11] : static_cast<int>(rng() % 16385);
+        colWeights[2 * j] = static_cast<Vp16u>(16384 - w1);
+        colWeights[2 * j + 1] = static_cast<Vp16u>(w1);
+    }
+    auto check = [&](const char* what) {
+        const int dstStep = 3 * dstW + 3;
+        std::vector<Vp8u> dst(static_cast<std::size_t>(dstStep) * dstH, 0xEE);
+        std::vector<Vp16s> ring0(3 * dstW + 12), ring1(3 * dstW + 12);
+        ResizeLinear_8u_C3C4_px(src.data(), dst.data(), src.step, dstStep, dstW, dstH, rowOffsets.data(),
+                                colOffsets.data(), rowWeights.data(), colWeights.data(), ring0.data(), ring1.data(),
+                                3, 3);
+        for (int i = 0; i < dstH; ++i) {
+            const int a = rowWeights[i];
+            for (int j = 0; j < dstW; ++j) {
+                const int w0 = colWeights[2 * j], w1 = colWeights[2 * j + 1];
+                for (int c = 0; c < 3; ++c) {
+                    int h[2];
+                    for (int y = 0; y < 2; ++y) {
+                        h[y] = static_cast<Vp16s>((src.at(j, y, c) * w0 + src.at(j + 1, y, c) * w1 + 128) >> 8);
+                    }
+                    const Vp8u expected = static_cast<Vp8u>(((16384 - a) * h[0] + a * h[1] + 524288) >> 20);
+                    ASSERT_EQ(dst[static_cast<std::size_t>(i) * dstStep + 3 * j + c], expected)
+                        << what << ": row weight " << a << " column " << j << " channel " << c;
+                }
+            }
+            ASSERT_EQ(dst[static_cast<std::size_t>(i) * dstStep + 3 * dstW], 0xEE) << what;
+        }
+    };
+    check("pairs of 16384");
+    colWeights[2 * 350] = 16383;  // one pair short of 16384
+    check("one pair off 16384");
+}
+
 // ---- column sums ----------------------------------------------------------------
 
 TEST(ResizeColumnSum, AddsRowsAndWraps) {
