@@ -109,6 +109,7 @@ void gatherGroups(const Vp8u* src, int d, const int* __restrict offsets, int n, 
                   Vp8u* __restrict left, Vp8u* __restrict right) {
     const int shift = 8 * d;
     int q = 0;
+#pragma GCC unroll 4
     for (; q < wideEnd; ++q) {
         std::uint64_t both;
         std::memcpy(&both, src + offsets[q], 8);
