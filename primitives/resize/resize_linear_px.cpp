@@ -183,24 +183,19 @@ inline Vp32f linearV32f(double a, double oneMinusA, double u, double l) {
 }
 
 // The 8-bit vertical blend for ring values u, l in [0, 16383] (rows of unit
-// pairs end at 16320) and 0 <= a <= 16384, in 16-bit lanes:
-//   ((16384 - a) u + a l + 2^19) >> 20 = (u 2^14 + t a + 2^19) >> 20, t = l - u.
-// With t a = 2^16 h + g (h its high half, 0 <= g < 2^16) and
-// u 2^14 = 2^16 (u >> 2) + 2^14 (u & 3), the sum is
-//   2^16 (h + (u >> 2) + 8 + c) + (its low 16 bits),
-// c the carry of g + 2^14 (u & 3), which is (g >> 2) + 2^12 (u & 3) >> 14.
-// Its floor by 2^20 is then (h + (u >> 2) + 8 + c) >> 4; |h| <= 4096.
+// pairs end at 16320) and 0 <= a < 16384, in 16-bit lanes. With t = l - u,
+//   ((16384 - a) u + a l + 2^19) >> 20 = floor((u + 32 + t a / 2^14) / 64)
+//                                      = (u + 32 + floor(t a / 2^14)) >> 6,
+// as u + 32 is whole; floor(t a / 2^14) is the high half of (2 t)(2 a), both
+// factors within 16 bits, and u + floor(t a / 2^14) lies between u and l.
 void linearV8uNarrow(Vp8u* __restrict dst, int count, int a, const Vp16s* __restrict upper,
                      const Vp16s* __restrict lower) {
-    const Vp16s wa = static_cast<Vp16s>(a);
+    const Vp16s a2 = static_cast<Vp16s>(2 * a);
     for (int v = 0; v < count; ++v) {
         const Vp16s u = upper[v];
-        const Vp16s t = static_cast<Vp16s>(lower[v] - u);
-        const Vp16s h = static_cast<Vp16s>((static_cast<int>(t) * wa) >> 16);
-        const Vp16u g = static_cast<Vp16u>(static_cast<int>(t) * wa);
-        const Vp16u uLow = static_cast<Vp16u>(static_cast<Vp16u>(u << 14) >> 2);
-        const Vp16u c = static_cast<Vp16u>(static_cast<Vp16u>((g >> 2) + uLow) >> 14);
-        dst[v] = static_cast<Vp8u>(static_cast<Vp16s>(h + (u >> 2) + 8 + c) >> 4);
+        const Vp16s t2 = static_cast<Vp16s>((lower[v] - u) * 2);
+        const Vp16s f = static_cast<Vp16s>((static_cast<int>(t2) * a2) >> 16);
+        dst[v] = static_cast<Vp8u>(static_cast<Vp16s>(u + f + 32) >> 6);
     }
 }
 
@@ -301,7 +296,7 @@ int ResizeLinear_8u_C3C4_px(VP_LINEAR_PARAMS) {
     bool unitPairs = true;
     for (int q = 0; q < dstWidth; ++q) unitPairs = unitPairs && cw[2 * q] + cw[2 * q + 1] == 16384;
     auto v = [unitPairs](Vp8u* out, int count, int a, const Vp16s* upper, const Vp16s* lower) {
-        if (unitPairs && a >= 0 && a <= 16384) {
+        if (unitPairs && a >= 0 && a < 16384) {
             linearV8uNarrow(out, count, a, upper, lower);
         } else {
             ResizeLinearV_8u_px(out, count, a, upper, lower);

@@ -488,7 +488,7 @@ TEST(ResizeLinearKernel, EightBitThreeChannelRowForEverySamplePair) {
 // rows of extreme contrast (upper and lower source rows complementary), ring
 // values from every weight class, and row weights across 0 .. 16384 (beyond
 // it too): the vertical blend's 16-bit arithmetic at its limits, and the 32-bit
-// one when a pair does not sum to 16384 or a row weight exceeds 16384.
+// one when a pair does not sum to 16384 or a row weight reaches 16384.
 TEST(ResizeLinearKernel, EightBitThreeChannelBlendAtTheExtremes) {
     const int dstW = 700, srcW = dstW + 1;
     const int rowWeightTable[] = {0, 1, 2, 3, 4, 5, 63, 64, 127, 128, 4096, 8191, 8192, 8193, 12288, 16380,
