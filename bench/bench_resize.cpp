@@ -156,17 +156,20 @@ BENCHMARK(BM_ResizePictureLinearDisplay)
 #ifdef FE_HAVE_OPENCV
 
 // OpenCV resizes to the same destination sizes.
-void planeResizeOpenCV(benchmark::State& state, int w, int h, double zx, double zy) {
+void resizeOpenCV(benchmark::State& state, const cv::Mat& src, double zx, double zy, int interpolation) {
     cv::setNumThreads(1);
-    std::vector<float> data = makePlane(w, h);
-    const cv::Mat src(h, w, CV_32FC1, data.data());
-    cv::Mat dst(scaled(h, zy), scaled(w, zx), CV_32FC1);
+    cv::Mat dst(scaled(src.rows, zy), scaled(src.cols, zx), src.type());
     for (auto _ : state) {
-        cv::resize(src, dst, dst.size(), 0, 0, cv::INTER_CUBIC);
+        cv::resize(src, dst, dst.size(), 0, 0, interpolation);
         benchmark::DoNotOptimize(dst.data);
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * dst.rows * dst.cols);
+}
+
+void planeResizeOpenCV(benchmark::State& state, int w, int h, double zx, double zy) {
+    std::vector<float> data = makePlane(w, h);
+    resizeOpenCV(state, cv::Mat(h, w, CV_32FC1, data.data()), zx, zy, cv::INTER_CUBIC);
 }
 
 void BM_ResizePlaneCubic_OpenCV(benchmark::State& state) { planeResizeOpenCV(state, kSrcW, kSrcH, 2.5, 2.5); }
@@ -178,16 +181,8 @@ void BM_ResizePlaneCubicCapture_OpenCV(benchmark::State& state) {
 BENCHMARK(BM_ResizePlaneCubicCapture_OpenCV)->ComputeStatistics("min", minimum)->Unit(benchmark::kMillisecond);
 
 void pictureResizeOpenCV(benchmark::State& state, int interpolation, int w, int h, double zx, double zy) {
-    cv::setNumThreads(1);
     std::vector<Vp8u> data = makePicture(w, h);
-    const cv::Mat src(h, w, CV_8UC3, data.data());
-    cv::Mat dst(scaled(h, zy), scaled(w, zx), CV_8UC3);
-    for (auto _ : state) {
-        cv::resize(src, dst, dst.size(), 0, 0, interpolation);
-        benchmark::DoNotOptimize(dst.data);
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * dst.rows * dst.cols);
+    resizeOpenCV(state, cv::Mat(h, w, CV_8UC3, data.data()), zx, zy, interpolation);
 }
 
 void zoomedPictureOpenCV(benchmark::State& state, int interpolation) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -169,29 +170,24 @@ LogGaborBank::~LogGaborBank()
 
 namespace {
 
+// The parameters the filters are made from, compared as one value.
+using FilterParameters = std::tuple<int, int, int, int, double, double, double, double, double>;
+
+FilterParameters parametersOf(const LogGaborBank& b)
+{
+    return {b.tileRows,      b.tileColumns,      b.scaleCount,         b.orientationCount, b.wavelengthStep,
+            b.minWavelength, b.radialSigmaRatio, b.angularSpreadRatio, b.filterGain};
+}
+
 // The filters of the last bank built, with the parameters they were made
 // from. Every engine builds a bank, and every bank the same 32 filters: a
 // later bank with the same parameters copies them instead of evaluating
 // 16384 x 32 sets of logarithms, exponentials and arc tangents again.
 struct FilterCache {
-    int rows = 0;
-    int columns = 0;
-    int scales = 0;
-    int orientations = 0;
-    double wavelengthStep = 0.0;
-    double minWavelength = 0.0;
-    double radialSigmaRatio = 0.0;
-    double angularSpreadRatio = 0.0;
-    double filterGain = 0.0;
+    FilterParameters parameters;
     std::vector<float> values;  // filter after filter, rows without gaps
 
-    bool matches(const LogGaborBank& b) const
-    {
-        return !values.empty() && rows == b.tileRows && columns == b.tileColumns && scales == b.scaleCount &&
-               orientations == b.orientationCount && wavelengthStep == b.wavelengthStep &&
-               minWavelength == b.minWavelength && radialSigmaRatio == b.radialSigmaRatio &&
-               angularSpreadRatio == b.angularSpreadRatio && filterGain == b.filterGain;
-    }
+    bool matches(const LogGaborBank& b) const { return !values.empty() && parameters == parametersOf(b); }
 };
 
 FilterCache& filterCache()
@@ -228,15 +224,7 @@ void LogGaborBank::buildFilters()
     for (int i = 0; i < kScales * kOrientations; ++i)
         for (int u = 0; u < tileRows; ++u)
             cache.values.insert(cache.values.end(), filters[i].row(u), filters[i].row(u) + tileColumns);
-    cache.rows = tileRows;
-    cache.columns = tileColumns;
-    cache.scales = scaleCount;
-    cache.orientations = orientationCount;
-    cache.wavelengthStep = wavelengthStep;
-    cache.minWavelength = minWavelength;
-    cache.radialSigmaRatio = radialSigmaRatio;
-    cache.angularSpreadRatio = angularSpreadRatio;
-    cache.filterGain = filterGain;
+    cache.parameters = parametersOf(*this);
 }
 
 void LogGaborBank::computeFilters()

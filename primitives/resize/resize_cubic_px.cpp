@@ -67,15 +67,10 @@ inline double clampedForInteger(double v) {
     return x < kMax ? x : kMax;
 }
 
-template <class T, int Max>
-inline int toIntegerValue(double v) {
-    return static_cast<int>(clampedForInteger<T>(v));
-}
-
 // A vertical result on its way to the destination type: the integer value for
 // 8u and 16u, the float for 32f.
-inline int converted(double v, Vp8u*) { return toIntegerValue<Vp8u, 255>(v); }
-inline int converted(double v, Vp16u*) { return toIntegerValue<Vp16u, 65535>(v); }
+inline int converted(double v, Vp8u*) { return static_cast<int>(clampedForInteger<Vp8u>(v)); }
+inline int converted(double v, Vp16u*) { return static_cast<int>(clampedForInteger<Vp16u>(v)); }
 inline float converted(double v, Vp32f*) { return static_cast<float>(v); }
 
 template <class T>

@@ -59,6 +59,13 @@ void linearH32f(const Vp32f* src, int count, int d, const int* colOffsets, const
 // The spread weights are then a and b instead of w0 and w1.
 constexpr int kLinearColumns = 1024;
 
+// Whether every column's weight pair sums to 16384.
+bool allUnitPairs(const Vp16u* colWeights, int width) {
+    bool unit = true;
+    for (int q = 0; q < width; ++q) unit = unit && colWeights[2 * q] + colWeights[2 * q + 1] == 16384;
+    return unit;
+}
+
 struct LinearC3Scratch {
     Vp16s w0[3 * kLinearColumns];  // w0, or a = w1 >> 7 for unit pairs
     Vp16s w1[3 * kLinearColumns];  // w1, or b = w1 & 127 for unit pairs
@@ -79,8 +86,7 @@ struct LinearC3Scratch {
         // bytes from offset o end at o + 7.
         wideColumns = 0;
         while (wideColumns < width && colOffsets[wideColumns] <= lastOffset + d - 5) ++wideColumns;
-        unitPairs = true;
-        for (int q = 0; q < width; ++q) unitPairs = unitPairs && colWeights[2 * q] + colWeights[2 * q + 1] == 16384;
+        unitPairs = allUnitPairs(colWeights, width);
         known = true;
     }
 
@@ -292,9 +298,7 @@ int ResizeLinear_8u_C3C4_px(VP_LINEAR_PARAMS) {
     };
     // Unit pairs keep the ring values within [0, 16320], which the narrow
     // vertical blend takes.
-    const Vp16u* cw = static_cast<const Vp16u*>(colWeights);
-    bool unitPairs = true;
-    for (int q = 0; q < dstWidth; ++q) unitPairs = unitPairs && cw[2 * q] + cw[2 * q + 1] == 16384;
+    const bool unitPairs = allUnitPairs(static_cast<const Vp16u*>(colWeights), dstWidth);
     auto v = [unitPairs](Vp8u* out, int count, int a, const Vp16s* upper, const Vp16s* lower) {
         if (unitPairs && a >= 0 && a < 16384) {
             linearV8uNarrow(out, count, a, upper, lower);
