@@ -132,7 +132,7 @@ class VideoPlayer {
 };
 
 // Shown when the open video file can no longer be read (cut short or
-// removed while open).
+// removed while open, or a stream that stalled).
 extern const char* const kVideoUnreadableMessage;
 
 // Program-wide: the open dialog starts at the root until a first open;

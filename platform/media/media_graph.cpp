@@ -120,7 +120,9 @@ class PictureTypes {
 // Reads a pipe, socket or character device through its own descriptor,
 // opened without blocking, so that neither the open nor a read waits for
 // ever: a read waits for data at most kInputWaitMs, in short slices that
-// also watch `closing`, and then reports an error.
+// also watch `closing`, and then reports an error. An input that gave up
+// (or failed) is lost: the source stopped, and the reads that a demuxer
+// tries again after the error fail at once instead of waiting once more.
 class StreamInput {
  public:
   StreamInput(const StreamInput&) = delete;
@@ -151,11 +153,16 @@ class StreamInput {
 
   AVIOContext* io() const { return io_; }
 
+  // Whether the input stopped without an end: unlike a writer that closed
+  // its end, that is no end of the video.
+  bool lost() const { return lost_ != 0; }
+
  private:
   explicit StreamInput(const std::atomic<bool>* closing) : closing_(closing) {}
 
   static int read(void* opaque, std::uint8_t* buf, int size) {
     auto* self = static_cast<StreamInput*>(opaque);
+    if (self->lost_) return self->lost_;
     constexpr int kSliceMs = 100;
     for (int waited = 0;; waited += kSliceMs) {
       if (self->closing_->load(std::memory_order_relaxed)) return AVERROR_EXIT;
@@ -167,8 +174,9 @@ class StreamInput {
       // No writer: before the first byte it may still come, afterwards it
       // has gone for good.
       if (n == 0 && self->gotData_) return AVERROR_EOF;
-      if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return AVERROR(errno);
-      if (waited >= kInputWaitMs) return AVERROR(ETIMEDOUT);
+      if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+        return self->lost_ = AVERROR(errno);
+      if (waited >= kInputWaitMs) return self->lost_ = AVERROR(ETIMEDOUT);
       if (n == 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(kSliceMs));
       } else {
@@ -182,6 +190,7 @@ class StreamInput {
   int fd_ = -1;
   AVIOContext* io_ = nullptr;
   bool gotData_ = false;
+  int lost_ = 0;  // the error a read gave up with
 };
 
 // Whether a path names something to read through StreamInput: neither a
@@ -631,6 +640,15 @@ struct MediaGraph::Impl {
     lock.lock();
   }
 
+  // The input can no longer be read: playback stops and the error is
+  // reported once.
+  void reportLost(std::unique_lock<std::mutex>& lock) {
+    if (failed) return;
+    failed = true;
+    target = GraphState::Stopped;
+    postEvent(lock, kEventErrorAbort);
+  }
+
   void threadMain() {
     std::unique_lock<std::mutex> lock(mutex);
     while (!quit) {
@@ -642,11 +660,7 @@ struct MediaGraph::Impl {
         positionAt(t);
         const bool nowBroken = broken;
         lock.lock();
-        if (nowBroken && !failed) {
-          failed = true;
-          target = GraphState::Stopped;
-          postEvent(lock, kEventErrorAbort);
-        }
+        if (nowBroken) reportLost(lock);
         eos = atEnd;
         eosPosted = false;
         needPreroll = !atEnd;
@@ -689,6 +703,9 @@ struct MediaGraph::Impl {
       if (!got) {
         eos = true;
         needPreroll = false;
+        // A stream input that stalled or failed has not ended: what came
+        // has been shown, and the rest will not come.
+        if (input && input->lost()) reportLost(lock);
         settled.notify_all();
         continue;
       }

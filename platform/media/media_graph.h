@@ -6,7 +6,8 @@
 //
 // Building, in order: Load (open the file and index the video packets; an
 // input that is not a regular file or a block device, such as a pipe, is read
-// through waits that give up after kInputWaitMs without data),
+// through waits that give up after kInputWaitMs without data, and once one
+// gave up the input counts as lost),
 // Connect (decoder and colour converter), GetConnectedMediaType (frame size),
 // SetCallback, Render (start the streaming thread), SetNotify. Control: Run,
 // Pause, Stop, StopWhenReady and GetState, which waits for a transition to
@@ -59,8 +60,9 @@ enum class TimeFormat { MediaTime, Frame };
 
 // Event codes taken with GetEvent.
 constexpr long kEventComplete = 1;
-// The file can no longer be read (it was cut short or removed while open):
-// playback has stopped, and seeks do nothing from then on.
+// The file can no longer be read (it was cut short or removed while open, or
+// a pipe or other stream input stalled or failed before its end): playback
+// has stopped, and seeks do nothing from then on.
 constexpr long kEventErrorAbort = 3;
 
 // Receives every decoded frame on the streaming thread: `sampleTime` in

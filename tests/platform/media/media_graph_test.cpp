@@ -393,6 +393,30 @@ TEST(MediaGraph, InputThatCannotSeekPlaysOnce) {
   for (int i = 0; i < 30; ++i) EXPECT_EQ(numbers[i], i);
 }
 
+// A pipe whose writer stays but stops writing in the middle of the video:
+// once the wait for data runs out, the frames that came have been shown and
+// the graph reports that the input can no longer be read, not its end.
+TEST(MediaGraph, PipeThatStallsStopsWithAnError) {
+  const std::string video = mediatest::videoFor(makeSpec("mkv", "ffv1", 0, true));
+  mediatest::FifoFeeder feed(video, "stalling.mkv", std::filesystem::file_size(video) / 2);
+  Built b;
+  ASSERT_TRUE(b.build(feed.path()));
+  b.graph.SetRate(8.0);
+  b.graph.Run();
+  long code = 0, p1 = 0, p2 = 0;
+  // Generous: the wait for data alone takes media::kInputWaitMs.
+  ASSERT_EQ(b.graph.GetEvent(&code, &p1, &p2, 60000), media::kOk);
+  EXPECT_EQ(code, media::kEventErrorAbort);
+  const std::vector<int> numbers = b.callback->numbers();
+  ASSERT_FALSE(numbers.empty());
+  EXPECT_LT(numbers.size(), 30u);
+  for (std::size_t i = 0; i < numbers.size(); ++i) EXPECT_EQ(numbers[i], static_cast<int>(i));
+  GraphState state;
+  b.graph.Run();
+  b.graph.GetState(100, &state);
+  EXPECT_EQ(b.graph.GetEvent(&code, &p1, &p2, 200), media::kFail);  // no second report
+}
+
 TEST(MediaGraph, SurfaceShowsTheLastFrame) {
   Built b;
   ASSERT_TRUE(b.build(mediatest::videoFor(makeSpec("mov", "qtrle", 0, true))));

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -62,27 +63,32 @@ std::string videoFor(const testvideo::VideoSpec& spec) {
   return path;
 }
 
-FifoFeeder::FifoFeeder(const std::string& video, const std::string& name)
+FifoFeeder::FifoFeeder(const std::string& video, const std::string& name, std::size_t stallAfter)
     : path_(scratchDir() + "/" + name) {
   signal(SIGPIPE, SIG_IGN);
   ::unlink(path_.c_str());
   if (mkfifo(path_.c_str(), 0600) != 0) throw std::runtime_error("cannot create a pipe");
   std::ifstream in(video, std::ios::binary);
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  writer_ = std::thread([path = path_, bytes = std::move(bytes)] {
-    const int fd = ::open(path.c_str(), O_WRONLY);
+  const bool stalls = stallAfter < bytes.size();
+  if (stalls) bytes.resize(stallAfter);
+  writer_ = std::thread([this, stalls, bytes = std::move(bytes)] {
+    const int fd = ::open(path_.c_str(), O_WRONLY);
     if (fd < 0) return;
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-      const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+      const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
       if (n <= 0) break;
-      done += static_cast<std::size_t>(n);
+      written += static_cast<std::size_t>(n);
     }
+    // Closing would tell the reader that the video ended.
+    while (stalls && !done_) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ::close(fd);
   });
 }
 
 FifoFeeder::~FifoFeeder() {
+  done_ = true;
   // A writer still waiting for a reader, or for room in the pipe, wakes up
   // when a reader comes and goes.
   const int fd = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK);

@@ -3,7 +3,10 @@
 // callback that records what the streaming thread delivered.
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <string>
@@ -26,15 +29,19 @@ std::string videoFor(const testvideo::VideoSpec& spec);
 std::string specName(const testvideo::VideoSpec& spec);
 
 // Feeds a video file through a named pipe (an input that cannot seek) from
-// a thread of its own, for as long as a reader takes the bytes.
+// a thread of its own, for as long as a reader takes the bytes. Given
+// `stallAfter`, it writes only that many bytes and then keeps the pipe open
+// without writing more until it is destroyed: a source that stalled.
 class FifoFeeder {
  public:
-  FifoFeeder(const std::string& video, const std::string& name);
+  FifoFeeder(const std::string& video, const std::string& name,
+             std::size_t stallAfter = std::numeric_limits<std::size_t>::max());
   ~FifoFeeder();
   const std::string& path() const { return path_; }
 
  private:
   std::string path_;
+  std::atomic<bool> done_{false};
   std::thread writer_;
 };
 

@@ -146,6 +146,19 @@ class PlayerTest : public ::testing::Test {
     ASSERT_EQ(player.playState(), kPlayPaused);
     ASSERT_TRUE(waitPaused(player));
   }
+  // Waits for the graph's event and hands it to the player, which must have
+  // stopped with the message of a video that can no longer be read.
+  void expectStoppedAsUnreadable() {
+    // Generous: a stalled pipe alone is waited for media::kInputWaitMs.
+    for (int i = 0; i < 60000 && host.posted->load() == 0; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_GE(host.posted->load(), 1);
+    player.OnGraphNotify();
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.errors[0], kVideoUnreadableMessage);
+    EXPECT_EQ(player.playState(), kPlayStopped);
+    EXPECT_FALSE(host.controls.capture);
+  }
   FakeHost host;
   VideoPlayer player{&host};
 };
@@ -444,14 +457,7 @@ TEST_F(PlayerTest, FileCutShortWhileOpenStopsThePlayer) {
   std::filesystem::resize_file(copy, 0);
   host.frameEdit = "2";
   player.OnFrameEditChange();
-  for (int i = 0; i < 10000 && host.posted->load() == 0; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  ASSERT_GE(host.posted->load(), 1);
-  player.OnGraphNotify();
-  ASSERT_EQ(host.errors.size(), 1u);
-  EXPECT_EQ(host.errors[0], kVideoUnreadableMessage);
-  EXPECT_EQ(player.playState(), kPlayStopped);
-  EXPECT_FALSE(host.controls.capture);
+  ASSERT_NO_FATAL_FAILURE(expectStoppedAsUnreadable());
   // What the user can still do stays harmless.
   host.frameEdit = "20";
   player.OnFrameEditChange();
@@ -459,6 +465,20 @@ TEST_F(PlayerTest, FileCutShortWhileOpenStopsThePlayer) {
   player.OnPlayPause();
   player.OnPositionTimer();
   player.OnGraphNotify();
+  player.OnDestroy();
+}
+
+// A pipe whose writer stops writing in the middle of the video: playback
+// stops with the message of a file that can no longer be read, as a file cut
+// short does, not as the end of the video would (paused on frame 0).
+TEST_F(PlayerTest, PipeThatStallsStopsThePlayer) {
+  const std::string video = mediatest::videoFor(spec("mkv", "ffv1", 64, 48, 12, true));
+  mediatest::FifoFeeder feed(video, "stalling_player.mkv", std::filesystem::file_size(video) / 2);
+  host.nextFile = feed.path();
+  player.OnOpenVideo();
+  ASSERT_TRUE(host.errors.empty());
+  ASSERT_EQ(player.playState(), kPlayRunning);
+  ASSERT_NO_FATAL_FAILURE(expectStoppedAsUnreadable());
   player.OnDestroy();
 }
 
