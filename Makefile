@@ -2,12 +2,17 @@
 .PHONY: deps configure build test run asan tsan bench clean
 
 deps:
-	bash scripts/install-deps
+	@bash scripts/install-deps
 
 configure: deps
 	cmake --preset default
 
-build: configure
+# Configured once: afterwards ninja runs cmake again by itself when a
+# CMakeLists.txt changes, so later builds and runs start quietly.
+build/build.ninja: | deps
+	cmake --preset default
+
+build: deps build/build.ninja
 	cmake --build --preset default
 
 test: build
