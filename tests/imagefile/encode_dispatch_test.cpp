@@ -2,7 +2,6 @@
 // including streams and devices whose writes fail.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -188,29 +187,6 @@ TEST(RasterEncode, AllocationFailuresInsideEncoders)
     }
 }
 
-class TempDir : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/imagefile_test_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override
-    {
-        for (const std::string& f : files_)
-            std::remove(f.c_str());
-        rmdir(dir_.c_str());
-    }
-    std::string Path(const char* name)
-    {
-        files_.push_back(dir_ + "/" + name);
-        return files_.back();
-    }
-    std::string dir_;
-    std::vector<std::string> files_;
-};
-
 using RasterSave = TempDir;
 
 TEST_F(RasterSave, WritesTheSameBytesAsTheStream)
@@ -244,31 +220,6 @@ TEST_F(RasterSave, PathsThatCannotBeOpenedLeaveTheTextAlone)
 }
 
 using testsupport::FileSizeLimit;
-
-Bytes ReadFile(const std::string& path)
-{
-    Bytes bytes;
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-        std::uint8_t buffer[4096];
-        std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-            bytes.insert(bytes.end(), buffer, buffer + n);
-        std::fclose(file);
-    }
-    return bytes;
-}
-
-std::vector<std::string> FolderEntries(const std::string& dir)
-{
-    std::vector<std::string> names;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d))
-            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
-                names.push_back(e->d_name);
-        closedir(d);
-    }
-    return names;
-}
 
 // A save that fails part-way (the device takes only the first k bytes) or
 // that the encoder refuses leaves the file it would have replaced byte for

@@ -4,8 +4,15 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
 #include <vector>
+
+#include <dirent.h>
+#include <stdlib.h>
 
 #include <gtest/gtest.h>
 
@@ -183,6 +190,55 @@ inline std::vector<std::uint8_t> DibSnapshot(const RasterImage& image)
     if (!image.DibBlock())
         return {};
     return std::vector<std::uint8_t>(image.DibBlock(), image.DibBlock() + image.DibBlockSize());
+}
+
+// A fresh folder under /tmp for each test, removed with all it holds.
+class TempDir : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/imagefile_test_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
+    std::string Path(const char* name)
+    {
+        files_.push_back(dir_ + "/" + name);
+        return files_.back();
+    }
+    std::string dir_;
+    std::vector<std::string> files_;
+};
+
+inline std::vector<std::uint8_t> ReadFile(const std::string& path)
+{
+    std::vector<std::uint8_t> bytes;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        std::uint8_t buffer[4096];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+            bytes.insert(bytes.end(), buffer, buffer + n);
+        std::fclose(file);
+    }
+    return bytes;
+}
+
+// The names in a folder, without "." and "..".
+inline std::vector<std::string> FolderEntries(const std::string& dir)
+{
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d))
+            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
+                names.push_back(e->d_name);
+        closedir(d);
+    }
+    return names;
 }
 
 } // namespace imagefile_test
