@@ -1,0 +1,305 @@
+// Saving at the edges of the file system: pipes, the longest names, saves
+// killed midway, files the saver may write but not replace, files of other
+// owners or with several names, and symbolic links to files not made yet.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "imagefile/raster_image.h"
+#include "tests/imagefile/imagefile_test_util.h"
+#include "tests/support/file_size_limit.h"
+
+using namespace imagefile_test;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+constexpr uid_t kNobody = 65534;  // nobody and nogroup on Debian
+
+// A 24-bit picture and its BMP file; pictures of other sizes or shades
+// give other files.
+struct Picture {
+    Picture(std::uint32_t width, std::uint32_t height, std::uint8_t shade) : image(width, height, 24)
+    {
+        FillPattern24(image);
+        image.RowAddress(0)[0] = shade;
+        bytes = EncodeOk(image, RASTER_TYPE_BMP);
+    }
+    RasterImage image;
+    Bytes bytes;
+};
+
+void WriteBytes(const std::string& path, const Bytes& bytes)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr) << path;
+    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
+    ASSERT_EQ(std::fclose(file), 0);
+}
+
+// Runs `body` in a child process and returns its wait status, or -1 when the
+// child has not ended after `seconds` (it is killed then). With `asNobody`, a
+// root process's child first becomes the unprivileged user nobody, so that
+// file permissions apply to it.
+int RunInChild(const std::function<int()>& body, bool asNobody = false, int seconds = 60)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (asNobody && geteuid() == 0 &&
+            (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0))
+            _exit(125);
+        _exit(body());
+    }
+    if (pid < 0)
+        return -1;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return status;
+}
+
+int ExitCode(int status)
+{
+    return status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Saves `image` as BMP over the file `path` that holds `older`: an encoder
+// that refuses and a write that fails leave the file as it was, then a save
+// succeeds. 0 when all went so, else the number of the step that did not.
+int FailThenSave(RasterImage& image, const std::string& path, const Bytes& older)
+{
+    if (image.Save(path.c_str(), RASTER_TYPE_WMF))
+        return 1;
+    {
+        testsupport::FileSizeLimit limit(100);
+        if (!limit.Active() || image.Save(path.c_str(), RASTER_TYPE_BMP))
+            return 2;
+    }
+    if (ReadFile(path) != older)
+        return 3;
+    return image.Save(path.c_str(), RASTER_TYPE_BMP) ? 0 : 4;
+}
+
+using ReplacingFileSave = TempDir;
+
+// A pipe is refused at once, read or not: opening one without a reader waits
+// for a reader, and writing one waits for as long as its reader pleases.
+TEST_F(ReplacingFileSave, PipesAreRefusedAtOnce)
+{
+    Picture picture(8, 8, 1);
+    for (const bool withReader : {false, true}) {
+        SCOPED_TRACE(withReader ? "with a reader" : "without a reader");
+        const std::string pipe = dir_ + (withReader ? "/read.bmp" : "/unread.bmp");
+        ASSERT_EQ(mkfifo(pipe.c_str(), 0666), 0);
+        const int reader = withReader ? open(pipe.c_str(), O_RDONLY | O_NONBLOCK) : -1;
+        const int status = RunInChild([&] { return picture.image.Save(pipe.c_str(), RASTER_TYPE_BMP) ? 0 : 1; },
+                                      false, 10);
+        EXPECT_EQ(ExitCode(status), 1) << "-1: the save still waited after 10 s";
+        struct stat st;
+        ASSERT_EQ(lstat(pipe.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISFIFO(st.st_mode));
+        if (reader >= 0) {
+            char byte;
+            EXPECT_EQ(read(reader, &byte, 1), 0);
+            close(reader);
+        }
+    }
+}
+
+// Every name the folder accepts can be saved, new and over an older file.
+TEST_F(ReplacingFileSave, NamesUpToTheLongestTheFolderTakes)
+{
+    if (pathconf(dir_.c_str(), _PC_NAME_MAX) < 255)
+        GTEST_SKIP() << "the folder takes no 255-byte names";
+    Picture first(10, 10, 1), second(12, 9, 2);
+    for (const std::size_t length : {250u, 255u}) {
+        SCOPED_TRACE(testing::Message() << length << " bytes");
+        const std::string path = dir_ + "/" + std::string(length - 4, 'n') + ".bmp";
+        ASSERT_TRUE(first.image.Save(path.c_str(), RASTER_TYPE_BMP));
+        EXPECT_EQ(ReadFile(path), first.bytes);
+        ASSERT_TRUE(second.image.Save(path.c_str(), RASTER_TYPE_BMP));
+        EXPECT_EQ(ReadFile(path), second.bytes);
+        EXPECT_EQ(FolderEntries(dir_).size(), 1u);
+        unlink(path.c_str());
+    }
+}
+
+// Whether files made in `dir` can be unnamed until they are whole.
+bool UnnamedFilesIn(const std::string& dir)
+{
+#ifdef O_TMPFILE
+    const int fd = open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    const bool linkable = access(("/proc/self/fd/" + std::to_string(fd)).c_str(), F_OK) == 0;
+    close(fd);
+    return linkable;
+#else
+    (void)dir;
+    return false;
+#endif
+}
+
+void KillSelf(int)
+{
+    kill(getpid(), SIGKILL);
+}
+
+// A save killed while it writes leaves the folder as it was: the destination
+// untouched, and no part of the picture beside it.
+TEST_F(ReplacingFileSave, ASaveKilledMidwayLeavesNothingBehind)
+{
+    if (!UnnamedFilesIn(dir_))
+        GTEST_SKIP() << "the system makes no unnamed files in " << dir_;
+    Picture older(6, 6, 1), large(400, 300, 2);
+    const std::string existing = dir_ + "/existing.bmp";
+    WriteBytes(existing, older.bytes);
+    for (const std::string& path : {existing, dir_ + "/new.bmp"}) {
+        SCOPED_TRACE(path);
+        const int status = RunInChild([&] {
+            // The write that crosses the limit raises SIGXFSZ, and the
+            // process is killed there, in the middle of the picture.
+            testsupport::FileSizeLimit limit(large.bytes.size() / 2);
+            std::signal(SIGXFSZ, KillSelf);
+            return large.image.Save(path.c_str(), RASTER_TYPE_BMP) ? 0 : 1;
+        });
+        ASSERT_TRUE(status >= 0 && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+        EXPECT_EQ(FolderEntries(dir_), std::vector<std::string>{"existing.bmp"});
+        EXPECT_EQ(ReadFile(existing), older.bytes);
+    }
+}
+
+// A file the saver may write but not replace, because its folder takes no new
+// file, or because the file belongs to another user whose ownership a new
+// file of the saver's could not keep (in a folder open to all, with and
+// without the sticky bit): the picture goes into the file itself, only once it
+// is whole. As root the saves run as nobody.
+TEST_F(ReplacingFileSave, AWritableFileTheSaverCannotReplace)
+{
+    if (geteuid() != 0 && access("/", W_OK) == 0)  // permissions do not bind this process
+        GTEST_SKIP() << "file permissions do not apply to this process";
+    ASSERT_EQ(chmod(dir_.c_str(), 0755), 0);  // nobody passes through
+    Picture older(6, 6, 1), newer(30, 20, 2);
+    for (const mode_t folderMode : {0555, 0777, 01777}) {
+        SCOPED_TRACE(testing::Message() << "folder mode " << std::oct << folderMode);
+        const std::string folder = dir_ + "/" + std::to_string(folderMode);
+        const std::string path = folder + "/picture.bmp";
+        ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+        WriteBytes(path, older.bytes);
+        ASSERT_EQ(chmod(path.c_str(), 0666), 0);
+        ASSERT_EQ(chmod(folder.c_str(), folderMode), 0);
+        struct stat before;
+        ASSERT_EQ(stat(path.c_str(), &before), 0);
+
+        EXPECT_EQ(ExitCode(RunInChild([&] { return FailThenSave(newer.image, path, older.bytes); }, true)), 0);
+        EXPECT_EQ(ReadFile(path), newer.bytes);
+        struct stat after;
+        ASSERT_EQ(stat(path.c_str(), &after), 0);
+        EXPECT_EQ(after.st_uid, before.st_uid);
+        EXPECT_EQ(after.st_gid, before.st_gid);
+        EXPECT_EQ(after.st_mode & 07777, 0666u);
+        EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"picture.bmp"});
+        chmod(folder.c_str(), 0755);
+    }
+}
+
+TEST_F(ReplacingFileSave, AReplacedFileKeepsItsOwnerAndGroup)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "only a privileged process may save a file of another user's and keep its owner";
+    Picture older(6, 6, 1), newer(30, 20, 2);
+    const std::string path = dir_ + "/owned.bmp";
+    WriteBytes(path, older.bytes);
+    ASSERT_EQ(chown(path.c_str(), kNobody, kNobody), 0);
+    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+    ASSERT_TRUE(newer.image.Save(path.c_str(), RASTER_TYPE_BMP));
+    EXPECT_EQ(ReadFile(path), newer.bytes);
+    struct stat st;
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, kNobody);
+    EXPECT_EQ(st.st_gid, kNobody);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+// A file with two names stays one file: both names see the new picture, and
+// neither changes when a save fails.
+TEST_F(ReplacingFileSave, EveryNameOfAFileSeesTheNewPicture)
+{
+    Picture older(6, 6, 1), newer(30, 20, 2);
+    const std::string first = dir_ + "/first.bmp", second = dir_ + "/second.bmp";
+    WriteBytes(first, older.bytes);
+    ASSERT_EQ(link(first.c_str(), second.c_str()), 0);
+    EXPECT_EQ(FailThenSave(newer.image, first, older.bytes), 0);
+    EXPECT_EQ(ReadFile(first), newer.bytes);
+    EXPECT_EQ(ReadFile(second), newer.bytes);
+    struct stat a, b;
+    ASSERT_EQ(stat(first.c_str(), &a), 0);
+    ASSERT_EQ(stat(second.c_str(), &b), 0);
+    EXPECT_EQ(a.st_ino, b.st_ino);
+    EXPECT_EQ(a.st_nlink, 2u);
+    EXPECT_EQ(FolderEntries(dir_).size(), 2u);
+}
+
+// A symbolic link to a file not made yet: the save makes that file (through
+// chains of links, with relative and absolute targets), the next save
+// replaces it, and the links stay as they were. Links that loop are refused.
+TEST_F(ReplacingFileSave, ALinkToAFileNotMadeYetGetsItsFile)
+{
+    ASSERT_EQ(mkdir((dir_ + "/sub").c_str(), 0755), 0);
+    struct Link {
+        std::string name, target;
+    };
+    const struct {
+        std::vector<Link> links;  // the save goes through the first
+        std::string made;
+    } cases[] = {
+        {{{"relative.bmp", "sub/relative-target.bmp"}}, "sub/relative-target.bmp"},
+        {{{"absolute.bmp", dir_ + "/sub/absolute-target.bmp"}}, "sub/absolute-target.bmp"},
+        {{{"chain.bmp", "sub/middle.bmp"}, {"sub/middle.bmp", "../sub/./chain-target.bmp"}}, "sub/chain-target.bmp"},
+    };
+    Picture first(10, 10, 1), second(12, 9, 2);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.links[0].name);
+        for (const Link& l : c.links)
+            ASSERT_EQ(symlink(l.target.c_str(), (dir_ + "/" + l.name).c_str()), 0);
+        const std::string path = dir_ + "/" + c.links[0].name;
+        for (Picture* picture : {&first, &second}) {
+            ASSERT_TRUE(picture->image.Save(path.c_str(), RASTER_TYPE_BMP));
+            EXPECT_EQ(ReadFile(dir_ + "/" + c.made), picture->bytes);
+            for (const Link& l : c.links) {
+                char target[4096] = {};
+                EXPECT_EQ(readlink((dir_ + "/" + l.name).c_str(), target, sizeof target - 1),
+                          static_cast<ssize_t>(l.target.size()));
+                EXPECT_EQ(target, l.target);
+            }
+        }
+    }
+
+    const std::string loop = dir_ + "/loop.bmp";
+    ASSERT_EQ(symlink("loop.bmp", loop.c_str()), 0);
+    EXPECT_FALSE(first.image.Save(loop.c_str(), RASTER_TYPE_BMP));
+    struct stat st;
+    ASSERT_EQ(lstat(loop.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+}
+
+} // namespace
