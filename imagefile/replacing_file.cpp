@@ -79,10 +79,24 @@ bool WriteAll(int fd, const char* bytes, std::size_t count, off_t offset)
     return true;
 }
 
-// Puts the whole of `from` in place of what `to` held, onto the device.
+// Reserves the space of `size` bytes for `fd` without changing a byte of
+// it, so that a full disk or a quota refuses an in-place copy before it
+// begins. False only when the file system says the space is not there;
+// where it cannot reserve at all, the copy goes ahead as before.
+bool ReserveSpace(int fd, off_t size)
+{
+    if (size <= 0 || ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, size) == 0)
+        return true;
+    return errno != ENOSPC && errno != EDQUOT && errno != EFBIG;
+}
+
+// Puts the whole of `from` in place of what `to` held, onto the device. The
+// bytes go over the old ones and the old tail is cut off last, so the space
+// reserved beforehand is the space written.
 bool CopyInto(int from, int to)
 {
-    if (::ftruncate(to, 0) != 0)
+    struct stat scratch;
+    if (::fstat(from, &scratch) != 0 || !ReserveSpace(to, scratch.st_size))
         return false;
     char buffer[65536];
     for (off_t offset = 0;;) {
@@ -92,7 +106,7 @@ bool CopyInto(int from, int to)
         if (n < 0)
             return false;
         if (n == 0)
-            return ::fsync(to) == 0;
+            return ::ftruncate(to, offset) == 0 && ::fsync(to) == 0;
         if (!WriteAll(to, buffer, static_cast<std::size_t>(n), offset))
             return false;
         offset += n;

@@ -9,8 +9,8 @@
 // takes no new file, the file has more names than one, or its owner and
 // group could not be given to a new file), the bytes go to a scratch file
 // outside the folder and are copied into the destination itself on commit:
-// a failed encoding still leaves it as it was, a write that fails during the
-// copy does not.
+// a failed encoding, or a disk without room for the whole picture, still
+// leaves it as it was; a write that fails during the copy does not.
 //
 // The destination is the file that the path's symbolic links lead to, also
 // one not made yet. Devices are written directly; pipes and sockets are

@@ -6,6 +6,8 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -257,6 +259,43 @@ TEST_F(ReplacingFileSave, EveryNameOfAFileSeesTheNewPicture)
     EXPECT_EQ(a.st_ino, b.st_ino);
     EXPECT_EQ(a.st_nlink, 2u);
     EXPECT_EQ(FolderEntries(dir_).size(), 2u);
+}
+
+// A file written in place on a disk without room for the new picture stays
+// as it was: the room is asked for before a byte changes. The disk is a
+// small memory file system that the test's child mounts where it may.
+TEST_F(ReplacingFileSave, AFullDiskLeavesAFileWrittenInPlaceAsItWas)
+{
+    Picture older(6, 6, 1), newer(120, 100, 2);
+    const std::string disk = dir_ + "/disk";
+    ASSERT_EQ(mkdir(disk.c_str(), 0755), 0);
+    const int status = RunInChild([&] {
+        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("none", disk.c_str(), "tmpfs", 0, "size=64k") != 0)
+            return 125;
+        const std::string first = disk + "/first.bmp", second = disk + "/second.bmp";
+        WriteBytes(first, older.bytes);
+        if (link(first.c_str(), second.c_str()) != 0)
+            return 2;
+        // The rest of the disk filled up.
+        const Bytes block(4096, 0);
+        if (std::FILE* filler = std::fopen((disk + "/filler").c_str(), "wb")) {
+            while (std::fwrite(block.data(), 1, block.size(), filler) == block.size() && std::fflush(filler) == 0) {
+            }
+            std::fclose(filler);
+        }
+        if (newer.image.Save(first.c_str(), RASTER_TYPE_BMP))
+            return 3;
+        if (ReadFile(first) != older.bytes || ReadFile(second) != older.bytes)
+            return 4;
+        std::remove((disk + "/filler").c_str());
+        if (!newer.image.Save(first.c_str(), RASTER_TYPE_BMP) || ReadFile(second) != newer.bytes)
+            return 5;
+        return 0;
+    });
+    if (ExitCode(status) == 125)
+        GTEST_SKIP() << "this process may not mount a file system of its own";
+    EXPECT_EQ(ExitCode(status), 0);
 }
 
 // A symbolic link to a file not made yet: the save makes that file (through
