@@ -187,7 +187,7 @@ std::uint8_t toByte(double v) {
 
 }  // namespace
 
-void drawPanningFrame(int index, int width, int height, std::uint8_t* rgb, int stride) {
+void drawPanningFrame(int index, int width, int height, std::uint8_t* rgb, int stride, int shot) {
   double dx, dy;
   panningOffset(index, &dx, &dy);
   // The scene is scaled so its 320 x 240 layout fills any frame size.
@@ -200,12 +200,16 @@ void drawPanningFrame(int index, int width, int height, std::uint8_t* rgb, int s
       double r = 0, g = 0, b = 0;
       for (int j = 0; j < kSub; ++j)
         for (int i = 0; i < kSub; ++i) {
+          double u = (x + (i + 0.5) / kSub + dx) * sx, v = (y + (j + 0.5) / kSub + dy) * sy;
+          if (shot != 0) {
+            u = 320.0 - u;
+            v = 240.0 - v;
+          }
           double pr, pg, pb;
-          panningScene((x + (i + 0.5) / kSub + dx) * sx, (y + (j + 0.5) / kSub + dy) * sy, &pr, &pg,
-                       &pb);
-          r += pr;
-          g += pg;
-          b += pb;
+          panningScene(u, v, &pr, &pg, &pb);
+          r += shot != 0 ? pb : pr;
+          g += shot != 0 ? pr : pg;
+          b += shot != 0 ? pg : pb;
         }
       noise = noise * 1664525u + 1013904223u;
       const double n = (static_cast<double>(noise >> 24) / 255.0 - 0.5) * 0.06;
@@ -314,7 +318,8 @@ bool writeVideo(const std::string& path, const VideoSpec& spec, std::string* err
     if (i < spec.blackLeadIn)
       std::fill(rgb.begin(), rgb.end(), std::uint8_t{0});
     else if (spec.scene == Scene::Panning)
-      drawPanningFrame(i, spec.width, spec.height, rgb.data(), rgbStride);
+      drawPanningFrame(i, spec.width, spec.height, rgb.data(), rgbStride,
+                       spec.cutAt > 0 && i >= spec.cutAt ? 1 : 0);
     else
       drawFrame(i, spec.width, spec.height, rgb.data(), rgbStride);
     if (av_frame_make_writable(w.frame) < 0) return fail(error, "out of memory");

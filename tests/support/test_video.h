@@ -29,6 +29,7 @@ struct VideoSpec {
   bool lossless = false;          // ask the encoder for lossless coding where it has a switch
   bool closedGop = true;          // false: B-frames may refer across a keyframe (open GOP)
   int blackLeadIn = 0;            // the first frames are black: a cut from black into the scene
+  int cutAt = 0;                  // above 0: from this frame on the panning scene's second shot
 };
 
 // True when this build of FFmpeg can write `spec` (encoder and muxer present).
@@ -46,8 +47,10 @@ bool writeUndecodableVideo(const std::string& path, int width, int height, int f
 // Draws frame `index` as top-down RGB24 rows (red first) `stride` bytes apart.
 void drawFrame(int index, int width, int height, std::uint8_t* rgb, int stride);
 
-// Draws frame `index` of the panning scene, rows as drawFrame's.
-void drawPanningFrame(int index, int width, int height, std::uint8_t* rgb, int stride);
+// Draws frame `index` of the panning scene, rows as drawFrame's. Shot 1 is a
+// second shot of about the same brightness: the scene turned half round, its
+// colours rotated (red to green to blue to red).
+void drawPanningFrame(int index, int width, int height, std::uint8_t* rgb, int stride, int shot = 0);
 
 // The camera's offset in pixels at frame `index` of the panning scene.
 void panningOffset(int index, double* dx, double* dy);
