@@ -11,7 +11,7 @@ constexpr float kOrientationWeightsInterlaced[8] = {1.0f, 0.9f, 0.7f, 0.6f, 0.5f
 }  // namespace
 
 FrameEnhancer::FrameEnhancer(int width, int height, int frameCount, int interlaced, double enlargement)
-    : progressCallback(DoNothing), fieldsDone(0), singleFrame(0), referenceIndex(0), lumaNoiseLevels{},
+    : progressCallback(DoNothing), fieldsDone(0), fieldsAdded(0), singleFrame(0), referenceIndex(0), lumaNoiseLevels{},
       scale(enlargement), chromaNoiseMode(11), lumaNoiseMode(3), motionThreshold(1.5f), motionSlope(0.1f)
 {
     for (int s = 0; s < 4; ++s) {
@@ -150,6 +150,7 @@ int FrameEnhancer::run()
     const int r = referenceIndex;
     const bool interlaced = frameStore->mode != 0;
     progress(1);
+    fieldsAdded = 0;
     setImageValue(0.0f, accumY.get());
     setImageValue(0.0f, accumU.get());
     setImageValue(0.0f, accumV.get());
@@ -201,7 +202,9 @@ int FrameEnhancer::run()
                 processFrame(i, 1, &yr, accumY.get(), accumU.get(), accumV.get(), &weightSum);
             slotDone();
         }
-        if (weightSum.data != nullptr) {
+        // With no field added the weight sum is 1 everywhere: the result is
+        // the reference as it stands, as a single-frame run gives it.
+        if (fieldsAdded > 0 && weightSum.data != nullptr) {
             vpiDiv_32f_C1IR(weightSum.data, weightSum.step, accumY->data, accumY->step, weightSum.size());
             vpiDiv_32f_C1IR(weightSum.data, weightSum.step, accumU->data, accumU->step, weightSum.size());
             vpiDiv_32f_C1IR(weightSum.data, weightSum.step, accumV->data, accumV->step, weightSum.size());
@@ -249,6 +252,10 @@ int FrameEnhancer::processFrame(int slot, int parity, const Image32f* referenceL
     confidence.ensureSize(py.width, py.height);
     computeWeightMap(referenceLuma, registeredLuma, &confidence);
     progress(base + 45 / n);
+
+    if (!showsReferenceShot(referenceLuma, &py, model, ok != 0))
+        return 1;
+    ++fieldsAdded;
 
     // Grid planes of the frame start as NaN, so that pixels its warp does not
     // reach are known and get no weight; the warped confidence starts at 0.

@@ -1,7 +1,8 @@
 // The engine of one capture request: pre-filters the stored frames, rebuilds
 // full frames from fields, registers every other field onto the reference,
-// weights each registered pixel by its agreement with the reference and forms
-// the weighted mean of all frames on an enlarged output grid.
+// leaves out fields of another shot, weights each registered pixel by its
+// agreement with the reference and forms the weighted mean of all frames on an
+// enlarged output grid.
 #pragma once
 
 #include <cstdint>
@@ -28,7 +29,8 @@ public:
     // Fills accumY, accumU, accumV. Returns 1.
     int run();
     // Registers one field and adds it, weighted, into the accumulators and
-    // the weight sum. Returns 1.
+    // the weight sum, unless it shows another shot than the reference
+    // (shot_check.h). Returns 1.
     int processFrame(int slot, int parity, const Image32f* referenceLuma, Image32f* sumY, Image32f* sumU,
                      Image32f* sumV, Image32f* weightSum);
 
@@ -65,6 +67,9 @@ public:
 
     ProgressCallback progressCallback;
     int32_t fieldsDone;
+    // Fields of other frames (and the reference's second field) that the last
+    // run added into the accumulators; the others showed another shot.
+    int32_t fieldsAdded;
     int32_t singleFrame;
     std::unique_ptr<FrameStore> frameStore;
     int32_t referenceIndex;
@@ -94,6 +99,10 @@ private:
     // them; when the store is interlaced the fields are rebuilt into full
     // planes. Reports progress after the luma pre-filter.
     void preparePlanes(int slot, int parity, Image32f* y, Image32f* u, Image32f* v, int progressAfterLuma);
+    // Whether a field's pre-filtered luma shows the reference's shot, compared
+    // unmoved and, when its estimate succeeded, warped by its model.
+    bool showsReferenceShot(const Image32f* referenceLuma, const Image32f* luma, const MotionModel& model,
+                            bool registered);
     // Lines of the planes inside the run: the frame height, or both fields'
     // lines when the store is interlaced.
     int runRows() const;

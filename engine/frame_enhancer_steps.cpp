@@ -1,8 +1,10 @@
-// Pre-filter, confidence weights, registration and warping onto the output
-// grid: the per-plane steps of the engine's run.
+// Pre-filter, confidence weights, registration, the shot check and warping
+// onto the output grid: the per-plane steps of the engine's run.
 #include <cstring>
+#include <limits>
 
 #include "engine/frame_enhancer.h"
+#include "engine/shot_check.h"
 
 namespace {
 
@@ -92,6 +94,25 @@ int FrameEnhancer::computeWeightMap(const Image32f* reference, const Image32f* r
     if (w >= 3 && h >= 3)
         vpiErode3x3_32f_C1IR(confidence->at(1, 1), confidence->step, MakeVpiSize(w - 2, h - 2));
     return 1;
+}
+
+bool FrameEnhancer::showsReferenceShot(const Image32f* referenceLuma, const Image32f* luma, const MotionModel& model,
+                                       bool registered)
+{
+    const ShotComparison unmoved = compareShotBlocks(*referenceLuma, *luma);
+    if (showsSameShot(unmoved, nullptr))
+        return true;
+    if (!registered)
+        return false;
+    // The luma as it would reach the grid, at the frame's own scale: NaN where
+    // the warp does not reach. The registered plane is free again once the
+    // confidence map is made.
+    Image32f& warped = planes_.registered;
+    warped.ensureSize(luma->width, luma->height);
+    setImageValue(std::numeric_limits<float>::quiet_NaN(), &warped);
+    warpToOutputGrid(1.0, model, luma, &warped);
+    const ShotComparison moved = compareShotBlocks(*referenceLuma, warped);
+    return showsSameShot(unmoved, &moved);
 }
 
 int FrameEnhancer::buildReferencePyramid(const Image8u* plane)

@@ -16,7 +16,8 @@ struct RunPlanes {
     // The reference frame's planes, and those of the frame being added.
     Image32f referenceY, referenceU, referenceV;
     Image32f frameY, frameU, frameV;
-    // Luma in 8 bits, its registered copy and that copy back in float.
+    // Luma in 8 bits, its registered copy and that copy back in float (after
+    // the confidence map, the float luma warped for the shot check).
     Image8u luma8;
     Image8u registered8;
     Image32f registered;
