@@ -4,6 +4,8 @@
 #include <cstring>
 #include <limits>
 
+#include "engine/kept_planes.h"
+
 namespace {
 
 constexpr float kOrientationWeightsInterlaced[8] = {1.0f, 0.9f, 0.7f, 0.6f, 0.5f, 0.6f, 0.7f, 0.9f};
@@ -27,6 +29,9 @@ FrameEnhancer::FrameEnhancer(int width, int height, int frameCount, int interlac
             gaborBank->orientationWeights[o] = kOrientationWeightsInterlaced[o];
     gridWidth_ = scaledExtent(width, scale);
     gridHeight_ = scaledExtent(height, scale);
+    // Before the first plane: large blocks kept for another grid size go back
+    // to the system, those of this size serve the run again.
+    startCapturePlanes(gridWidth_, gridHeight_);
     accumY = std::make_unique<Image32f>();
     accumU = std::make_unique<Image32f>();
     accumV = std::make_unique<Image32f>();

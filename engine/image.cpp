@@ -1,5 +1,7 @@
 #include "engine/image.h"
 
+#include "engine/kept_planes.h"
+
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -28,10 +30,11 @@ std::uintptr_t g_heapFloor = 0;
 // maps such blocks afresh for every allocation and returns them to the
 // system when they are freed, so every plane's first writes fault its pages
 // in again. Served from the heap and kept there when freed, a released plane's
-// pages are reused by the next plane of its size. Asked once, before the
-// first plane; nothing changes in what the allocator returns or refuses. The
-// heap grows by at least 64 MB at a time (address space only: untouched
-// pages take no memory).
+// pages are reused by the next plane of its size (blocks beyond the heap's
+// reach are kept by kept_planes.cpp). Asked once, before the first plane;
+// nothing changes in what the allocator returns or refuses. The heap grows
+// by at least 64 MB at a time (address space only: untouched pages take no
+// memory).
 
 bool keepReleasedPlanesInProcess()
 {
@@ -39,7 +42,7 @@ bool keepReleasedPlanesInProcess()
     g_heapFloor = reinterpret_cast<std::uintptr_t>(sbrk(0));
 #endif
 #if defined(__GLIBC__)
-    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+    mallopt(M_MMAP_THRESHOLD, static_cast<int>(kHeapBlockLimit));
     mallopt(M_TRIM_THRESHOLD, INT_MAX);
     mallopt(M_TOP_PAD, 64 * 1024 * 1024);
 #endif
@@ -106,7 +109,7 @@ void ImageRecord<Pixel, BytesPerPixel>::allocate(int w, int h)
     if (w < 0 || h < 0 || rowBytes > INT_MAX)
         throw MemoryException();
     int s = 0;
-    Vp8u* rows = vpiMalloc_8u_C1(static_cast<int>(rowBytes), h, &s);
+    Vp8u* rows = takePlaneRows(static_cast<int>(rowBytes), h, &s);
     if (rows == nullptr)
         throw MemoryException();
     data = reinterpret_cast<Pixel*>(rows);
@@ -117,8 +120,7 @@ void ImageRecord<Pixel, BytesPerPixel>::allocate(int w, int h)
 template <typename Pixel, int BytesPerPixel>
 void ImageRecord<Pixel, BytesPerPixel>::release()
 {
-    if (data != nullptr)
-        vpiFree(data);
+    givePlaneRows(data);
     data = nullptr;
     step = 0;
     width = 0;
