@@ -181,6 +181,12 @@ void EnhanceController::RunCapture(std::int64_t c)
     opt().displayMode = kDisplayActualSize;
     m_host->UpdateOptions(false);
 
+    // Building the post-filters beside the engine's planes is the peak of a
+    // capture. The previous capture's post-filters go first, so that the
+    // peak is the same whether or not a capture came before; until here a
+    // failure kept them with the picture. From here on a failure keeps the
+    // picture shown, without the post-filters that would adjust it.
+    ReleasePostFilters();
     const bool built = BuildPostFilters();
     if (built)
         m_captureResolution = resolution;
@@ -190,9 +196,7 @@ void EnhanceController::RunCapture(std::int64_t c)
     if (!built) {
         // No result planes: the previous capture's picture must not come
         // back as this one's.
-        m_postFilterY.reset();
-        m_postFilterU.reset();
-        m_postFilterV.reset();
+        m_result.release();
         m_picture.Destroy();
         m_host->InvalidateDisplay(true);
     }
@@ -256,8 +260,8 @@ bool EnhanceController::BuildPostFilters()
         sx = 1.0;
         sy = 1.0 / r;
     }
-    // Built aside and put in place only once all three are prepared, so a
-    // failure keeps the previous capture's filters whole.
+    // Built aside and put in place only once all three are prepared: a
+    // failure leaves none.
     auto y = std::make_unique<PlanePostFilter>(2, 1.0f, sx, sy);
     auto u = std::make_unique<PlanePostFilter>(4, 2.0f, sx, sy);
     auto v = std::make_unique<PlanePostFilter>(4, 2.0f, sx, sy);
@@ -297,12 +301,18 @@ VpiRect EnhanceController::OutputCrop(int w, int h, int border)
     return VpiRect{bx, by, std::max(0, w - 2 * bx), std::max(0, h - 2 * by)};
 }
 
+void EnhanceController::ReleasePostFilters()
+{
+    m_postFilterY.reset();
+    m_postFilterU.reset();
+    m_postFilterV.reset();
+}
+
 void EnhanceController::Recompose(bool recompute)
 {
-    if (!m_postFilterY) {
-        m_result.release();
+    // Without post-filters the picture shown (if any) stays as it is.
+    if (!m_postFilterY)
         return;
-    }
     m_output.crop = OutputCrop(m_postFilterY->width, m_postFilterY->height, BorderPixels());
     try {
         Image32f y, u, v;

@@ -211,6 +211,7 @@ class EnhanceController {
   void CropInPicture(std::int32_t* left, std::int32_t* top, std::int32_t* right, std::int32_t* bottom);
   void ScrollBy(int code, int position, int id, int* offset);
   void SetPostFilterAmounts(float amount);
+  void ReleasePostFilters();
   void ReportOutOfMemory();
 
   EnhanceHost* m_host;

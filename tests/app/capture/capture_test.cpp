@@ -607,6 +607,33 @@ TEST_F(CaptureTest, AllocationFailureKeepsThePreviousPicture) {
   EXPECT_EQ(controller.result().width, static_cast<int>(2.5 * kWidth) - 16);
 }
 
+// The previous post-filters are released once the engine has run, before
+// the new ones are built: running out of memory there keeps the picture
+// shown, which the sliders then leave as it is.
+TEST_F(CaptureTest, AFailureWhileBuildingThePostFiltersKeepsThePicture) {
+  OpenAndPauseAt(8);
+  Capture();
+  const int w = controller.result().width;
+  const std::vector<std::uint8_t> firstRow(controller.result().data, controller.result().data + w * 3);
+  controller.engineRanHook = [](FrameEnhancer&) {
+    vpSetHeapHooks([](std::size_t) -> void* { return nullptr; }, &std::free);
+  };
+  Capture();
+  vpSetHeapHooks(nullptr, nullptr);
+  ASSERT_EQ(host.messages, std::vector<std::string>{kOutOfMemoryMessage});
+  EXPECT_EQ(controller.postFilter(0), nullptr);
+  controller.OnHScroll(5, 70, ctl::kContrastSlider);
+  controller.OnHScroll(8, 70, ctl::kContrastSlider);
+  ASSERT_EQ(controller.result().width, w);
+  EXPECT_EQ(std::vector<std::uint8_t>(controller.result().data, controller.result().data + w * 3), firstRow);
+  EXPECT_TRUE(controller.picture().IsValid());
+  EXPECT_FALSE(controller.capturing());
+
+  controller.engineRanHook = nullptr;
+  Capture();
+  EXPECT_NE(controller.postFilter(0), nullptr);
+}
+
 TEST_F(CaptureTest, ARunWithoutResultPlanesDoesNotShowThePreviousPicture) {
   OpenAndPauseAt(8);
   Capture();
@@ -752,6 +779,52 @@ TEST_F(CaptureTest, MemoryEstimateCoversTheMeasuredPeak) {
   // It grows with the grid: 1080p at 2.5x with "2" neighbours needs more
   // than a gigabyte.
   EXPECT_GT(CapturePeakBytes(1920, 1080, 3, 2.5), std::uint64_t{1} << 30);
+}
+
+// A capture takes no more memory after an earlier one than as the first of
+// the program: the previous capture's post-filters go before the new ones
+// are built (the peak of a capture), so beside the new capture stays only
+// the picture shown. Twice at one size, and at a larger size after a smaller
+// one; each against a first capture of its size and against the estimate.
+TEST_F(CaptureTest, ALaterCaptureNeedsNoMoreThanAFirstOne) {
+  OpenAndPauseAt(8);
+  host.options.neighbors = 3;
+  PixelHeapMeter::blocks().clear();
+  PixelHeapMeter::live() = 0;
+  vpSetHeapHooks(&PixelHeapMeter::alloc, &PixelHeapMeter::release);
+  // The most the capture's pixel rows took beyond those live before it.
+  auto peakOfCapture = [&](EnhanceController& c, int resolution) {
+    host.options.resolution = resolution;
+    const std::size_t before = PixelHeapMeter::live();
+    PixelHeapMeter::peak() = before;
+    c.OnCaptureEnhance();
+    return PixelHeapMeter::peak() - before;
+  };
+  auto postFilterBytes = [](const EnhanceController& c) {
+    std::size_t bytes = 0;
+    for (int i = 0; i < 3; ++i)
+      for (const Image32f* p : {&c.postFilter(i)->base, &c.postFilter(i)->detail, &c.postFilter(i)->detailWeight})
+        bytes += static_cast<std::size_t>(p->step) * static_cast<std::size_t>(p->height);
+    return bytes;
+  };
+  std::map<int, std::size_t> firstPeak;
+  for (int resolution : {1, 3}) {
+    EnhanceController first{&host, &player};
+    firstPeak[resolution] = peakOfCapture(first, resolution);
+  }
+  struct Pair { int earlier, later; };
+  for (const Pair p : {Pair{1, 1}, Pair{3, 3}, Pair{1, 3}}) {
+    EnhanceController c{&host, &player};
+    peakOfCapture(c, p.earlier);
+    ASSERT_NE(c.postFilter(0), nullptr);
+    // What the later capture needs beside the picture shown: its own peak,
+    // and the earlier post-filters it releases.
+    const std::size_t need = postFilterBytes(c) + peakOfCapture(c, p.later);
+    EXPECT_LE(need, firstPeak[p.later]) << p.earlier << " then " << p.later;
+    EXPECT_LE(need, CapturePeakBytes(kWidth, kHeight, 9, 1.0 + 0.5 * p.later)) << p.earlier << " then " << p.later;
+  }
+  vpSetHeapHooks(nullptr, nullptr);
+  EXPECT_TRUE(host.messages.empty());
 }
 
 // A capture that needs more than the system has is refused with the memory
