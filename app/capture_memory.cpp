@@ -1,10 +1,16 @@
 #include "app/capture_memory.h"
 
+#include "app/cgroup_memory.h"
+#include "engine/kept_planes.h"
+
 #include <malloc.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <limits>
+#include <optional>
 
 std::uint64_t CapturePeakBytes(int width, int height, int frames, double scale) {
   // Measured over the engine's pixel allocations and the heap as a whole:
@@ -34,8 +40,10 @@ std::uint64_t FreeHeapBytes() {
 
 namespace {
 
-std::uint64_t SystemAvailableBytes() {
-  if (std::FILE* f = std::fopen("/proc/meminfo", "r")) {
+// MemAvailable of the meminfo file; the free pages the system counts when
+// there is no such file (not under a test root).
+std::uint64_t MachineAvailableBytes(const std::string& root) {
+  if (std::FILE* f = std::fopen((std::filesystem::path(root) / "proc/meminfo").c_str(), "r")) {
     char line[256];
     unsigned long long kb = 0;
     bool found = false;
@@ -46,15 +54,21 @@ std::uint64_t SystemAvailableBytes() {
   }
   const long pages = sysconf(_SC_AVPHYS_PAGES);
   const long pageSize = sysconf(_SC_PAGESIZE);
-  if (pages > 0 && pageSize > 0)
+  if (root == "/" && pages > 0 && pageSize > 0)
     return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
   return std::numeric_limits<std::uint64_t>::max();
 }
 
 }  // namespace
 
+std::uint64_t SystemAvailableBytes(const std::string& root) {
+  const std::uint64_t machine = MachineAvailableBytes(root);
+  const std::optional<std::uint64_t> group = CgroupMemoryAllowance(root);
+  return group ? std::min(machine, *group) : machine;
+}
+
 std::uint64_t AvailableMemoryBytes() {
-  const std::uint64_t system = SystemAvailableBytes();
+  const std::uint64_t system = SystemAvailableBytes("/");
   if (system == std::numeric_limits<std::uint64_t>::max()) return system;
-  return system + FreeHeapBytes();
+  return system + FreeHeapBytes() + keptPlaneBytes();
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // Peak bytes of a capture of `frames` frames of width x height enlarged by
 // `scale`: per pixel of the output grid (accumulators, weights, warped
@@ -13,11 +14,17 @@
 // fixed part for the filter bank.
 std::uint64_t CapturePeakBytes(int width, int height, int frames, double scale);
 
-// The memory a capture can have now: what the system reports available plus
-// the free memory the process's heap keeps (the planes of an earlier capture
-// stay there and serve the next one); UINT64_MAX when the system tells
-// nothing.
+// The memory a capture can have now: what the system lets the process have
+// (SystemAvailableBytes) plus the free memory the process's heap keeps and
+// the large planes the engine keeps (the planes of an earlier capture stay
+// there and serve the next one); UINT64_MAX when the system tells nothing.
 std::uint64_t AvailableMemoryBytes();
+
+// What the system reports available (MemAvailable of <root>/proc/meminfo),
+// or the allowance of the process's memory cgroup where that is less; the
+// files are read under `root` ("/" for the running system). UINT64_MAX when
+// neither tells anything.
+std::uint64_t SystemAvailableBytes(const std::string& root);
 
 // Bytes the process's heap holds free for reuse (0 where the C library
 // does not tell).
