@@ -187,7 +187,7 @@ void BM_Capture(benchmark::State& state)
 {
     const int mode = static_cast<int>(state.range(0));
     frames();
-    coldwarm::measure(state, [mode] { captureOnce(mode); });
+    coldwarm::measure(state, "BM_Capture", [mode] { captureOnce(mode); });
     state.SetLabel(kModeNames[mode]);
 }
 BENCHMARK(BM_Capture)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(2);
