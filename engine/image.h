@@ -31,7 +31,8 @@ typedef int (*ProgressCallback)(int percent);
 int DoNothing(int percent);
 
 // A record of pixel rows from vpiMalloc_8u_C1: rows are `step` bytes apart
-// (the row length rounded up to 32), row r at data + r*step. An empty record
+// (the row length rounded up to 32; for planes beyond the heap's reach, at
+// least that: see kept_planes.h), row r at data + r*step. An empty record
 // has data null and step 0; width and height keep the last requested size.
 // Records own their rows and are not copyable: copying pixels is explicit.
 template <typename Pixel, int BytesPerPixel>

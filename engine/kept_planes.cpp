@@ -36,12 +36,32 @@ KeptBlocks& kept()
     return *blocks;
 }
 
+std::uint64_t stepFor(int rowBytes) { return (static_cast<std::uint64_t>(rowBytes) + 31) & ~std::uint64_t{31}; }
+
 bool isLarge(int rowBytes, int rows)
 {
-    if (rowBytes <= 0 || rows <= 0)
-        return false;
-    const std::int64_t step = (static_cast<std::int64_t>(rowBytes) + 31) & ~std::int64_t{31};
-    return static_cast<std::uint64_t>(step) * static_cast<std::uint64_t>(rows) >= kHeapBlockLimit;
+    return rowBytes > 0 && rows > 0 && stepFor(rowBytes) * static_cast<std::uint64_t>(rows) >= kHeapBlockLimit;
+}
+
+// The free block for rows of `rowBytes` x `rows`: one taken for the same rows,
+// else the smallest that holds them with its own step and is not much larger
+// (planes a little smaller than the grid, such as the cropped planes of the
+// composition, reuse grid planes instead of adding blocks of their own).
+KeptBlock* findFree(std::vector<KeptBlock>& blocks, int rowBytes, int rows)
+{
+    const std::uint64_t wanted = stepFor(rowBytes) * static_cast<std::uint64_t>(rows);
+    KeptBlock* best = nullptr;
+    for (KeptBlock& b : blocks) {
+        if (b.inUse)
+            continue;
+        if (b.rowBytes == rowBytes && b.rowCount == rows)
+            return &b;
+        const std::uint64_t bytes = static_cast<std::uint64_t>(b.step) * static_cast<std::uint64_t>(b.rowCount);
+        if (static_cast<std::uint64_t>(b.step) >= stepFor(rowBytes) && b.rowCount >= rows && 2 * bytes <= 3 * wanted &&
+            (best == nullptr || bytes < static_cast<std::uint64_t>(best->step) * static_cast<std::uint64_t>(best->rowCount)))
+            best = &b;
+    }
+    return best;
 }
 
 }  // namespace
@@ -53,13 +73,11 @@ Vp8u* takePlaneRows(int rowBytes, int rows, int* step)
     KeptBlocks& k = kept();
     {
         std::lock_guard<std::mutex> lock(k.mutex);
-        for (KeptBlock& b : k.blocks) {
-            if (!b.inUse && b.rowBytes == rowBytes && b.rowCount == rows) {
-                b.inUse = true;
-                b.lastCapture = k.capture;
-                *step = b.step;
-                return static_cast<Vp8u*>(b.rows);
-            }
+        if (KeptBlock* b = findFree(k.blocks, rowBytes, rows)) {
+            b->inUse = true;
+            b->lastCapture = k.capture;
+            *step = b->step;
+            return static_cast<Vp8u*>(b->rows);
         }
     }
     Vp8u* fresh = vpiMalloc_8u_C1(rowBytes, rows, step);

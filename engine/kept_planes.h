@@ -3,7 +3,8 @@
 // are ones the heap would map afresh for every allocation and return to the
 // system when freed, so every capture would fault their pages in again: these
 // are kept here when freed and handed out again for a request of the same
-// rows, within the captures of one output grid size. When a capture of
+// rows, or of rows a little smaller (with the block's own step), within the
+// captures of one output grid size. When a capture of
 // another grid size starts, the kept blocks go back to the system before it
 // allocates anything.
 #pragma once
@@ -17,9 +18,9 @@
 // mmap threshold can be set to on 64-bit systems).
 constexpr std::size_t kHeapBlockLimit = std::size_t{32} << 20;
 
-// Rows of `rowBytes` bytes each (step: the row length rounded up to 32), as
-// vpiMalloc_8u_C1, a kept block of the same rows where there is one. Null
-// when the rows cannot be had.
+// Rows of `rowBytes` bytes each, as vpiMalloc_8u_C1 (step: the row length
+// rounded up to 32), or a kept block that holds them (step: the block's, at
+// least that). Null when the rows cannot be had.
 Vp8u* takePlaneRows(int rowBytes, int rows, int* step);
 // Gives rows from takePlaneRows back: a large block is kept for reuse while
 // the grid size of its capture lasts, any other goes to vpiFree.

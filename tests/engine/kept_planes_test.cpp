@@ -70,6 +70,32 @@ TEST_F(KeptPlanes, ALargePlaneIsReusedWithinItsGridSize)
     EXPECT_EQ(g_freed, 1);
 }
 
+// A slightly smaller plane takes a kept block with the block's step; one
+// much smaller gets a block of its own.
+TEST_F(KeptPlanes, ASmallerPlaneTakesAKeptBlockThatHoldsIt)
+{
+    startCapturePlanes(100, 100);
+    Vp32f* block = nullptr;
+    {
+        Image32f grid;
+        grid.allocate(kWidth, 2 * kHeight);
+        block = grid.data;
+    }
+    {
+        Image32f cropped;
+        cropped.allocate(kWidth - 16, 2 * kHeight - 16);
+        EXPECT_EQ(cropped.data, block);
+        EXPECT_EQ(cropped.step, kWidth * 4);
+    }
+    {
+        Image32f half;
+        half.allocate(kWidth, kHeight);
+        EXPECT_NE(half.data, block);
+        EXPECT_EQ(half.step, kWidth * 4);
+    }
+    EXPECT_EQ(g_taken, 2);
+}
+
 TEST_F(KeptPlanes, AnotherGridSizeReleasesThem)
 {
     startCapturePlanes(100, 100);
