@@ -120,10 +120,13 @@ inline bool runInNewProcess(benchmark::State& state, const char* name, RunCost (
     const pid_t child = fork();
     if (child == 0) {
         close(fds[0]);
-        // Its own benchmark report is not wanted beside this one's.
+        // Its own benchmark report and context are not wanted beside this
+        // one's (a failure shows as the skipped benchmark).
         const int quiet = open("/dev/null", O_WRONLY);
-        if (quiet >= 0)
+        if (quiet >= 0) {
             dup2(quiet, STDOUT_FILENO);
+            dup2(quiet, STDERR_FILENO);
+        }
         execve(program, argv, env.data());
         _exit(127);
     }
