@@ -38,6 +38,11 @@ KeptBlocks& kept()
 
 std::uint64_t stepFor(int rowBytes) { return (static_cast<std::uint64_t>(rowBytes) + 31) & ~std::uint64_t{31}; }
 
+std::uint64_t bytesOf(const KeptBlock& b)
+{
+    return static_cast<std::uint64_t>(b.step) * static_cast<std::uint64_t>(b.rowCount);
+}
+
 bool isLarge(int rowBytes, int rows)
 {
     return rowBytes > 0 && rows > 0 && stepFor(rowBytes) * static_cast<std::uint64_t>(rows) >= kHeapBlockLimit;
@@ -56,9 +61,8 @@ KeptBlock* findFree(std::vector<KeptBlock>& blocks, int rowBytes, int rows)
             continue;
         if (b.rowBytes == rowBytes && b.rowCount == rows)
             return &b;
-        const std::uint64_t bytes = static_cast<std::uint64_t>(b.step) * static_cast<std::uint64_t>(b.rowCount);
-        if (static_cast<std::uint64_t>(b.step) >= stepFor(rowBytes) && b.rowCount >= rows && 2 * bytes <= 3 * wanted &&
-            (best == nullptr || bytes < static_cast<std::uint64_t>(best->step) * static_cast<std::uint64_t>(best->rowCount)))
+        if (static_cast<std::uint64_t>(b.step) >= stepFor(rowBytes) && b.rowCount >= rows &&
+            2 * bytesOf(b) <= 3 * wanted && (best == nullptr || bytesOf(b) < bytesOf(*best)))
             best = &b;
     }
     return best;
@@ -143,6 +147,6 @@ std::uint64_t keptPlaneBytes()
     std::uint64_t bytes = 0;
     for (const KeptBlock& b : k.blocks)
         if (!b.inUse)
-            bytes += static_cast<std::uint64_t>(b.step) * static_cast<std::uint64_t>(b.rowCount);
+            bytes += bytesOf(b);
     return bytes;
 }
