@@ -126,7 +126,10 @@ ReplacingFile::ReplacingFile(const char* destination)
     struct stat existing;
     const bool exists = ::stat(destination_.c_str(), &existing) == 0;
     if (exists && !S_ISREG(existing.st_mode)) {
-        OpenDevice();
+        // A pipe or a socket is refused unopened: opening a pipe would end
+        // what its reader reads.
+        if (S_ISCHR(existing.st_mode) || S_ISBLK(existing.st_mode))
+            OpenDevice();
         return;
     }
     if (exists && ::access(destination_.c_str(), W_OK) != 0)
@@ -200,8 +203,9 @@ void ReplacingFile::OpenInPlace()
 
 // A device cannot be replaced by another file: it is written directly. The
 // open does not wait (as a terminal line may for its carrier); the writes
-// wait as usual. A pipe or a socket is refused: opening a pipe waits for a
-// reader, and writing one waits for as long as the reader pleases.
+// wait as usual. A pipe or a socket is refused, also one that took the
+// device's name since it was looked at: opening a pipe waits for a reader,
+// and writing one waits for as long as the reader pleases.
 void ReplacingFile::OpenDevice()
 {
     const int fd = ::open(destination_.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
