@@ -1,25 +1,27 @@
 #include "imagefile/replacing_file.h"
 
-#include "imagefile/save_path.h"
-
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+using replacing_file::Descriptor;
+using replacing_file::ProcPath;
+using replacing_file::Way;
+
 namespace {
 
-// Gives `use` short hidden names in `folder` until one is free (`use` fails
-// with EEXIST for a name in use). Returns the name used, or empty with errno
-// set when `use` failed otherwise. The name is short so that it fits in any
-// folder that holds the destination's name.
+// Gives `use` short hidden names until one is free (`use` fails with EEXIST
+// for a name in use). Returns the name used, or empty with errno set when
+// `use` failed otherwise. The name is short so that it fits in any folder
+// that holds the destination's name.
 template <class Use>
-std::string WithFreeName(const std::string& folder, Use use)
+std::string WithFreeName(Use use)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = InFolder(folder, ".frame-enhancer-" + std::to_string(::getpid()) + "-" +
-                                                      std::to_string(attempt) + ".part");
+        const std::string name =
+            ".frame-enhancer-" + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".part";
         if (use(name))
             return name;
         if (errno != EEXIST)
@@ -29,17 +31,12 @@ std::string WithFreeName(const std::string& folder, Use use)
     return {};
 }
 
-std::string ProcPath(int fd)
-{
-    return "/proc/self/fd/" + std::to_string(fd);
-}
-
 // A file without a name in `folder`, which can be linked into it through
 // /proc; -1 where the system or the folder's file system makes none.
-int OpenUnnamed([[maybe_unused]] const std::string& folder)
+int OpenUnnamed([[maybe_unused]] int folder, [[maybe_unused]] mode_t mode)
 {
 #ifdef O_TMPFILE
-    const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    const int fd = ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
     if (fd < 0)
         return -1;
     if (::access(ProcPath(fd).c_str(), F_OK) == 0)
@@ -62,6 +59,20 @@ std::FILE* OpenScratch()
     }
 #endif
     return std::tmpfile();
+}
+
+// The new file takes the owner and group of the file it replaces (first: a
+// change of owner clears the set-id bits), then its permissions. False when
+// any of them cannot be given.
+bool TakeOwnerAndMode(int fd, const struct stat& existing)
+{
+    struct stat made;
+    if (::fstat(fd, &made) != 0)
+        return false;
+    if ((made.st_uid != existing.st_uid || made.st_gid != existing.st_gid) &&
+        ::fchown(fd, existing.st_uid, existing.st_gid) != 0)
+        return false;
+    return ::fchmod(fd, existing.st_mode & 07777) == 0;
 }
 
 bool WriteAll(int fd, const char* bytes, std::size_t count, off_t offset)
@@ -115,111 +126,66 @@ bool CopyInto(int from, int to)
 
 }  // namespace
 
-ReplacingFile::ReplacingFile(const char* destination)
+ReplacingFile::ReplacingFile(const char* destination) : destination_(replacing_file::LookAt(destination))
 {
-    if (!destination || !*destination)
+    Way& way = destination_.way;
+    switch (way) {
+    case Way::kRefuse:
         return;
-    destination_ = LinkTarget(destination);
-    if (destination_.empty())
-        return;
-
-    struct stat existing;
-    const bool exists = ::stat(destination_.c_str(), &existing) == 0;
-    if (exists && !S_ISREG(existing.st_mode)) {
-        // A pipe or a socket is refused unopened: opening a pipe would end
-        // what its reader reads.
-        if (S_ISCHR(existing.st_mode) || S_ISBLK(existing.st_mode))
-            OpenDevice();
-        return;
+    case Way::kDevice:
+        // A device cannot be replaced by another file: it is written directly.
+        file_ = ::fdopen(destination_.file.Get(), "wb");
+        if (file_)
+            destination_.file.Release();
+        break;
+    case Way::kReplace:
+        way = OpenReplacement();
+        if (way != Way::kInPlace)
+            break;
+        [[fallthrough]];
+    case Way::kInPlace:
+        // The file keeps its owner, group, permissions and every name; it
+        // changes only once the picture is whole in a scratch file.
+        file_ = OpenScratch();
+        break;
     }
-    if (exists && ::access(destination_.c_str(), W_OK) != 0)
-        return;
-    if (exists && existing.st_nlink > 1) {
-        // Every name of the file is to show the new picture.
-        OpenInPlace();
-        return;
-    }
-    const int fd = OpenBeside();
-    if (fd < 0) {
-        // A folder that takes no new file may hold a file the user may write.
-        if (exists && (errno == EACCES || errno == EPERM))
-            OpenInPlace();
-        return;
-    }
-    if (exists) {
-        // The new file takes the owner and group of the file it replaces
-        // (first: a change of owner clears the set-id bits), then its
-        // permissions. An owner that cannot be kept keeps the file itself.
-        struct stat made;
-        if (::fstat(fd, &made) != 0 ||
-            ((made.st_uid != existing.st_uid || made.st_gid != existing.st_gid) &&
-             ::fchown(fd, existing.st_uid, existing.st_gid) != 0)) {
-            ::close(fd);
-            Discard();
-            OpenInPlace();
-            return;
-        }
-        ::fchmod(fd, existing.st_mode & 07777);
-    }
-    file_ = ::fdopen(fd, "wb");
-    if (!file_) {
-        ::close(fd);
-        Discard();
-    }
+    if (!file_)
+        way = Way::kRefuse;
 }
 
 // A new file in the destination's folder: one without a name where the
-// system makes them, else one under a short hidden name. -1 with errno set
-// when the folder takes none.
-int ReplacingFile::OpenBeside()
+// system makes them, else one under a short hidden name. kInPlace where it
+// cannot take the existing file's place but the file itself may be written.
+Way ReplacingFile::OpenReplacement()
 {
-    const std::string folder = FolderOf(destination_);
-    int fd = OpenUnnamed(folder);
-    if (fd >= 0) {
-        unnamed_ = true;
-        return fd;
+    const int folder = destination_.folder.Get();
+    // Made like a new file (the process's umask applies); one that is to
+    // replace a file is readable by this user alone until it has that
+    // file's permissions.
+    const mode_t mode = destination_.exists ? 0600 : 0666;
+    int fd = OpenUnnamed(folder, mode);
+    unnamed_ = fd >= 0;
+    if (!unnamed_)
+        named_ = WithFreeName([&](const std::string& name) {
+            fd = ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+            return fd >= 0;
+        });
+    if (fd < 0)  // a folder that takes no new file may hold a file the user may write
+        return destination_.exists && (errno == EACCES || errno == EPERM) ? Way::kInPlace : Way::kRefuse;
+    Descriptor made(fd);
+    if (destination_.exists && !TakeOwnerAndMode(fd, destination_.existing)) {
+        made.Reset();
+        Discard();
+        return Way::kInPlace;
     }
-    // Made like a new file (the process's umask applies).
-    written_ = WithFreeName(folder, [&fd](const std::string& name) {
-        fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        return fd >= 0;
-    });
-    return fd;
-}
-
-// The destination opened to be written once the picture is whole in a
-// scratch file; it keeps its owner, group, permissions and every name.
-void ReplacingFile::OpenInPlace()
-{
-    inPlace_ = ::open(destination_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-    if (inPlace_ < 0)
-        return;
-    file_ = OpenScratch();
+    file_ = ::fdopen(fd, "wb");
     if (!file_) {
-        ::close(inPlace_);
-        inPlace_ = -1;
+        made.Reset();
+        Discard();
+        return Way::kRefuse;
     }
-}
-
-// A device cannot be replaced by another file: it is written directly. The
-// open does not wait (as a terminal line may for its carrier); the writes
-// wait as usual. A pipe or a socket is refused, also one that took the
-// device's name since it was looked at: opening a pipe waits for a reader,
-// and writing one waits for as long as the reader pleases.
-void ReplacingFile::OpenDevice()
-{
-    const int fd = ::open(destination_.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    struct stat st;
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (::fstat(fd, &st) == 0 && (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) && flags >= 0 &&
-        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0)
-        file_ = ::fdopen(fd, "wb");
-    if (file_)
-        device_ = true;
-    else
-        ::close(fd);
+    made.Release();
+    return Way::kReplace;
 }
 
 ReplacingFile::~ReplacingFile()
@@ -227,19 +193,16 @@ ReplacingFile::~ReplacingFile()
     Discard();
 }
 
+// Drops what was written, never the destination.
 void ReplacingFile::Discard()
 {
     if (file_) {
         std::fclose(file_);
         file_ = nullptr;
     }
-    if (inPlace_ >= 0) {
-        ::close(inPlace_);
-        inPlace_ = -1;
-    }
-    if (!written_.empty()) {
-        ::unlink(written_.c_str());
-        written_.clear();
+    if (!named_.empty()) {
+        ::unlinkat(destination_.folder.Get(), named_.c_str(), 0);
+        named_.clear();
     }
     unnamed_ = false;
 }
@@ -254,29 +217,35 @@ bool ReplacingFile::Commit(bool keep)
     }
     bool ok = std::fflush(file_) == 0;
     const int fd = ::fileno(file_);
-    if (inPlace_ >= 0) {
+    const int folder = destination_.folder.Get();
+    switch (destination_.way) {
+    case Way::kInPlace:
         // Only now, with the picture whole, is the destination changed.
-        ok = ok && CopyInto(fd, inPlace_);
-        ok = ::close(inPlace_) == 0 && ok;
-        inPlace_ = -1;
-    } else if (!device_) {
+        ok = ok && CopyInto(fd, destination_.file.Get());
+        ok = destination_.file.Reset() && ok;
+        break;
+    case Way::kReplace:
         // Every byte on the device before the name moves.
         ok = ok && ::fsync(fd) == 0;
         // A file without a name gets a short one first: a link cannot
         // replace a file, a rename can.
         if (ok && unnamed_) {
-            written_ = WithFreeName(FolderOf(destination_), [fd](const std::string& name) {
-                return ::linkat(AT_FDCWD, ProcPath(fd).c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+            named_ = WithFreeName([&](const std::string& name) {
+                return ::linkat(AT_FDCWD, ProcPath(fd).c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
             });
-            ok = !written_.empty();
+            ok = !named_.empty();
         }
+        break;
+    case Way::kDevice:
+    case Way::kRefuse:
+        break;
     }
     ok = std::fclose(file_) == 0 && ok;
     file_ = nullptr;
-    if (ok && !written_.empty())
-        ok = std::rename(written_.c_str(), destination_.c_str()) == 0;
+    if (ok && destination_.way == Way::kReplace)
+        ok = ::renameat(folder, named_.c_str(), folder, destination_.name.c_str()) == 0;
     if (ok)
-        written_.clear();
+        named_.clear();
     Discard();
     return ok;
 }

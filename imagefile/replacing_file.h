@@ -1,24 +1,30 @@
 // A file written in place of another only once it is whole: the bytes go to
 // a new file in the destination's folder, which takes the destination's name
 // when the writer commits, so a failed save (a full disk, an encoder that
-// gives up) leaves the destination exactly as it was. Where the system
-// allows, the new file has no name until then, so a save that is killed
-// leaves nothing behind.
+// gives up, a write past the file-size limit) leaves the destination exactly
+// as it was. Where the system allows, the new file has no name until then,
+// so a save that is killed leaves nothing behind.
 //
 // Where a new file could not take the old one's place whole (the folder
-// takes no new file, the file has more names than one, or its owner and
-// group could not be given to a new file), the bytes go to a scratch file
-// outside the folder and are copied into the destination itself on commit:
-// a failed encoding, or a disk without room for the whole picture, still
-// leaves it as it was; a write that fails during the copy does not.
+// takes no new file, the file has more names than one, or its owner, group
+// or permissions could not be given to a new file), the bytes go to a
+// scratch file outside the folder and are copied into the destination
+// itself on commit: a failed encoding, or a disk without room for the whole
+// picture, still leaves it as it was; a write that fails during the copy
+// does not.
 //
 // The destination is the file that the path's symbolic links lead to, also
-// one not made yet. Devices are written directly; pipes and sockets are
-// refused, as writing one may wait without end.
+// one not made yet, where the system would follow them for this user. It is
+// looked at once and held open: the file written is the file looked at.
+// Devices are written directly; pipes and sockets are refused, as writing
+// one may wait without end.
 #pragma once
 
 #include <cstdio>
 #include <string>
+
+#include "imagefile/file_size_signal.h"
+#include "imagefile/save_destination.h"
 
 class ReplacingFile {
 public:
@@ -35,15 +41,12 @@ public:
     bool Commit(bool keep);
 
 private:
-    int OpenBeside();
-    void OpenInPlace();
-    void OpenDevice();
+    replacing_file::Way OpenReplacement();
     void Discard();
 
-    std::FILE* file_ = nullptr;
-    std::string destination_;  // the file the path leads to
-    std::string written_;      // the named file being written beside it, or linked to it on commit
-    bool unnamed_ = false;     // file_ is a file without a name in the destination's folder
-    int inPlace_ = -1;         // the destination, open for the copy of file_ (a scratch file)
-    bool device_ = false;      // file_ is the destination itself
+    replacing_file::FileSizeSignalHold fileSizeHold_;  // from the first write to the last
+    replacing_file::Destination destination_;
+    std::FILE* file_ = nullptr;  // the new file, the scratch file or the device the encoder writes
+    std::string named_;          // the new file's short name in the folder, once it has one
+    bool unnamed_ = false;       // the new file has no name yet
 };

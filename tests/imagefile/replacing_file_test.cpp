@@ -1,6 +1,8 @@
 // Saving at the edges of the file system: pipes, the longest names, saves
 // killed midway, files the saver may write but not replace, files of other
-// owners or with several names, and symbolic links to files not made yet.
+// owners or with several names, symbolic links to files not made yet and
+// links planted by other users, names swapped while a save runs, refused
+// permissions and the file-size limit.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -9,20 +11,28 @@
 #include <signal.h>
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "imagefile/raster_image.h"
+#include "imagefile/replacing_file.h"
 #include "tests/imagefile/imagefile_test_util.h"
 #include "tests/support/file_size_limit.h"
+#include "tests/support/syscall_faults.h"
 
 using namespace imagefile_test;
 using Bytes = std::vector<std::uint8_t>;
@@ -342,6 +352,264 @@ TEST_F(ReplacingFileSave, ALinkToAFileNotMadeYetGetsItsFile)
     struct stat st;
     ASSERT_EQ(lstat(loop.c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
+}
+
+// A link in a folder that everyone may write and only owners may delete
+// from is followed as the system itself would follow it: when it belongs to
+// the saver or to the folder's owner. Another user's link there is refused
+// and left as it is, with the file it leads to, existing or not. Elsewhere
+// links are followed whoever made them.
+TEST_F(ReplacingFileSave, LinksAreFollowedOnlyWhereTheSystemWouldFollowThem)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "links of another user are made as root";
+    ASSERT_EQ(chmod(dir_.c_str(), 0755), 0);
+    const std::string victim = dir_ + "/victim";
+    ASSERT_EQ(mkdir(victim.c_str(), 0700), 0);
+    const struct {
+        const char* name;
+        mode_t folderMode;
+        uid_t folderOwner, linkOwner;
+        bool followed;
+    } cases[] = {
+        {"another user's link in a sticky folder open to all", 01777, 0, kNobody, false},
+        {"the saver's own link there", 01777, 0, 0, true},
+        {"the folder owner's link there", 01777, kNobody, kNobody, true},
+        {"another user's link in a folder open to all, not sticky", 0777, 0, kNobody, true},
+        {"another user's link in a sticky folder not open to all", 01775, 0, kNobody, true},
+    };
+    Picture precious(6, 6, 1), picture(10, 10, 2);
+    int folderNumber = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string folder = dir_ + "/shared" + std::to_string(++folderNumber);
+        ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+        ASSERT_EQ(chown(folder.c_str(), c.folderOwner, c.folderOwner), 0);
+        ASSERT_EQ(chmod(folder.c_str(), c.folderMode), 0);
+        for (const bool targetExists : {true, false}) {
+            SCOPED_TRACE(targetExists ? "to an existing file" : "to a file not made yet");
+            const std::string target =
+                victim + "/" + std::to_string(folderNumber) + (targetExists ? "-notes.bmp" : "-autostart.bmp");
+            if (targetExists)
+                WriteBytes(target, precious.bytes);
+            const std::string link = folder + (targetExists ? "/out.bmp" : "/new.bmp");
+            ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+            ASSERT_EQ(lchown(link.c_str(), c.linkOwner, c.linkOwner), 0);
+
+            EXPECT_EQ(picture.image.Save(link.c_str(), RASTER_TYPE_BMP), c.followed);
+            if (c.followed)
+                EXPECT_EQ(ReadFile(target), picture.bytes);
+            else if (targetExists)
+                EXPECT_EQ(ReadFile(target), precious.bytes);
+            else
+                EXPECT_NE(access(target.c_str(), F_OK), 0) << "the save made a file in the victim's folder";
+            char text[4096] = {};
+            EXPECT_EQ(readlink(link.c_str(), text, sizeof text - 1), static_cast<ssize_t>(target.size()));
+            EXPECT_EQ(text, target);
+        }
+    }
+}
+
+// The whole of what the file open as `fd` holds.
+Bytes ReadAll(int fd)
+{
+    Bytes bytes;
+    std::uint8_t block[4096];
+    for (ssize_t n; (n = pread(fd, block, sizeof block, static_cast<off_t>(bytes.size()))) > 0;)
+        bytes.insert(bytes.end(), block, block + n);
+    return bytes;
+}
+
+// Saves a different picture through `path` a few times, with the entries
+// `path` and `other` swapped whenever the save is about to open a file for
+// writing: as someone who may write the folder could, at the worst moment.
+// In a child under a hang guard. With `hideProc`, /proc is hidden (as in a
+// container without it), and the swap comes when the save is about to open
+// a name for writing without following a link, the moment that matters
+// there (a swap before each open would also come before the attempt
+// through /proc, and swap the name back). `intact` is asked after every save
+// whether what the test watches is as it should be. 0 when all saves ended
+// with it so, 1 when it was not, -1 when a save hung, 125 when /proc could
+// not be hidden.
+int SaveWhileSwapping(const std::string& path, const std::string& other, bool hideProc,
+                      const std::function<bool()>& intact)
+{
+    return ExitCode(RunInChild(
+        [&] {
+            if (hideProc && (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                             mount("none", "/proc", "tmpfs", 0, nullptr) != 0))
+                return 125;
+            const auto swap = [&] { renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, other.c_str(), RENAME_EXCHANGE); };
+            const std::uint32_t opening = hideProc ? O_WRONLY | O_NOFOLLOW : O_WRONLY;
+            if (!testsupport::RunBeforeEachCall({__NR_openat, 2, opening}, swap))
+                return 125;
+            Picture picture(8, 8, 0);
+            for (int i = 0; i < 6; ++i) {
+                picture.image.RowAddress(0)[1] = static_cast<std::uint8_t>(i);
+                picture.image.Save(path.c_str(), RASTER_TYPE_BMP);
+                if (!intact())
+                    return 1;
+            }
+            return 0;
+        },
+        false, 10));
+}
+
+// The destination is looked at once and the file looked at is the file
+// written, whatever its name leads to meanwhile: someone who may write the
+// folder and swaps the name between the file and something else never
+// gets the picture written into another file, nor a file emptied, nor the
+// save waiting on a pipe.
+TEST_F(ReplacingFileSave, TheFileWrittenIsTheFileLookedAt)
+{
+    Picture older(6, 6, 1);
+    // A file of one name may be replaced, never written in place: what it
+    // held, read through a descriptor kept from the start, stays, whatever
+    // its names lead to later.
+    std::vector<int> kept;
+    const auto keepsItsBytes = [&kept](const std::string& file) {
+        const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        kept.push_back(fd);
+        return std::function<bool()>([fd, bytes = ReadAll(fd)] { return ReadAll(fd) == bytes; });
+    };
+    const struct {
+        const char* name;
+        bool device;  // only a privileged process makes one
+        // Makes the saved name and the entry swapped with it; returns what
+        // is to stay intact.
+        std::function<std::function<bool()>(const std::string&, const std::string&)> plant;
+    } cases[] = {
+        {"a file with two names, written in place, swapped with a link to a file of one name", false,
+         [&](const std::string& path, const std::string& other) {
+             WriteBytes(path, older.bytes);
+             link(path.c_str(), (path + "-second-name").c_str());
+             WriteBytes(other + "-secret", older.bytes);
+             symlink((other + "-secret").c_str(), other.c_str());
+             return keepsItsBytes(other + "-secret");
+         }},
+        {"a file with two names swapped with a pipe that nobody reads", false,
+         [&](const std::string& path, const std::string& other) {
+             WriteBytes(path, older.bytes);
+             link(path.c_str(), (path + "-second-name").c_str());
+             mkfifo(other.c_str(), 0666);
+             return std::function<bool()>([] { return true; });
+         }},
+        {"a device swapped with a file of one name", true,
+         [&](const std::string& path, const std::string& other) {
+             mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 3));  // as /dev/null
+             WriteBytes(other, older.bytes);
+             return keepsItsBytes(other);
+         }},
+    };
+    int caseNumber = 0;
+    for (const bool hideProc : {false, true}) {
+        SCOPED_TRACE(hideProc ? "without /proc" : "with /proc");
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.name);
+            if (c.device && geteuid() != 0)
+                continue;
+            const std::string folder = dir_ + "/" + std::to_string(++caseNumber);
+            ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+            const std::string path = folder + "/pic.bmp", other = folder + "/swapped";
+            const std::function<bool()> intact = c.plant(path, other);
+            const int result = SaveWhileSwapping(path, other, hideProc, intact);
+            if (result == 125)
+                break;  // this process may not hide /proc from itself
+            EXPECT_EQ(result, 0) << "1: a file was written that was not looked at; -1: a save waited on a pipe";
+        }
+    }
+    for (const int fd : kept)
+        close(fd);
+}
+
+// A new file that cannot be given the permissions of the file it is to
+// replace never takes its place: the picture goes into the file itself. Until
+// a new file has those permissions, it is readable by its owner alone, also
+// one made under a name where the system makes no unnamed files.
+TEST_F(ReplacingFileSave, APictureIsNeverMoreReadableThanTheFileItReplaces)
+{
+    using testsupport::SyscallFault;
+    const struct {
+        const char* name;
+        std::vector<SyscallFault> faults;
+    } cases[] = {
+        {"permissions refused", {{{__NR_fchmod}, EPERM}, {{__NR_fchmodat}, EPERM}}},
+        {"no unnamed files", {{{__NR_openat, 2, O_TMPFILE & ~O_DIRECTORY}, EOPNOTSUPP}}},
+    };
+    Picture older(6, 6, 1), newer(30, 20, 2);
+    const std::string path = dir_ + "/private.bmp";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(path, older.bytes);
+        ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+        const int status = RunInChild([&] {
+            // Whether a file beside the destination is readable by others,
+            // when the save gives permissions and once it is ready to write.
+            std::atomic<bool> exposed{false};
+            const auto look = [&] {
+                for (const std::string& name : FolderEntries(dir_)) {
+                    struct stat st;
+                    if (name != "private.bmp" && stat((dir_ + "/" + name).c_str(), &st) == 0 && (st.st_mode & 077) != 0)
+                        exposed = true;
+                }
+            };
+            umask(022);
+            if (!testsupport::InjectSyscallFaults(c.faults) || !testsupport::RunBeforeEachCall({__NR_fchmod}, look))
+                return 125;
+            ReplacingFile out(path.c_str());
+            if (!out.File())
+                return 1;
+            look();
+            if (exposed)
+                return 2;
+            if (std::fwrite(newer.bytes.data(), 1, newer.bytes.size(), out.File()) != newer.bytes.size())
+                return 3;
+            return out.Commit(true) ? 0 : 4;
+        });
+        if (ExitCode(status) == 125)
+            GTEST_SKIP() << "this system cannot make calls fail on purpose";
+        EXPECT_EQ(ExitCode(status), 0) << "2: a file beside it was readable by others";
+        EXPECT_EQ(ReadFile(path), newer.bytes);
+        struct stat st;
+        ASSERT_EQ(stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0600u);
+        EXPECT_EQ(FolderEntries(dir_), std::vector<std::string>{"private.bmp"});
+    }
+}
+
+// A picture larger than the file-size limit fails to save and the program
+// goes on (the limit's signal would end it), whether the picture was to
+// replace a file, go into one in place or make a new one; the files stay as
+// they were, and a save within the limit then works.
+TEST_F(ReplacingFileSave, APictureBeyondTheFileSizeLimitFailsAndTheProgramGoesOn)
+{
+    Picture older(6, 6, 1), large(200, 100, 2);
+    const std::string replaced = dir_ + "/replaced.bmp", linked = dir_ + "/linked.bmp";
+    WriteBytes(replaced, older.bytes);
+    WriteBytes(linked, older.bytes);
+    ASSERT_EQ(link(linked.c_str(), (dir_ + "/other-name.bmp").c_str()), 0);
+    const int status = RunInChild([&] {
+        std::signal(SIGXFSZ, SIG_DFL);
+        rlimit saved{}, limit{};
+        if (getrlimit(RLIMIT_FSIZE, &saved) != 0)
+            return 125;
+        limit = saved;
+        limit.rlim_cur = large.bytes.size() / 2;
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            return 125;
+        for (const std::string& path : {replaced, linked, dir_ + "/new.bmp"})
+            if (large.image.Save(path.c_str(), RASTER_TYPE_BMP))
+                return 1;
+        setrlimit(RLIMIT_FSIZE, &saved);
+        return large.image.Save((dir_ + "/later.bmp").c_str(), RASTER_TYPE_BMP) ? 0 : 2;
+    });
+    ASSERT_NE(ExitCode(status), 125);
+    EXPECT_EQ(ExitCode(status), 0) << (WIFSIGNALED(status) ? strsignal(WTERMSIG(status)) : "");
+    EXPECT_EQ(ReadFile(replaced), older.bytes);
+    EXPECT_EQ(ReadFile(linked), older.bytes);
+    std::vector<std::string> entries = FolderEntries(dir_);
+    std::sort(entries.begin(), entries.end());
+    EXPECT_EQ(entries, (std::vector<std::string>{"later.bmp", "linked.bmp", "other-name.bmp", "replaced.bmp"}));
 }
 
 } // namespace
