@@ -78,7 +78,17 @@ struct GroupFolder {
   fs::path mount;
 };
 
-GroupFolder FindFolder(const fs::path& root, const Membership& m) {
+// Whether the cgroup path `path` is `ancestor` or lies below it, by whole
+// names ("/docker/abcdef" does not lie below "/docker/abc").
+bool IsWithin(const std::string& path, const std::string& ancestor) {
+  if (ancestor == "/") return true;
+  return path.compare(0, ancestor.size(), ancestor) == 0 &&
+         (path.size() == ancestor.size() || path[ancestor.size()] == '/');
+}
+
+// Nothing when the group lies outside what the mount shows: no folder there
+// is the group's or one above it.
+std::optional<GroupFolder> FindFolder(const fs::path& root, const Membership& m) {
   fs::path mount = root / (m.v1 ? "sys/fs/cgroup/memory" : "sys/fs/cgroup");
   std::string mountRoot = "/";
   std::ifstream in(root / "proc/self/mountinfo");
@@ -97,11 +107,8 @@ GroupFolder FindFolder(const fs::path& root, const Membership& m) {
       break;
     }
   }
-  std::string relative = m.path;
-  if (mountRoot != "/" && relative.compare(0, mountRoot.size(), mountRoot) == 0)
-    relative = relative.substr(mountRoot.size());
-  else if (mountRoot != "/")
-    relative.clear();  // the group lies outside what the mount shows
+  if (!IsWithin(m.path, mountRoot)) return std::nullopt;
+  std::string relative = mountRoot == "/" ? m.path : m.path.substr(mountRoot.size());
   relative.erase(0, relative.find_first_not_of('/'));
   mount = mount.lexically_normal();
   return GroupFolder{relative.empty() ? mount : (mount / relative).lexically_normal(), mount};
@@ -114,7 +121,9 @@ std::optional<std::uint64_t> CgroupMemoryAllowance(const std::string& rootFolder
   const std::optional<Membership> membership = FindMembership(root);
   if (!membership) return std::nullopt;
   const CgroupFiles& files = membership->v1 ? kV1 : kV2;
-  const GroupFolder group = FindFolder(root, *membership);
+  const std::optional<GroupFolder> found = FindFolder(root, *membership);
+  if (!found) return std::nullopt;
+  const GroupFolder& group = *found;
   std::optional<std::uint64_t> allowance;
   // From the process's group up to the hierarchy's root: a parent's limit
   // covers its children too.
