@@ -135,8 +135,10 @@ void EnhanceController::RunCapture(std::int64_t c)
     // The paused frame becomes the raw frame only once the capture has made
     // its picture; until then the previous one stays.
     Image8uC3 raw;
-    if (!TakeFrame(c, [&](const Image8uC3& frame) { copyImage8uC3(&frame, &raw); }))
+    if (!TakeFrame(c, [&](const Image8uC3& frame) { copyImage8uC3(&frame, &raw); })) {
+        ReportUnreadableFrame(c);
         return;
+    }
 
     m_engine.reset();
     m_engine = std::make_unique<FrameEnhancer>(raw.width, raw.height, n, m_captureInterlaced, scale);
@@ -146,7 +148,10 @@ void EnhanceController::RunCapture(std::int64_t c)
     // reference is the slot of the chosen frame c: the middle one, except
     // near the start of the video, where the run begins at frame 0 and c
     // lies before the middle. Registered onto any other frame, the still
-    // would show that frame's instant (across a cut, another scene).
+    // would show that frame's instant (across a cut, another scene). A
+    // neighbour that cannot be read leaves its slot empty, which the engine
+    // passes over like a frame of another shot; only the chosen frame must
+    // be read.
     const std::int64_t frameCount = m_player->frameCount();
     std::int64_t p = c - n / 2;
     int referenceSlot = -1;
@@ -159,13 +164,15 @@ void EnhanceController::RunCapture(std::int64_t c)
             referenceSlot = i;
         graph->SetPositions(p);
         graph->Pause();
-        if (!TakeFrame(p, [&](const Image8uC3& frame) { m_engine->frameStore->setFrame(i, &frame); })) {
+        if (TakeFrame(p, [&](const Image8uC3& frame) { m_engine->frameStore->setFrame(i, &frame); })) {
+            if (frameStoredHook)
+                frameStoredHook(i, p);
+        } else if (p == c) {
             graph->SetPositions(c);
             graph->Pause();
+            ReportUnreadableFrame(c);
             return;
         }
-        if (frameStoredHook)
-            frameStoredHook(i, p);
         p = p + 1;
     }
     graph->SetPositions(c);
@@ -213,8 +220,12 @@ bool EnhanceController::TakeFrame(std::int64_t position, const std::function<voi
             return true;
         }
     }
-    m_host->ShowError(kFrameUnreadableMessage + std::to_string(position) + " of the video.");
     return false;
+}
+
+void EnhanceController::ReportUnreadableFrame(std::int64_t position)
+{
+    m_host->ShowError(kFrameUnreadableMessage + std::to_string(position) + " of the video.");
 }
 
 void EnhanceController::ReportOutOfMemory()

@@ -203,9 +203,11 @@ class EnhanceController {
  private:
   void RunCapture(std::int64_t c);
   // Waits until the player has delivered the frame at `position`, then hands
-  // it to `use` while the frame callback is kept out; false (and the message
-  // said) when the frame did not come.
+  // it to `use` while the frame callback is kept out; false when the frame
+  // did not come.
   bool TakeFrame(std::int64_t position, const std::function<void(const Image8uC3&)>& use);
+  // Says that the frame at `position` cannot be read.
+  void ReportUnreadableFrame(std::int64_t position);
   void ResetDisplayToMode(int mode);
   // The crop rectangle mapped back to result pixels through the fitted view.
   void CropInPicture(std::int32_t* left, std::int32_t* top, std::int32_t* right, std::int32_t* bottom);

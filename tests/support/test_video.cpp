@@ -60,6 +60,7 @@ struct Writer {
   SwsContext* sws = nullptr;
   AVStream* stream = nullptr;
   bool fileOpen = false;
+  std::vector<int> zeroedFrames;
 
   ~Writer() {
     sws_freeContext(sws);
@@ -72,6 +73,16 @@ struct Writer {
     }
   }
 
+  // Clears the bytes of the packet when its frame (its timestamp in the
+  // encoder's time base) is one of zeroedFrames.
+  bool zeroPacket() {
+    if (std::find(zeroedFrames.begin(), zeroedFrames.end(), packet->pts) == zeroedFrames.end())
+      return true;
+    if (av_packet_make_writable(packet) < 0) return false;
+    std::memset(packet->data, 0, static_cast<std::size_t>(packet->size));
+    return true;
+  }
+
   // Sends one frame (or the flush when null) and writes every packet out.
   bool encode(AVFrame* f) {
     if (avcodec_send_frame(ctx, f) < 0) return false;
@@ -79,6 +90,7 @@ struct Writer {
       int r = avcodec_receive_packet(ctx, packet);
       if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return true;
       if (r < 0) return false;
+      if (!zeroPacket()) return false;
       av_packet_rescale_ts(packet, ctx->time_base, stream->time_base);
       packet->stream_index = stream->index;
       if (av_interleaved_write_frame(oc, packet) < 0) return false;
@@ -259,6 +271,7 @@ bool writeVideo(const std::string& path, const VideoSpec& spec, std::string* err
   av_log_set_level(AV_LOG_ERROR);
 
   Writer w;
+  w.zeroedFrames = spec.zeroedFrames;
   if (avformat_alloc_output_context2(&w.oc, nullptr, muxer, path.c_str()) < 0 || !w.oc)
     return fail(error, "no muxer");
   w.stream = avformat_new_stream(w.oc, nullptr);

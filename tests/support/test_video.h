@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace testvideo {
 
@@ -30,6 +31,10 @@ struct VideoSpec {
   bool closedGop = true;          // false: B-frames may refer across a keyframe (open GOP)
   int blackLeadIn = 0;            // the first frames are black: a cut from black into the scene
   int cutAt = 0;                  // above 0: from this frame on the panning scene's second shot
+  // Frames whose packets are written with every byte zero: the file indexes
+  // them as usual, but a decoder that looks for its headers (MPEG-4's, for
+  // one) makes no picture of them.
+  std::vector<int> zeroedFrames;
 };
 
 // True when this build of FFmpeg can write `spec` (encoder and muxer present).

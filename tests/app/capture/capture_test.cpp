@@ -106,6 +106,10 @@ class CaptureTest : public ::testing::Test {
     if (player.playState() != kPlayRunning) player.OnPlayPause();
     player.OnPlayPause();
     ASSERT_EQ(player.playState(), kPlayPaused);
+    PauseAt(frame);
+  }
+  // Moves the paused video to `frame` and waits until it is shown.
+  void PauseAt(int frame) {
     playerHost.frameText = std::to_string(frame);
     player.OnFrameEditChange();
     media::GraphState state;
@@ -722,6 +726,72 @@ TEST_F(CaptureTest, FramesThatNeverDecodeAreNotCaptured) {
   EXPECT_FALSE(controller.capturing());
   EXPECT_FALSE(host.mouseCaptured);
   EXPECT_EQ(host.progress.back(), 0);
+}
+
+// A panning video of keyframes only whose first and last frames do not
+// decode (their packets hold only zero bytes): a seek to the first shows the
+// second, a seek to the last shows none.
+std::string VideoWithUnreadableEnds() {
+  static const std::string path = [] {
+    testvideo::VideoSpec video;
+    video.scene = testvideo::Scene::Panning;
+    video.width = kWidth;
+    video.height = kHeight;
+    video.frames = kFrames;
+    video.gop = 1;
+    video.zeroedFrames = {0, kFrames - 1};
+    return VideoOnce("capture_unreadable_ends", video);
+  }();
+  return path;
+}
+
+// A neighbour that cannot be read is left out of the run, as a frame of
+// another shot is: the capture goes on without a message, its slot stays
+// empty and adds no field, and the chosen frame stays the reference, also
+// where the run starts at frame 0. An unreadable chosen frame still stops
+// the capture with the message.
+TEST_F(CaptureTest, AnUnreadableNeighbourIsLeftOutOfTheRun) {
+  playerHost.file = VideoWithUnreadableEnds();
+  host.options.neighbors = 3;  // "8"
+  std::vector<std::int64_t> slots;  // the position stored in each slot, -1 where none was
+  int added = -1;
+  controller.frameStoredHook = [&](int slot, std::int64_t p) { slots.at(slot) = p; };
+  controller.engineRanHook = [&](FrameEnhancer& engine) {
+    ++runs;
+    referenceIndex = engine.referenceIndex;
+    added = engine.fieldsAdded;
+  };
+  struct Case {
+    int frame;
+    std::vector<std::int64_t> slots;
+    int reference;
+  } cases[] = {
+      {4, {-1, 1, 2, 3, 4, 5, 6, 7, 8}, 4},
+      {1, {-1, 1, 2, 3, 4, 5, 6, 7, 8}, 1},
+      {kFrames - 3, {9, 10, 11, 12, 13, 14, -1, -1, -1}, 4},
+  };
+  OpenAndPauseAt(0);
+  int expectedRuns = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "frame " << c.frame);
+    PauseAt(c.frame);
+    slots.assign(9, -1);
+    Capture();
+    EXPECT_EQ(runs, ++expectedRuns);
+    EXPECT_EQ(slots, c.slots);
+    EXPECT_EQ(referenceIndex, c.reference);
+    // Every stored neighbour (one shot throughout) adds a field; the empty
+    // slots none.
+    EXPECT_EQ(added, std::count_if(slots.begin(), slots.end(), [](std::int64_t p) { return p >= 0; }) - 1);
+  }
+  EXPECT_TRUE(host.errors.empty());
+  EXPECT_TRUE(host.messages.empty());
+
+  PauseAt(kFrames - 1);
+  Capture();
+  EXPECT_EQ(runs, expectedRuns);
+  EXPECT_EQ(host.errors,
+            std::vector<std::string>{kFrameUnreadableMessage + std::to_string(kFrames - 1) + " of the video."});
 }
 
 // Live bytes of the engine's pixel rows, and their peak.
