@@ -294,8 +294,8 @@ void CEnhancerDlg::OnOpenVideo() {
   // A capture that runs reads the graph and the grabbed frame: the menu
   // cannot replace them under it.
   if (m_enhance.capturing()) return;
-  // After a failed open there is no graph, and SetPlayerControls shows the
-  // player controls as with no video.
+  // From the start of the open, and after a failed one, the player shows
+  // no position and nothing to play.
   m_player.OnOpenVideo();
 }
 
@@ -398,16 +398,6 @@ std::string CEnhancerDlg::FrameEditText() {
 void CEnhancerDlg::SetFrameEditText(const std::string& text) { SetItemText(IDC_FRAME_EDIT, text); }
 
 void CEnhancerDlg::SetPlayerControls(const PlayerControls& c) {
-  if (!m_player.graph()) {
-    // No graph (never opened, or the last open failed): nothing that needs
-    // a video can be used; copy and save of a picture go as the player says.
-    EnableItem(IDC_PLAY, false);
-    SetItemText(IDC_PLAY, c.playText);
-    for (int id : {IDC_CAPTURE, IDC_FRAME_SPIN, IDC_FRAME_EDIT, IDC_POSITION_SLIDER}) EnableItem(id, false);
-    EnableItem(IDC_COPY, c.copy);
-    EnableItem(IDC_SAVE, c.save);
-    return;
-  }
   EnableItem(IDC_PLAY, c.playEnabled);
   SetItemText(IDC_PLAY, c.playText);
   EnableItem(IDC_CAPTURE, c.capture);

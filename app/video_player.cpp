@@ -57,6 +57,7 @@ void VideoPlayer::OnOpenVideo() {
 
 media::MediaStatus VideoPlayer::OpenVideo() {
   TearDownGraph();
+  ShowNoPosition();
   media::MediaStatus status = CreateGraph();
   if (!media::Failed(status)) status = BuildGraph(m_fileName);
   if (media::Failed(status)) {
@@ -146,11 +147,22 @@ media::MediaStatus VideoPlayer::TearDownGraph() {
   // Joins the streaming thread: no frame callback runs after this.
   m_graph.reset();
   m_playState = kPlayStopped;
+  // Nothing of the video's length or state outlives its graph.
+  m_frameCount = 0;
+  m_seekable = false;
+  m_inputLost = false;
   return media::kOk;
 }
 
+void VideoPlayer::ShowNoPosition() {
+  m_host->SetPositionSlider(0);
+  m_host->SetFrameEditText("");
+  UpdatePlayButtons();
+}
+
 media::MediaStatus VideoPlayer::RunPlayback() {
-  if (!m_graph || m_playState == kPlayRunning) return media::kOk;
+  // An input that can no longer be read has nothing more to play.
+  if (!m_graph || m_inputLost || m_playState == kPlayRunning) return media::kOk;
   const media::MediaStatus s = m_graph->Run();
   if (media::Failed(s)) {
     char text[64];
@@ -200,6 +212,14 @@ void VideoPlayer::UpdatePlayButtons() {
     m_host->SetPlayerControls({false, kPlayText, false, false, false, false, true, false});
     return;
   }
+  if (!m_graph || m_inputLost) {
+    // Nothing to play, seek or capture (a graph being replaced, an open that
+    // failed, an input that can no longer be read); a captured picture can
+    // still be copied and saved.
+    m_host->SetPlayerControls({false, kPlayText, false, true, true, false, true, false});
+    m_host->UpdateDataToControls();
+    return;
+  }
   switch (m_playState) {
     case kPlayRunning:
       m_host->SetPlayerControls({true, kPauseText, false, false, false, false, false, false});
@@ -246,10 +266,12 @@ void VideoPlayer::OnGraphNotify() {
       m_graph->SetPositions(0);
       UpdatePlayButtons();
     } else if (code == media::kEventErrorAbort) {
-      // The graph has stopped and reads nothing more.
+      // The graph has stopped and reads nothing more: the controls say so
+      // before the message does.
       StopPlayback();
-      ShowError(kVideoUnreadableMessage);
+      m_inputLost = true;
       UpdatePlayButtons();
+      ShowError(kVideoUnreadableMessage);
     }
   }
 }

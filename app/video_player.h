@@ -104,6 +104,7 @@ class VideoPlayer {
   media::MediaStatus OpenVideo();
   media::MediaStatus CreateGraph();
   media::MediaStatus BuildGraph(const std::string& file);
+  // Also forgets the video's frame count, seekability and lost input.
   media::MediaStatus TearDownGraph();
   media::MediaStatus RunPlayback();
   void PausePlayback();
@@ -121,6 +122,11 @@ class VideoPlayer {
   const std::string& fileName() const { return m_fileName; }
 
  private:
+  // Clears the position slider and the frame edit and offers the controls
+  // of no graph: nothing of a previous video stays on screen while the next
+  // one opens, whether or not it opens.
+  void ShowNoPosition();
+
   PlayerHost* m_host;
   std::unique_ptr<media::MediaGraph> m_graph;
   int m_playState = kPlayStopped;
@@ -129,6 +135,7 @@ class VideoPlayer {
   int m_timerId = 0;
   std::string m_fileName;
   bool m_videoLoaded = false;
+  bool m_inputLost = false;  // the graph reported that its input can no longer be read
 };
 
 // Shown when the open video file can no longer be read (cut short or

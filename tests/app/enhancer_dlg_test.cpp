@@ -21,7 +21,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
+#include <ostream>
 #include <set>
 #include <string>
 #include <unistd.h>
@@ -32,6 +34,7 @@
 #include "app/resource_ids.h"
 #include "app/resources.h"
 #include "app/splash_wnd.h"
+#include "tests/platform/media/media_test_util.h"
 #include "tests/platform/ui/recording_services.h"
 #include "tests/support/test_video.h"
 
@@ -512,24 +515,124 @@ TEST_F(DialogTest, FirstSliderDragLeavesThePlayerPaused) {
   EXPECT_LT(bars[2].green(), 100);
 }
 
-// After a failed open no control that needs a video can be used.
-TEST_F(DialogTest, FailedOpenDisablesThePlayerControls) {
-  const std::string video = Video(96, 64, 40);
-  if (video.empty()) GTEST_SKIP() << "this FFmpeg cannot write the test video";
-  Open(video);
-  dialog.SendMessage(ui::WM_COMMAND, ui::MakeWParam(IDC_PLAY, 0));  // pause
-  ASSERT_TRUE(Enabled(IDC_CAPTURE));
-  Open(ScratchDir() + "/missing.avi");
-  EXPECT_EQ(Boxes(), (std::vector<std::string>{"Could not load the media file\r\n", "Fail to load file"}));
-  EXPECT_EQ(services.boxes[0].caption, "Error!");
-  EXPECT_EQ(services.beeps, 1);
-  EXPECT_EQ(dialog.Player().graph(), nullptr);
-  for (int id : {IDC_PLAY, IDC_CAPTURE, IDC_FRAME_SPIN, IDC_FRAME_EDIT, IDC_POSITION_SLIDER})
-    EXPECT_FALSE(Enabled(id)) << id;
-  // Also after a menu loop, which updates the player controls again.
-  dialog.SendMessage(ui::WM_ENTERMENULOOP);
-  EXPECT_FALSE(Enabled(IDC_PLAY));
-  EXPECT_FALSE(Enabled(IDC_CAPTURE));
+// What the player controls show.
+struct PlayerView {
+  std::string frame, playText;
+  int slider;
+  bool play, capture, frameEdit, sliderEnabled;
+  bool operator==(const PlayerView&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const PlayerView& v) {
+  return out << "frame '" << v.frame << "' play '" << v.playText << "' slider " << v.slider << " enabled: play "
+             << v.play << " capture " << v.capture << " frame " << v.frameEdit << " slider " << v.sliderEnabled;
+}
+
+// The controls of no video to play: no position, nothing to play, seek or capture.
+const PlayerView kNothingToPlay{"", "Play   (Ctr-P)", 0, false, false, false, false};
+
+class PlayerStateTest : public DialogTest {
+ protected:
+  PlayerView View() const {
+    return {dialog.ItemText(IDC_FRAME_EDIT), dialog.ItemText(IDC_PLAY),
+            dialog.Item<ui::Slider>(IDC_POSITION_SLIDER)->Position(), Enabled(IDC_PLAY), Enabled(IDC_CAPTURE),
+            Enabled(IDC_FRAME_EDIT), Enabled(IDC_POSITION_SLIDER)};
+  }
+  // Opens a 100-frame video and shows frame 74 paused, or playing on from it.
+  void OpenAt74(bool playing) {
+    const std::string video = Video(96, 64, 100);
+    ASSERT_FALSE(video.empty());
+    Open(video);
+    if (dialog.Player().playState() == kPlayRunning) Command(IDC_PLAY);
+    ASSERT_EQ(dialog.Player().playState(), kPlayPaused);
+    dialog.SetItemText(IDC_FRAME_EDIT, "74");  // the edit's change notice seeks
+    media::GraphState state;
+    ASSERT_EQ(dialog.Player().graph()->GetState(5000, &state), media::kOk);
+    dialog.SendMessage(ui::WM_TIMER, IDT_POSITION);
+    ASSERT_EQ(dialog.Item<ui::Slider>(IDC_POSITION_SLIDER)->Position(), 74);
+    ASSERT_TRUE(Enabled(IDC_CAPTURE));
+    if (playing) Command(IDC_PLAY);
+    ASSERT_EQ(dialog.ItemText(IDC_PLAY), playing ? "Pause  (Ctr-P)" : "Play   (Ctr-P)");
+  }
+  void Command(int id) { dialog.SendMessage(ui::WM_COMMAND, ui::MakeWParam(id, ui::BN_CLICKED)); }
+  void SetUp() override {
+    DialogTest::SetUp();
+    services.onBox = [this](const uitest::RecordingServices::Box&) { behindBoxes.push_back(View()); };
+    dialog.Enhance().engineRanHook = [this](FrameEnhancer&) { ++captures; };
+  }
+  std::vector<PlayerView> behindBoxes;  // what the controls showed behind each message box
+  int captures = 0;                     // engine runs
+};
+
+// A failed open after a video at frame 74, paused or playing: from the first
+// message box on nothing of that video is shown, nothing can be played,
+// sought or captured; the messages name the failed step as before.
+TEST_F(PlayerStateTest, FailedOpenLeavesNothingOfTheLastVideo) {
+  const std::string notAVideo = ScratchDir() + "/text.avi";
+  std::FILE* file = std::fopen(notAVideo.c_str(), "w");
+  ASSERT_NE(file, nullptr);
+  std::fputs("this is not a video\n", file);
+  std::fclose(file);
+  const struct Case {
+    bool playing;
+    std::string file;
+  } cases[] = {{true, ScratchDir() + "/missing.avi"}, {false, notAVideo}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file + (c.playing ? " while playing" : " while paused"));
+    ASSERT_NO_FATAL_FAILURE(OpenAt74(c.playing));
+    services.boxes.clear();
+    services.beeps = 0;
+    behindBoxes.clear();
+    Open(c.file);
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"Could not load the media file\r\n", "Fail to load file"}));
+    EXPECT_EQ(services.boxes[0].caption, "Error!");
+    EXPECT_EQ(services.beeps, 1);
+    EXPECT_EQ(dialog.Player().graph(), nullptr);
+    EXPECT_EQ(behindBoxes, std::vector<PlayerView>(2, kNothingToPlay));
+    EXPECT_EQ(View(), kNothingToPlay);
+    // Also after a menu loop, which updates the player controls again, and
+    // a capture asked for all the same.
+    dialog.SendMessage(ui::WM_ENTERMENULOOP);
+    Command(IDC_CAPTURE);
+    EXPECT_EQ(View(), kNothingToPlay);
+    EXPECT_EQ(Boxes().size(), 2u);
+    EXPECT_EQ(captures, 0);
+  }
+}
+
+// A pipe fed part of a video and then held, opened after a video at frame
+// 74: that frame is not shown any more; once the pipe gives up the player
+// stops, Play plays nothing, and no capture reports a frame nothing shows.
+// (Waits once for the pipe's read wait.)
+TEST_F(PlayerStateTest, StalledPipeLeavesNothingToPlayOrCapture) {
+  testvideo::VideoSpec lossless;
+  lossless.container = "mkv";
+  lossless.codec = "ffv1";
+  lossless.width = 64;
+  lossless.height = 48;
+  lossless.frames = 12;
+  lossless.lossless = true;
+  const std::string piped = mediatest::videoFor(lossless);
+  ASSERT_FALSE(piped.empty());
+  ASSERT_NO_FATAL_FAILURE(OpenAt74(false));
+  mediatest::FifoFeeder feed(piped, "stalling.mkv", std::filesystem::file_size(piped) / 2);
+  Open(feed.path());
+  ASSERT_TRUE(Boxes().empty());
+  ASSERT_EQ(dialog.Player().playState(), kPlayRunning);
+  EXPECT_EQ(dialog.ItemText(IDC_FRAME_EDIT), "");
+  EXPECT_EQ(dialog.Item<ui::Slider>(IDC_POSITION_SLIDER)->Position(), 0);
+  EXPECT_FALSE(Enabled(IDC_POSITION_SLIDER));
+
+  ASSERT_TRUE(WaitFor([&] { return !services.boxes.empty(); }, 60.0));
+  EXPECT_EQ(behindBoxes, std::vector<PlayerView>{kNothingToPlay});
+  Command(IDC_PLAY);
+  EXPECT_EQ(dialog.Player().playState(), kPlayStopped);
+  EXPECT_EQ(View(), kNothingToPlay);
+  // A user pauses whatever the button says plays, then captures.
+  if (dialog.ItemText(IDC_PLAY) != "Play   (Ctr-P)") Command(IDC_PLAY);
+  Command(IDC_CAPTURE);
+  EXPECT_EQ(Boxes(), std::vector<std::string>{kVideoUnreadableMessage});
+  EXPECT_EQ(captures, 0);
 }
 
 // The graph's end-of-stream event reaches the dialog from the streaming

@@ -36,6 +36,7 @@ class FakeHost : public PlayerHost {
   bool sliderEnabled = false;
   std::string frameEdit;
   std::vector<std::string> errors;
+  std::vector<PlayerControls> controlsAtErrors;  // what the controls offered behind each message
   int beeps = 0;
   int spinLow = -1, spinHigh = -1;
   PlayerControls controls{};
@@ -49,7 +50,10 @@ class FakeHost : public PlayerHost {
   int attaches = 0, detaches = 0;
   std::vector<std::string> requestTitles;
 
-  void ShowError(const std::string& text) override { errors.push_back(text); }
+  void ShowError(const std::string& text) override {
+    errors.push_back(text);
+    controlsAtErrors.push_back(controls);
+  }
   void Beep() override { ++beeps; }
   bool ChooseVideoFile(const OpenFileRequest& request, std::string* fileName) override {
     requestTitles.push_back(request.title);
@@ -157,7 +161,17 @@ class PlayerTest : public ::testing::Test {
     ASSERT_EQ(host.errors.size(), 1u);
     EXPECT_EQ(host.errors[0], kVideoUnreadableMessage);
     EXPECT_EQ(player.playState(), kPlayStopped);
-    EXPECT_FALSE(host.controls.capture);
+    // Nothing more can be played or sought, from the message on.
+    for (const PlayerControls& c : {host.controlsAtErrors[0], host.controls}) {
+      EXPECT_FALSE(c.playEnabled);
+      EXPECT_STREQ(c.playText, "Play   (Ctr-P)");
+      EXPECT_FALSE(c.capture);
+      EXPECT_FALSE(c.frame);
+    }
+    EXPECT_FALSE(host.sliderEnabled);
+    player.OnPlayPause();
+    EXPECT_EQ(player.playState(), kPlayStopped);
+    EXPECT_STREQ(host.controls.playText, "Play   (Ctr-P)");
   }
   FakeHost host;
   VideoPlayer player{&host};
@@ -327,8 +341,10 @@ TEST_F(PlayerTest, CancelledOpenChangesNothing) {
   EXPECT_EQ(host.spinHigh, -1);
 }
 
-// Failed opens name their step, beep, say "Fail to load file" and leave no
-// graph, no timer and a stopped player; an earlier video's loaded flag stays.
+// Failed opens after a video paused at frame 17 name their step, beep, say
+// "Fail to load file" and leave no graph, no timer, a stopped player and,
+// from the first message on, nothing of that video in the controls; the
+// earlier video's loaded flag stays (a captured picture can still be saved).
 TEST_F(PlayerTest, FailedOpensReleaseEverything) {
   const std::string dir = mediatest::scratchDir();
   {
@@ -353,11 +369,16 @@ TEST_F(PlayerTest, FailedOpensReleaseEverything) {
                {dir + "/text.avi", "Could not load the media file\r\n"},
                {audioOnly, "Failed in Connect"}};
 
-  host.nextFile = standardVideo();
-  player.OnOpenVideo();
-  ASSERT_TRUE(player.videoLoaded());
   for (const Case& c : cases) {
     host.errors.clear();
+    ASSERT_NO_FATAL_FAILURE(openPaused(standardVideo()));
+    host.frameEdit = "17";
+    player.OnFrameEditChange();
+    ASSERT_TRUE(waitPaused(player));
+    player.OnPositionTimer();
+    ASSERT_EQ(host.slider, 17 * 100 / 30);
+    ASSERT_TRUE(host.controls.capture);
+    host.controlsAtErrors.clear();
     host.beeps = 0;
     host.nextFile = c.file;
     player.OnOpenVideo();
@@ -370,6 +391,16 @@ TEST_F(PlayerTest, FailedOpensReleaseEverything) {
     EXPECT_TRUE(host.timers.empty());
     EXPECT_EQ(host.surface, nullptr);
     EXPECT_TRUE(player.videoLoaded());
+    EXPECT_EQ(player.frameCount(), 0);
+    EXPECT_EQ(host.frameEdit, "");
+    EXPECT_EQ(host.slider, 0);
+    EXPECT_FALSE(host.sliderEnabled);
+    for (const PlayerControls& shown : host.controlsAtErrors) {
+      EXPECT_FALSE(shown.playEnabled);
+      EXPECT_STREQ(shown.playText, "Play   (Ctr-P)");
+      EXPECT_FALSE(shown.capture);
+      EXPECT_TRUE(shown.save);
+    }
     player.OnPositionTimer();  // a timer message already queued does nothing
     player.OnPlayPause();
     player.OnGraphNotify();
@@ -383,8 +414,8 @@ TEST_F(PlayerTest, FailedOpensReleaseEverything) {
   EXPECT_EQ(player.graph(), nullptr);
 }
 
-// A video that cannot seek: no slider, no timer, the frame count of the
-// earlier video stays; with no earlier video the count is 0 and the
+// A video that cannot seek: no slider, no timer, no frame count (also after
+// an earlier video: nothing of its length or position stays), and the
 // position poll still divides nothing by it.
 TEST_F(PlayerTest, VideoThatCannotSeek) {
   const std::string video = mediatest::videoFor(spec("mkv", "ffv1", 64, 48, 12, true));
@@ -402,14 +433,20 @@ TEST_F(PlayerTest, VideoThatCannotSeek) {
     EXPECT_EQ(host.slider, 0);
     player.OnDestroy();
   }
-  host.nextFile = standardVideo();
-  player.OnOpenVideo();
+  ASSERT_NO_FATAL_FAILURE(openPaused(standardVideo()));
   ASSERT_EQ(player.frameCount(), 30);
+  host.frameEdit = "17";
+  player.OnFrameEditChange();
+  ASSERT_TRUE(waitPaused(player));
+  player.OnPositionTimer();
   mediatest::FifoFeeder feed(video, "second.mkv");
   host.nextFile = feed.path();
   player.OnOpenVideo();
   ASSERT_TRUE(host.errors.empty());
-  EXPECT_EQ(player.frameCount(), 30);
+  EXPECT_EQ(player.frameCount(), 0);
+  EXPECT_EQ(host.frameEdit, "");
+  EXPECT_EQ(host.slider, 0);
+  EXPECT_FALSE(host.sliderEnabled);
   EXPECT_TRUE(host.timers.empty());
   EXPECT_EQ(player.playState(), kPlayRunning);
   player.OnDestroy();

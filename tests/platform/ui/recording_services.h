@@ -41,12 +41,15 @@ class RecordingServices : public ui::Services {
   std::vector<std::string> modalDialogs;  // window titles of dialogs run modally
   // Runs while a dialog is "modal"; the dialog is created but not shown.
   std::function<int(QDialog*)> onModal;
+  // Runs while a message box is "shown", after it was recorded.
+  std::function<void(const Box&)> onBox;
 
   RecordingServices() { ui::SetServices(this); }
   ~RecordingServices() override { ui::SetServices(nullptr); }
 
   int MessageBox(QWidget*, const std::string& text, const std::string& caption, unsigned style) override {
     boxes.push_back({text, caption, style});
+    if (onBox) onBox(boxes.back());
     return ui::IDOK;
   }
   bool ChooseFile(QWidget*, const ui::FileDialogRequest& request, std::string* path) override {
