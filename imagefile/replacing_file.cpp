@@ -159,10 +159,11 @@ ReplacingFile::ReplacingFile(const char* destination) : destination_(replacing_f
 Way ReplacingFile::OpenReplacement()
 {
     const int folder = destination_.folder.Get();
+    const bool replacing = destination_.file.Valid();
     // Made like a new file (the process's umask applies); one that is to
     // replace a file is readable by this user alone until it has that
     // file's permissions.
-    const mode_t mode = destination_.exists ? 0600 : 0666;
+    const mode_t mode = replacing ? 0600 : 0666;
     int fd = OpenUnnamed(folder, mode);
     unnamed_ = fd >= 0;
     if (!unnamed_)
@@ -171,16 +172,14 @@ Way ReplacingFile::OpenReplacement()
             return fd >= 0;
         });
     if (fd < 0)  // a folder that takes no new file may hold a file the user may write
-        return destination_.exists && (errno == EACCES || errno == EPERM) ? Way::kInPlace : Way::kRefuse;
+        return replacing && (errno == EACCES || errno == EPERM) ? Way::kInPlace : Way::kRefuse;
     Descriptor made(fd);
-    if (destination_.exists && !TakeOwnerAndMode(fd, destination_.existing)) {
-        made.Reset();
+    if (replacing && !TakeOwnerAndMode(fd, destination_.existing)) {
         Discard();
         return Way::kInPlace;
     }
     file_ = ::fdopen(fd, "wb");
     if (!file_) {
-        made.Reset();
         Discard();
         return Way::kRefuse;
     }

@@ -110,7 +110,6 @@ void Judge(Destination& d, const Descriptor& held, const struct stat& st)
     d.file = OpenForWriting(held.Get(), st, d.folder.Get(), d.name);
     if (!d.file.Valid())
         return;
-    d.exists = true;
     d.existing = st;
     if (!regular)
         d.way = Way::kDevice;

@@ -44,7 +44,6 @@ struct Destination {
     Descriptor folder;  // the folder that holds the name (a path descriptor)
     std::string name;   // the destination's name in that folder
     Descriptor file;    // the existing file, open for writing; none for a file not made yet
-    bool exists = false;
     struct stat existing {};  // the existing file, as `file` shows it
 };
 

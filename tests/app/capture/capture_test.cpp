@@ -294,15 +294,21 @@ TEST_F(CaptureTest, RunsAreMovedInsideTheVideo) {
   EXPECT_EQ(referenceIndex, 2);
 }
 
+// The drifting textured scene at the test video's size and length.
+testvideo::VideoSpec PanningSpec() {
+  testvideo::VideoSpec spec;
+  spec.scene = testvideo::Scene::Panning;
+  spec.width = kWidth;
+  spec.height = kHeight;
+  spec.frames = kFrames;
+  return spec;
+}
+
 // A video that opens on two black frames and then cuts to a drifting
 // textured scene.
 std::string CutVideo() {
   static const std::string path = [] {
-    testvideo::VideoSpec spec;
-    spec.scene = testvideo::Scene::Panning;
-    spec.width = kWidth;
-    spec.height = kHeight;
-    spec.frames = kFrames;
+    testvideo::VideoSpec spec = PanningSpec();
     spec.blackLeadIn = 2;
     return VideoOnce("capture_cut", spec);
   }();
@@ -733,11 +739,7 @@ TEST_F(CaptureTest, FramesThatNeverDecodeAreNotCaptured) {
 // second, a seek to the last shows none.
 std::string VideoWithUnreadableEnds() {
   static const std::string path = [] {
-    testvideo::VideoSpec video;
-    video.scene = testvideo::Scene::Panning;
-    video.width = kWidth;
-    video.height = kHeight;
-    video.frames = kFrames;
+    testvideo::VideoSpec video = PanningSpec();
     video.gop = 1;
     video.zeroedFrames = {0, kFrames - 1};
     return VideoOnce("capture_unreadable_ends", video);

@@ -150,6 +150,14 @@ class PlayerTest : public ::testing::Test {
     ASSERT_EQ(player.playState(), kPlayPaused);
     ASSERT_TRUE(waitPaused(player));
   }
+  // Opens `path` paused, moves to `frame` and lets the position poll show it.
+  void openPausedAt(const std::string& path, int frame) {
+    ASSERT_NO_FATAL_FAILURE(openPaused(path));
+    host.frameEdit = std::to_string(frame);
+    player.OnFrameEditChange();
+    ASSERT_TRUE(waitPaused(player));
+    player.OnPositionTimer();
+  }
   // Waits for the graph's event and hands it to the player, which must have
   // stopped with the message of a video that can no longer be read.
   void expectStoppedAsUnreadable() {
@@ -371,11 +379,7 @@ TEST_F(PlayerTest, FailedOpensReleaseEverything) {
 
   for (const Case& c : cases) {
     host.errors.clear();
-    ASSERT_NO_FATAL_FAILURE(openPaused(standardVideo()));
-    host.frameEdit = "17";
-    player.OnFrameEditChange();
-    ASSERT_TRUE(waitPaused(player));
-    player.OnPositionTimer();
+    ASSERT_NO_FATAL_FAILURE(openPausedAt(standardVideo(), 17));
     ASSERT_EQ(host.slider, 17 * 100 / 30);
     ASSERT_TRUE(host.controls.capture);
     host.controlsAtErrors.clear();
@@ -433,12 +437,8 @@ TEST_F(PlayerTest, VideoThatCannotSeek) {
     EXPECT_EQ(host.slider, 0);
     player.OnDestroy();
   }
-  ASSERT_NO_FATAL_FAILURE(openPaused(standardVideo()));
+  ASSERT_NO_FATAL_FAILURE(openPausedAt(standardVideo(), 17));
   ASSERT_EQ(player.frameCount(), 30);
-  host.frameEdit = "17";
-  player.OnFrameEditChange();
-  ASSERT_TRUE(waitPaused(player));
-  player.OnPositionTimer();
   mediatest::FifoFeeder feed(video, "second.mkv");
   host.nextFile = feed.path();
   player.OnOpenVideo();
