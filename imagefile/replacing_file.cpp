@@ -1,5 +1,7 @@
 #include "imagefile/replacing_file.h"
 
+#include "imagefile/replacement_access.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -8,6 +10,7 @@
 
 using replacing_file::Descriptor;
 using replacing_file::ProcPath;
+using replacing_file::TakeAccess;
 using replacing_file::Way;
 
 namespace {
@@ -59,20 +62,6 @@ std::FILE* OpenScratch()
     }
 #endif
     return std::tmpfile();
-}
-
-// The new file takes the owner and group of the file it replaces (first: a
-// change of owner clears the set-id bits), then its permissions. False when
-// any of them cannot be given.
-bool TakeOwnerAndMode(int fd, const struct stat& existing)
-{
-    struct stat made;
-    if (::fstat(fd, &made) != 0)
-        return false;
-    if ((made.st_uid != existing.st_uid || made.st_gid != existing.st_gid) &&
-        ::fchown(fd, existing.st_uid, existing.st_gid) != 0)
-        return false;
-    return ::fchmod(fd, existing.st_mode & 07777) == 0;
 }
 
 bool WriteAll(int fd, const char* bytes, std::size_t count, off_t offset)
@@ -174,7 +163,7 @@ Way ReplacingFile::OpenReplacement()
     if (fd < 0)  // a folder that takes no new file may hold a file the user may write
         return replacing && (errno == EACCES || errno == EPERM) ? Way::kInPlace : Way::kRefuse;
     Descriptor made(fd);
-    if (replacing && !TakeOwnerAndMode(fd, destination_.existing)) {
+    if (replacing && !TakeAccess(fd, destination_.file.Get(), destination_.existing)) {
         Discard();
         return Way::kInPlace;
     }

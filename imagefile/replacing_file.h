@@ -6,12 +6,12 @@
 // so a save that is killed leaves nothing behind.
 //
 // Where a new file could not take the old one's place whole (the folder
-// takes no new file, the file has more names than one, or its owner, group
-// or permissions could not be given to a new file), the bytes go to a
-// scratch file outside the folder and are copied into the destination
-// itself on commit: a failed encoding, or a disk without room for the whole
-// picture, still leaves it as it was; a write that fails during the copy
-// does not.
+// takes no new file, the file has more names than one, or its owner, group,
+// permissions, ACL or user extended attributes could not be given to a new
+// file), the bytes go to a scratch file outside the folder and are copied
+// into the destination itself on commit: a failed encoding, or a disk
+// without room for the whole picture, still leaves it as it was; a write
+// that fails during the copy does not.
 //
 // The destination is the file that the path's symbolic links lead to, also
 // one not made yet, where the system would follow them for this user. It is

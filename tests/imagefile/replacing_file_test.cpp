@@ -31,86 +31,13 @@
 #include "imagefile/raster_image.h"
 #include "imagefile/replacing_file.h"
 #include "tests/imagefile/imagefile_test_util.h"
+#include "tests/imagefile/save_test_util.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/support/syscall_faults.h"
 
 using namespace imagefile_test;
-using Bytes = std::vector<std::uint8_t>;
 
 namespace {
-
-constexpr uid_t kNobody = 65534;  // nobody and nogroup on Debian
-
-// A 24-bit picture and its BMP file; pictures of other sizes or shades
-// give other files.
-struct Picture {
-    Picture(std::uint32_t width, std::uint32_t height, std::uint8_t shade) : image(width, height, 24)
-    {
-        FillPattern24(image);
-        image.RowAddress(0)[0] = shade;
-        bytes = EncodeOk(image, RASTER_TYPE_BMP);
-    }
-    RasterImage image;
-    Bytes bytes;
-};
-
-void WriteBytes(const std::string& path, const Bytes& bytes)
-{
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr) << path;
-    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
-    ASSERT_EQ(std::fclose(file), 0);
-}
-
-// Runs `body` in a child process and returns its wait status, or -1 when the
-// child has not ended after `seconds` (it is killed then). With `asNobody`, a
-// root process's child first becomes the unprivileged user nobody, so that
-// file permissions apply to it.
-int RunInChild(const std::function<int()>& body, bool asNobody = false, int seconds = 60)
-{
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (asNobody && geteuid() == 0 &&
-            (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0))
-            _exit(125);
-        _exit(body());
-    }
-    if (pid < 0)
-        return -1;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    int status = 0;
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            return -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return status;
-}
-
-int ExitCode(int status)
-{
-    return status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// Saves `image` as BMP over the file `path` that holds `older`: an encoder
-// that refuses and a write that fails leave the file as it was, then a save
-// succeeds. 0 when all went so, else the number of the step that did not.
-int FailThenSave(RasterImage& image, const std::string& path, const Bytes& older)
-{
-    if (image.Save(path.c_str(), RASTER_TYPE_WMF))
-        return 1;
-    {
-        testsupport::FileSizeLimit limit(100);
-        if (!limit.Active() || image.Save(path.c_str(), RASTER_TYPE_BMP))
-            return 2;
-    }
-    if (ReadFile(path) != older)
-        return 3;
-    return image.Save(path.c_str(), RASTER_TYPE_BMP) ? 0 : 4;
-}
 
 using ReplacingFileSave = TempDir;
 
@@ -441,7 +368,7 @@ int SaveWhileSwapping(const std::string& path, const std::string& other, bool hi
                 return 125;
             const auto swap = [&] { renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, other.c_str(), RENAME_EXCHANGE); };
             const std::uint32_t opening = hideProc ? O_WRONLY | O_NOFOLLOW : O_WRONLY;
-            if (!testsupport::RunBeforeEachCall({__NR_openat, 2, opening}, swap))
+            if (!testsupport::RunBeforeEachCall({{__NR_openat, 2, opening}}, swap))
                 return 125;
             Picture picture(8, 8, 0);
             for (int i = 0; i < 6; ++i) {
@@ -554,7 +481,7 @@ TEST_F(ReplacingFileSave, APictureIsNeverMoreReadableThanTheFileItReplaces)
                 }
             };
             umask(022);
-            if (!testsupport::InjectSyscallFaults(c.faults) || !testsupport::RunBeforeEachCall({__NR_fchmod}, look))
+            if (!testsupport::InjectSyscallFaults(c.faults) || !testsupport::RunBeforeEachCall({{__NR_fchmod}}, look))
                 return 125;
             ReplacingFile out(path.c_str());
             if (!out.File())

@@ -98,13 +98,14 @@ inline bool InjectSyscallFaults(const std::vector<SyscallFault>& faults)
     return detail::Install(detail::Filter(rules, actions), 0) == 0;
 }
 
-// From now on, each call that `rule` matches waits until `act` has run (on
-// another thread of this process), then goes on as it was made. True when in
-// force.
-inline bool RunBeforeEachCall(const SyscallRule& rule, std::function<void()> act)
+// From now on, each call that one of `rules` matches waits until `act` has
+// run (on another thread of this process), then goes on as it was made. True
+// when in force. Once per process: the system takes one such listener.
+inline bool RunBeforeEachCall(const std::vector<SyscallRule>& rules, std::function<void()> act)
 {
-    const int listener = detail::Install(detail::Filter({rule}, {SECCOMP_RET_USER_NOTIF}),
-                                         SECCOMP_FILTER_FLAG_NEW_LISTENER);
+    const int listener =
+        detail::Install(detail::Filter(rules, std::vector<std::uint32_t>(rules.size(), SECCOMP_RET_USER_NOTIF)),
+                        SECCOMP_FILTER_FLAG_NEW_LISTENER);
     if (listener < 0)
         return false;
     std::thread([listener, act = std::move(act)] {
