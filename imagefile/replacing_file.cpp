@@ -2,6 +2,7 @@
 
 #include "imagefile/replacement_access.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -90,14 +91,21 @@ bool ReserveSpace(int fd, off_t size)
     return errno != ENOSPC && errno != EDQUOT && errno != EFBIG;
 }
 
-// Puts the whole of `from` in place of what `to` held, onto the device. The
-// bytes go over the old ones and the old tail is cut off last, so the space
-// reserved beforehand is the space written.
-bool CopyInto(int from, int to)
+// Gives back the room a failed copy into `fd` took, to what `before` shows:
+// a file that grew is cut back to its old size, and the blocks reserved past
+// its end are let go by that cut, which ext4 and tmpfs make also to the size
+// the file has.
+void GiveBackRoom(int fd, const struct stat& before)
 {
-    struct stat scratch;
-    if (::fstat(from, &scratch) != 0 || !ReserveSpace(to, scratch.st_size))
-        return false;
+    struct stat now;
+    if (::fstat(fd, &now) == 0 && (now.st_size > before.st_size || now.st_blocks > before.st_blocks))
+        ::ftruncate(fd, std::min(now.st_size, before.st_size));
+}
+
+// Writes the whole of `from` over `to` from its start, then cuts off the old
+// tail, so that the space reserved beforehand is the space written.
+bool CopyBytes(int from, int to)
+{
     char buffer[65536];
     for (off_t offset = 0;;) {
         const ssize_t n = ::pread(from, buffer, sizeof buffer, offset);
@@ -111,6 +119,20 @@ bool CopyInto(int from, int to)
             return false;
         offset += n;
     }
+}
+
+// Puts the whole of `from` in place of what `to` held, onto the device. A
+// copy that fails, also one refused for want of room, leaves `to` holding no
+// more of the disk than before.
+bool CopyInto(int from, int to)
+{
+    struct stat scratch, before;
+    if (::fstat(from, &scratch) != 0 || ::fstat(to, &before) != 0)
+        return false;
+    if (ReserveSpace(to, scratch.st_size) && CopyBytes(from, to))
+        return true;
+    GiveBackRoom(to, before);
+    return false;
 }
 
 }  // namespace

@@ -11,7 +11,8 @@
 // file), the bytes go to a scratch file outside the folder and are copied
 // into the destination itself on commit: a failed encoding, or a disk
 // without room for the whole picture, still leaves it as it was; a write
-// that fails during the copy does not.
+// that fails during the copy does not. Either way a failed copy gives back
+// the room it took on the disk.
 //
 // The destination is the file that the path's symbolic links lead to, also
 // one not made yet, where the system would follow them for this user. It is

@@ -13,6 +13,7 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,6 +34,7 @@
 #include "tests/imagefile/imagefile_test_util.h"
 #include "tests/imagefile/save_test_util.h"
 #include "tests/support/file_size_limit.h"
+#include "tests/support/scratch_disk.h"
 #include "tests/support/syscall_faults.h"
 
 using namespace imagefile_test;
@@ -236,6 +238,84 @@ TEST_F(ReplacingFileSave, AFullDiskLeavesAFileWrittenInPlaceAsItWas)
     if (ExitCode(status) == 125)
         GTEST_SKIP() << "this process may not mount a file system of its own";
     EXPECT_EQ(ExitCode(status), 0);
+}
+
+// An in-place save that fails, for want of room or on a write after the room
+// for the picture was reserved, leaves the file holding no more of the disk
+// than before and the disk as free as it was. On small disks of their own:
+// ext4 keeps what a reservation took before it ran out, and the blocks
+// reserved past a file's end stay with it on ext4 and tmpfs alike until
+// they are let go.
+TEST_F(ReplacingFileSave, AFailedInPlaceSaveGivesBackTheRoomItTook)
+{
+    using testsupport::DiskKind;
+    const Bytes older{'0', '1', '2', '3', '4', '5', '6', '7', '8', '9'};
+    Picture large(1024, 1024, 2);  // 3 MB on a disk of 8 MB
+    const struct {
+        const char* name;
+        unsigned long leftFree;  // bytes left free by a filler file; 0: no filler
+        std::vector<testsupport::SyscallFault> faults;
+    } cases[] = {
+        {"a disk with less room than the picture", 1536 * 1024, {}},
+        {"a write that fails once the room is reserved", 0, {{{__NR_pwrite64}, EIO}}},
+    };
+    int ran = 0;
+    for (const DiskKind kind : {DiskKind::kTmpfs, DiskKind::kExt4}) {
+        SCOPED_TRACE(testsupport::DiskName(kind));
+        const std::string disk = dir_ + "/" + testsupport::DiskName(kind);
+        ASSERT_EQ(mkdir(disk.c_str(), 0755), 0);
+        const int status = RunInChild([&] {
+            const std::string why = testsupport::MountScratchDisk(kind, disk, 8ul << 20);
+            if (!why.empty()) {
+                std::printf("%s: %s\n", testsupport::DiskName(kind), why.c_str());
+                return 125;
+            }
+            const std::string first = disk + "/first.bmp", second = disk + "/second.bmp", filler = disk + "/filler";
+            for (const auto& c : cases) {
+                SCOPED_TRACE(c.name);
+                const int code = ExitCode(RunInChild([&] {
+                    WriteBytes(first, older);
+                    if (link(first.c_str(), second.c_str()) != 0)
+                        return 2;
+                    struct statvfs fs;
+                    if (c.leftFree > 0 && statvfs(disk.c_str(), &fs) == 0) {
+                        const int fd = open(filler.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+                        const off_t fill = static_cast<off_t>(fs.f_bavail * fs.f_frsize - c.leftFree);
+                        if (fd < 0 || fallocate(fd, 0, 0, fill) != 0)
+                            return 2;
+                        close(fd);
+                    }
+                    struct stat before, after;
+                    struct statvfs freeBefore, freeAfter;
+                    sync();
+                    if (stat(first.c_str(), &before) != 0 || statvfs(disk.c_str(), &freeBefore) != 0)
+                        return 2;
+                    if (!testsupport::InjectSyscallFaults(c.faults))
+                        return 125;
+                    EXPECT_FALSE(large.image.Save(first.c_str(), RASTER_TYPE_BMP));
+                    sync();
+                    if (stat(first.c_str(), &after) != 0 || statvfs(disk.c_str(), &freeAfter) != 0)
+                        return 2;
+                    EXPECT_EQ(ReadFile(second), older);
+                    EXPECT_EQ(after.st_size, before.st_size);
+                    EXPECT_EQ(after.st_blocks, before.st_blocks) << "blocks of 512 bytes the file holds";
+                    EXPECT_EQ(freeAfter.f_bfree, freeBefore.f_bfree) << "free blocks of " << freeAfter.f_frsize << " bytes";
+                    return testing::Test::HasFailure() ? 1 : 0;
+                }));
+                EXPECT_EQ(code, 0) << "2: the disk could not be laid out; 125: the faults could not be made";
+                unlink(first.c_str());
+                unlink(second.c_str());
+                unlink(filler.c_str());
+            }
+            return testing::Test::HasFailure() ? 1 : 0;
+        });
+        if (ExitCode(status) == 125)
+            continue;
+        ++ran;
+        EXPECT_EQ(ExitCode(status), 0);
+    }
+    if (ran == 0)
+        GTEST_SKIP() << "this process may not mount small disks of its own";
 }
 
 // A symbolic link to a file not made yet: the save makes that file (through
