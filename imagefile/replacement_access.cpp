@@ -15,7 +15,7 @@ namespace replacing_file {
 
 namespace {
 
-// The file system keeps no such thing: the file has none.
+// The file system keeps no extended attributes: the file has none.
 bool Unsupported(int error)
 {
     return error == ENOTSUP || error == EOPNOTSUPP || error == ENOSYS;
@@ -68,15 +68,14 @@ bool CarryUserAttributes(int from, int to)
 }
 
 // Whether `fd` has an access ACL beyond its permission bits; nullopt when
-// that cannot be told.
+// that cannot be told, also on a file system that keeps no such ACLs: it may
+// keep access rules of another kind, which a new file would not have.
 std::optional<bool> HasExtendedAcl(int fd)
 {
     const int extended = ::acl_extended_fd(fd);
-    if (extended >= 0)
-        return extended == 1;
-    if (Unsupported(errno))
-        return false;
-    return std::nullopt;
+    if (extended < 0)
+        return std::nullopt;
+    return extended == 1;
 }
 
 // Gives `to` the access ACL of `from`. Where `from` has none, `to` gets one

@@ -13,7 +13,8 @@ namespace replacing_file {
 // where `made` took entries from its folder's default ACL) and permissions,
 // in that order, so that `made` is never open to more than `existing` is.
 // Security labels stay as the system gave them. False when any of it could
-// not be given: `made` must not then take the place of `existing`.
+// not be given, or the file system keeps no ACLs of this kind (it may keep
+// others): `made` must not then take the place of `existing`.
 bool TakeAccess(int made, int existing, const struct stat& existingStat);
 
 }  // namespace replacing_file

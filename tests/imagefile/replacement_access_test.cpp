@@ -165,6 +165,8 @@ const AccessCase kCases[] = {
     {"tags", "", 0644, 0, "", kTags, {}, false, {}, {}},
     {"an ACL and tags the new file may not be given", "", 0660, kUsers, kNobodyMayWrite, kTags,
      {{{__NR_fsetxattr}, EPERM}}, true, {kMemberOfUsers}, {kNamedUser}},
+    {"a file system that keeps no ACLs of this kind", "", 0640, 0, "", {}, {{{__NR_fgetxattr}, EOPNOTSUPP}}, true,
+     {kNamedUser, kMemberOfUsers}, {}},
 };
 
 // Lays out the case's file in `folder`, saves over it (first two saves that
