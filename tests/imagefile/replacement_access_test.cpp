@@ -39,27 +39,23 @@ struct Person {
 constexpr Person kNamedUser{kNobody, kNobody};  // named in the ACLs below
 constexpr Person kMemberOfUsers{4242, kUsers};
 
-// Whether `who` may open `path` for reading or for writing, as the system
-// decides it for them.
-bool MayOpenAtAll(const Person& who, const std::string& path)
+// Whether `who` may open `path` with `flags`, as the system decides it for
+// them.
+bool MayOpen(const Person& who, const std::string& path, int flags)
 {
-    return ExitCode(RunInChild([&] {
-               if (setgroups(1, &who.group) != 0 || setgid(who.group) != 0 || setuid(who.uid) != 0)
-                   return 125;
-               for (const int flags : {O_RDONLY, O_WRONLY})
-                   if (open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC) >= 0)
-                       return 0;
-               return 1;
-           })) != 1;
+    const int code = ExitCode(RunInChild([&] {
+        if (setgroups(1, &who.group) != 0 || setgid(who.group) != 0 || setuid(who.uid) != 0)
+            return 125;
+        return open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC) >= 0 ? 0 : 1;
+    }));
+    if (code != 0 && code != 1)
+        ADD_FAILURE() << "the test could not become uid " << who.uid << " (" << code << ")";
+    return code == 0;
 }
 
-bool MayReadAndWrite(const Person& who, const std::string& path)
+bool MayReadOrWrite(const Person& who, const std::string& path)
 {
-    return ExitCode(RunInChild([&] {
-               if (setgroups(1, &who.group) != 0 || setgid(who.group) != 0 || setuid(who.uid) != 0)
-                   return 125;
-               return open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC) >= 0 ? 0 : 1;
-           })) == 0;
+    return MayOpen(who, path, O_RDONLY) || MayOpen(who, path, O_WRONLY);
 }
 
 // An ACL in the form the system keeps it in an extended attribute (as
@@ -198,15 +194,15 @@ int SaveOver(const AccessCase& c, const std::string& folder, bool unnamed)
     const std::optional<std::string> aclBefore = Attribute(path, kAccessAcl);
     const Tags tagsBefore = TagsOf(path);
     for (const Person& p : c.shutOut)
-        EXPECT_FALSE(MayOpenAtAll(p, path)) << "laid out wrong: uid " << p.uid;
+        EXPECT_FALSE(MayReadOrWrite(p, path)) << "laid out wrong: uid " << p.uid;
     for (const Person& p : c.mayUseIt)
-        EXPECT_TRUE(MayReadAndWrite(p, path)) << "laid out wrong: uid " << p.uid;
+        EXPECT_TRUE(MayOpen(p, path, O_RDWR)) << "laid out wrong: uid " << p.uid;
 
     std::atomic<bool> exposed{false};
     const auto look = [&] {
         for (const std::string& name : FolderEntries(folder))
             for (const Person& p : c.shutOut)
-                if (MayOpenAtAll(p, folder + "/" + name))
+                if (MayReadOrWrite(p, folder + "/" + name))
                     exposed = true;
     };
     std::vector<SyscallFault> faults = c.faults;
@@ -228,9 +224,9 @@ int SaveOver(const AccessCase& c, const std::string& folder, bool unnamed)
     EXPECT_EQ(Attribute(path, kAccessAcl), aclBefore);
     EXPECT_EQ(TagsOf(path), tagsBefore);
     for (const Person& p : c.shutOut)
-        EXPECT_FALSE(MayOpenAtAll(p, path)) << "uid " << p.uid << " may open the picture";
+        EXPECT_FALSE(MayReadOrWrite(p, path)) << "uid " << p.uid << " may open the picture";
     for (const Person& p : c.mayUseIt)
-        EXPECT_TRUE(MayReadAndWrite(p, path)) << "uid " << p.uid << " may no longer use the picture";
+        EXPECT_TRUE(MayOpen(p, path, O_RDWR)) << "uid " << p.uid << " may no longer use the picture";
     EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"x.bmp"});
     return testing::Test::HasFailure() ? 1 : 0;
 }
@@ -249,7 +245,8 @@ TEST_F(ReplacementAccess, APictureLetsInNobodyTheFileItReplacesShutOut)
     const struct {
         const char* name;
         std::optional<DiskKind> kind;  // none: the test folder's own
-    } disks[] = {{"the test folder's file system", std::nullopt}, {"tmpfs", DiskKind::kTmpfs}, {"ext4", DiskKind::kExt4}};
+    } disks[] = {
+        {"the test folder's file system", std::nullopt}, {"tmpfs", DiskKind::kTmpfs}, {"ext4", DiskKind::kExt4}};
     int diskNumber = 0, ran = 0;
     std::string skipped;
     for (const auto& disk : disks) {

@@ -277,29 +277,36 @@ TEST_F(ReplacingFileSave, AFailedInPlaceSaveGivesBackTheRoomItTook)
                     WriteBytes(first, older);
                     if (link(first.c_str(), second.c_str()) != 0)
                         return 2;
-                    struct statvfs fs;
-                    if (c.leftFree > 0 && statvfs(disk.c_str(), &fs) == 0) {
+                    if (c.leftFree > 0) {
+                        struct statvfs fs;
                         const int fd = open(filler.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-                        const off_t fill = static_cast<off_t>(fs.f_bavail * fs.f_frsize - c.leftFree);
-                        if (fd < 0 || fallocate(fd, 0, 0, fill) != 0)
+                        if (fd < 0 || fstatvfs(fd, &fs) != 0 ||
+                            fallocate(fd, 0, 0, static_cast<off_t>(fs.f_bavail * fs.f_frsize - c.leftFree)) != 0)
                             return 2;
                         close(fd);
                     }
+                    // The file and the disk once what they hold has settled.
+                    const auto look = [&](struct stat& file, struct statvfs& free) {
+                        const int fd = open(first.c_str(), O_RDONLY | O_CLOEXEC);
+                        const bool seen = fd >= 0 && syncfs(fd) == 0 && fstat(fd, &file) == 0 && fstatvfs(fd, &free) == 0;
+                        if (fd >= 0)
+                            close(fd);
+                        return seen;
+                    };
                     struct stat before, after;
                     struct statvfs freeBefore, freeAfter;
-                    sync();
-                    if (stat(first.c_str(), &before) != 0 || statvfs(disk.c_str(), &freeBefore) != 0)
+                    if (!look(before, freeBefore))
                         return 2;
                     if (!testsupport::InjectSyscallFaults(c.faults))
                         return 125;
                     EXPECT_FALSE(large.image.Save(first.c_str(), RASTER_TYPE_BMP));
-                    sync();
-                    if (stat(first.c_str(), &after) != 0 || statvfs(disk.c_str(), &freeAfter) != 0)
+                    if (!look(after, freeAfter))
                         return 2;
                     EXPECT_EQ(ReadFile(second), older);
                     EXPECT_EQ(after.st_size, before.st_size);
                     EXPECT_EQ(after.st_blocks, before.st_blocks) << "blocks of 512 bytes the file holds";
-                    EXPECT_EQ(freeAfter.f_bfree, freeBefore.f_bfree) << "free blocks of " << freeAfter.f_frsize << " bytes";
+                    EXPECT_EQ(freeAfter.f_bfree, freeBefore.f_bfree)
+                        << "free blocks of " << freeAfter.f_frsize << " bytes";
                     return testing::Test::HasFailure() ? 1 : 0;
                 }));
                 EXPECT_EQ(code, 0) << "2: the disk could not be laid out; 125: the faults could not be made";
