@@ -212,8 +212,7 @@ TEST_F(ReplacingFileSave, AFullDiskLeavesAFileWrittenInPlaceAsItWas)
     const std::string disk = dir_ + "/disk";
     ASSERT_EQ(mkdir(disk.c_str(), 0755), 0);
     const int status = RunInChild([&] {
-        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            mount("none", disk.c_str(), "tmpfs", 0, "size=64k") != 0)
+        if (!testsupport::MountScratchDisk(testsupport::DiskKind::kTmpfs, disk, 64 * 1024).empty())
             return 125;
         const std::string first = disk + "/first.bmp", second = disk + "/second.bmp";
         WriteBytes(first, older.bytes);
