@@ -153,6 +153,7 @@ const VideoSpec kTable[] = {
     makeSpec("mov", "libx264", 2),
     makeSpec("mkv", "libx264", 2),
     makeSpec("mkv", "ffv1", 0, true),
+    makeSpec("ts", "libx264", 2),
     makeSpec("mpg", "mpeg2video", 2),
     makeSpec("mpg", "mpeg2video", 0),
     // Open groups of pictures: the B-frames decoded right after a keyframe
@@ -166,6 +167,47 @@ INSTANTIATE_TEST_SUITE_P(Table, ContainerCodec, ::testing::ValuesIn(kTable),
                          [](const ::testing::TestParamInfo<VideoSpec>& info) {
                            return mediatest::specName(info.param);
                          });
+
+// A seek decodes from the nearest keyframe at or before the frame, in every
+// container: no earlier group of pictures is decoded on the way.
+TEST(MediaGraph, SeekDecodesFromTheNearestKeyframeBefore) {
+  struct Row {
+    VideoSpec spec;
+    int keyEvery;  // where the encoder puts keyframes, in display order
+  };
+  auto sixty = [](VideoSpec s) {
+    s.frames = 60;
+    return s;
+  };
+  // x264 puts a keyframe every 12 frames; the MPEG-4 encoder, counting its
+  // group of pictures differently with B-frames, every 10.
+  const Row rows[] = {{sixty(makeSpec("mp4", "libx264", 2)), 12},
+                      {sixty(makeSpec("mov", "libx264", 2)), 12},
+                      {sixty(makeSpec("mkv", "libx264", 2)), 12},
+                      {sixty(makeSpec("ts", "libx264", 2)), 12},
+                      {sixty(makeSpec("avi", "libx264", 2)), 12},
+                      {sixty(makeSpec("mp4", "mpeg4", 2)), 10}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(mediatest::specName(row.spec));
+    const std::string path = mediatest::videoFor(row.spec);
+    if (path.empty()) continue;  // this FFmpeg build cannot write it
+    Built b;
+    ASSERT_TRUE(b.build(path));
+    // Backwards and forwards, into every group of pictures, at its keyframe
+    // and on either side of the next one.
+    for (int target : {59, 47, 30, 25, 12, 13, 23, 5, 36, 11, 48, 24, 20, 19}) {
+      SCOPED_TRACE(target);
+      ASSERT_EQ(b.seekPaused(target), target);
+      media::DecodeStart start;
+      ASSERT_EQ(b.graph.GetDecodeStart(&start), media::kOk);
+      const int key = target / row.keyEvery * row.keyEvery;
+      EXPECT_EQ(start.keyFrame, key);
+      // The frames from the keyframe to the target, and the few packets the
+      // decoder holds back to put B-frames in display order.
+      EXPECT_LE(start.packetsDecoded, target - key + 1 + row.spec.bFrames + 2);
+    }
+  }
+}
 
 // A lossless video 90 pixels wide: rows of 270 bytes padded to 272, the
 // bottom row first, bytes in blue-green-red order.
