@@ -770,8 +770,12 @@ struct MediaGraph::Impl {
       lock.unlock();
       const bool handed = deliver(cb, index);
       lock.lock();
-      if (handed && !seekPending) delivered = index;
-      position = index;
+      // A seek asked for meanwhile keeps the position it set: reporting this
+      // older frame would undo it for a caller that seeks to what it reads.
+      if (!seekPending) {
+        if (handed) delivered = index;
+        position = index;
+      }
       needPreroll = false;
       settled.notify_all();
     }

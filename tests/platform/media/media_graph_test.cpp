@@ -692,6 +692,36 @@ TEST(MediaGraph, WaitForFrameNamesTheDeliveredFrame) {
   EXPECT_EQ(b.graph.WaitForFrame(30, 10000), media::kFail);
 }
 
+// A seek asked for while the frame of the one before is still being handed
+// over is not undone: from the moment it is asked, the position reported is
+// the new one, also after that older frame has gone out, until its own frame
+// comes.
+TEST(MediaGraph, PendingSeekKeepsItsPositionWhileAnOlderFrameGoesOut) {
+  mediatest::HoldingCallback hold;  // outlives the graph's streaming thread
+  Built b;
+  ASSERT_TRUE(b.build(mediatest::videoFor(makeSpec("mp4", "libx264", 2))));
+  ASSERT_EQ(b.seekPaused(10), 10);
+  hold.forwardTo(b.callback.get());
+  b.graph.SetCallback(&hold);
+  std::int64_t position = -1;
+  ASSERT_EQ(b.graph.SetPositions(11), media::kOk);
+  ASSERT_TRUE(hold.waitArrivals(1));  // frame 11 is being handed over
+  ASSERT_EQ(b.graph.SetPositions(12), media::kOk);
+  b.graph.GetCurrentPosition(&position);
+  EXPECT_EQ(position, 12);
+  hold.release();
+  ASSERT_TRUE(hold.waitArrivals(2));  // frame 11 is out, frame 12 on its way
+  b.graph.GetCurrentPosition(&position);
+  EXPECT_EQ(position, 12);
+  hold.releaseAll();
+  GraphState state;
+  ASSERT_EQ(b.graph.GetState(5000, &state), media::kOk);
+  b.graph.GetCurrentPosition(&position);
+  EXPECT_EQ(position, 12);
+  EXPECT_EQ(b.callback->numbers().back(), 12);
+  EXPECT_EQ(b.graph.WaitForFrame(12, 5000), media::kOk);
+}
+
 // A header promising frames larger than its packets hold: the video opens
 // and can be positioned, but no frame ever reaches the callback.
 TEST(MediaGraph, VideoWhoseFramesNeverDecodeDeliversNothing) {
