@@ -168,8 +168,10 @@ INSTANTIATE_TEST_SUITE_P(Table, ContainerCodec, ::testing::ValuesIn(kTable),
                            return mediatest::specName(info.param);
                          });
 
-// A seek decodes from the nearest keyframe at or before the frame, in every
-// container: no earlier group of pictures is decoded on the way.
+// A seek decodes from the nearest keyframe at or before the frame, whether
+// the demuxer searches by presentation time (MP4, MOV, Matroska) or by decode
+// time (MPEG transport stream, AVI): no earlier group of pictures is decoded
+// on the way.
 TEST(MediaGraph, SeekDecodesFromTheNearestKeyframeBefore) {
   struct Row {
     VideoSpec spec;
