@@ -1,6 +1,8 @@
 // The media layer on a 720x576 video of 60 frames in two codecs (MPEG-4 Part 2
 // in AVI with B-frames, H.264 in MP4 with B-frames): opening a graph, a random
-// seek until the frame is delivered, and sequential decoding per frame.
+// seek until the frame is delivered, and sequential decoding per frame; and a
+// step back just after a keyframe of a 1280x720 H.264 video with long groups
+// of pictures in three containers.
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -133,11 +135,57 @@ void BM_SequentialDecodePerFrame(benchmark::State& state) {
   state.SetItemsProcessed(delivered);
 }
 
+// A 1280x720 H.264 video with B-frames and a keyframe every 250 frames, in
+// the container the argument names (0 MP4, 1 Matroska, 2 MPEG transport
+// stream), written on first use.
+const std::string& longGopVideo(int container) {
+  static const std::string names[3] = {"mp4", "mkv", "ts"};
+  static std::string paths[3];
+  std::string& path = paths[container];
+  if (path.empty()) {
+    testvideo::VideoSpec spec;
+    spec.width = 1280;
+    spec.height = 720;
+    spec.frames = 260;
+    spec.gop = 250;
+    spec.bFrames = 2;
+    spec.codec = "libx264";
+    spec.container = names[container];
+    path = videos().dir + "/long_gop." + spec.container;
+    if (!testvideo::writeVideo(path, spec, nullptr)) path = "-";
+  }
+  return path;
+}
+
+// Steps back from frame 256 to 252 and on again to 256, as the arrow keys do
+// on a paused video: the step back decodes from the keyframe at 250.
+void BM_StepBackAfterKeyframe(benchmark::State& state) {
+  const std::string& path = longGopVideo(static_cast<int>(state.range(0)));
+  CountingCallback cb;  // outlives the graph's streaming thread
+  media::MediaGraph graph;
+  if (path == "-" || !build(graph, &cb, path)) {
+    state.SkipWithError("no video");
+    return;
+  }
+  graph.Pause();
+  media::GraphState s;
+  graph.SetPositions(256);
+  graph.GetState(60000, &s);
+  for (auto _ : state) {
+    for (std::int64_t frame : {252, 256}) {
+      graph.SetPositions(frame);
+      graph.GetState(60000, &s);
+    }
+  }
+}
+
 }  // namespace
 
 // Argument: 0 MPEG-4 in AVI, 1 H.264 in MP4.
 BENCHMARK(BM_Open)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RandomSeek)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SequentialDecodePerFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+// Argument: 0 MP4, 1 Matroska, 2 MPEG transport stream.
+BENCHMARK(BM_StepBackAfterKeyframe)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -51,6 +51,9 @@ struct KeyFrame {
   std::int64_t display;
   std::int64_t seekTs;
   std::int64_t ident;  // the pts (timestamp mode) or dts (count mode) that identifies it
+  // Its decode timestamp, for demuxers that search by it, when seekTs is its
+  // presentation timestamp; AV_NOPTS_VALUE when there is none.
+  std::int64_t decodeTs = AV_NOPTS_VALUE;
 };
 
 struct Event {
@@ -246,6 +249,12 @@ struct MediaGraph::Impl {
   bool demuxEnd = false, flushSent = false, atEnd = false;
   bool streamValid = false;  // the demuxer sits where decoding can go on
   bool broken = false;       // a re-open failed: there is no input any more
+  // The demuxer landed past a keyframe sought by its presentation timestamp
+  // and on it by its decode timestamp: it searches by decode time.
+  bool seeksByDecodeTime = false;
+  // Where decoding started (read by GetDecodeStart on the controlling thread).
+  std::atomic<std::int64_t> startKey{-1};
+  std::atomic<std::int64_t> packetsDecoded{0};
 
   // ---- Shared between the threads, under `mutex`.
   mutable std::mutex mutex;
@@ -376,8 +385,7 @@ struct MediaGraph::Impl {
       if (!p.key) continue;
       if (timestampMode) {
         const std::int64_t display = displayOfPts(p.pts);
-        const std::int64_t ts = p.dts != AV_NOPTS_VALUE ? std::min(p.dts, p.pts) : p.pts;
-        keys.push_back({display, ts, p.pts});
+        keys.push_back({display, p.pts, p.pts, p.dts});
       } else if (countMode) {
         // The display index of the first frame delivered when decoding
         // starts at this keyframe. Every frame decoded before it is shown
@@ -426,6 +434,8 @@ struct MediaGraph::Impl {
     atEnd = false;
     streamValid = false;
     countOut = 0;
+    startKey = -1;
+    packetsDecoded = 0;
   }
 
   // Identifies a keyframe packet by the index; -1 when it is not one of ours.
@@ -438,13 +448,15 @@ struct MediaGraph::Impl {
     return -1;
   }
 
-  // After a demuxer seek: reads up to the first known keyframe and keeps it
-  // for the decoder. Fails when that keyframe lies after `target`.
-  bool findStartKey(std::int64_t target) {
+  // After a demuxer seek: reads up to the first known keyframe shown at or
+  // after `from` and keeps it for the decoder. Keyframes before `from` (a
+  // demuxer that landed early) are read past: reading costs far less than
+  // decoding from them. Fails when that keyframe lies after `target`.
+  bool findStartKey(std::int64_t from, std::int64_t target) {
     while (av_read_frame(fc, packet) >= 0) {
       if (packet->stream_index == videoIndex) {
         const std::int64_t display = keyDisplayOf(packet);
-        if (display >= 0) {
+        if (display >= from) {
           if (display > target) {
             av_packet_unref(packet);
             return false;
@@ -454,10 +466,33 @@ struct MediaGraph::Impl {
           countBase = display;
           countOut = 0;
           streamValid = true;
+          startKey = display;
+          packetsDecoded = 0;
           return true;
         }
       }
       av_packet_unref(packet);
+    }
+    return false;
+  }
+
+  // Seeks the demuxer to `key` and reads up to it. The demuxers that search
+  // an index (MP4, MOV, Matroska) go by presentation time, so that is tried
+  // first; the ones that search the file for decode timestamps (MPEG
+  // transport streams) land past the keyframe with it and are given its
+  // decode timestamp instead, the first time as a second try that is then
+  // kept for the file.
+  bool seekToKey(const KeyFrame& key, std::int64_t target) {
+    const bool twoTimes = key.decodeTs != AV_NOPTS_VALUE && key.decodeTs != key.seekTs;
+    for (int pass = 0; pass < (twoTimes ? 2 : 1); ++pass) {
+      const bool byDecodeTime = twoTimes && (pass == 0) == seeksByDecodeTime;
+      resetDecoder();
+      const std::int64_t ts = byDecodeTime ? key.decodeTs : key.seekTs;
+      if (av_seek_frame(fc, videoIndex, ts, AVSEEK_FLAG_BACKWARD) >= 0 &&
+          findStartKey(key.display, target)) {
+        if (pass == 1) seeksByDecodeTime = byDecodeTime;
+        return true;
+      }
     }
     return false;
   }
@@ -521,9 +556,7 @@ struct MediaGraph::Impl {
     const std::size_t attempts[3] = {k, k > 0 ? k - 1 : 0, 0};
     for (std::size_t a : attempts) {
       if (a >= keys.size()) break;
-      resetDecoder();
-      if (av_seek_frame(fc, videoIndex, keys[a].seekTs, AVSEEK_FLAG_BACKWARD) >= 0 &&
-          findStartKey(target)) {
+      if (seekToKey(keys[a], target)) {
         wantIndex = target;
         return;
       }
@@ -534,7 +567,7 @@ struct MediaGraph::Impl {
       breakInput();
       return;
     }
-    if (findStartKey(target)) {
+    if (findStartKey(keys.front().display, target)) {
       wantIndex = target;
       return;
     }
@@ -576,6 +609,7 @@ struct MediaGraph::Impl {
       }
       if (haveHeld) {
         haveHeld = false;
+        ++packetsDecoded;
         avcodec_send_packet(dec, held);
         av_packet_unref(held);
         continue;
@@ -594,7 +628,10 @@ struct MediaGraph::Impl {
         continue;
       }
       // A packet the decoder refuses (damaged data) is skipped.
-      if (packet->stream_index == videoIndex) avcodec_send_packet(dec, packet);
+      if (packet->stream_index == videoIndex) {
+        ++packetsDecoded;
+        avcodec_send_packet(dec, packet);
+      }
       av_packet_unref(packet);
     }
   }
@@ -733,8 +770,12 @@ struct MediaGraph::Impl {
       lock.unlock();
       const bool handed = deliver(cb, index);
       lock.lock();
-      if (handed && !seekPending) delivered = index;
-      position = index;
+      // A seek asked for meanwhile keeps the position it set: reporting this
+      // older frame would undo it for a caller that seeks to what it reads.
+      if (!seekPending) {
+        if (handed) delivered = index;
+        position = index;
+      }
       needPreroll = false;
       settled.notify_all();
     }
@@ -1021,6 +1062,13 @@ MediaStatus MediaGraph::WaitForFrame(std::int64_t position, int timeoutMs) {
   const bool beforeFirstKey =
       d.seekable && !d.keys.empty() && d.toFrames(position) < d.keys.front().display;
   return beforeFirstKey && d.delivered == d.keys.front().display ? kOk : kFalse;
+}
+
+MediaStatus MediaGraph::GetDecodeStart(DecodeStart* start) const {
+  if (!start) return kPointer;
+  start->keyFrame = impl_->startKey;
+  start->packetsDecoded = impl_->packetsDecoded;
+  return kOk;
 }
 
 MediaStatus MediaGraph::GetEvent(long* code, long* param1, long* param2, int timeoutMs) {

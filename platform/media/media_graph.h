@@ -85,6 +85,15 @@ struct VideoFormat {
   double framesPerSecond = 0.0;
 };
 
+// Where the decoding for the last seek started, for tests and diagnostics:
+// the display index of the keyframe the decoder was started from (-1 before
+// any seek started one), and how many packets the decoder has been handed
+// since.
+struct DecodeStart {
+  std::int64_t keyFrame = -1;
+  std::int64_t packetsDecoded = 0;
+};
+
 class MediaGraph {
  public:
   MediaGraph();
@@ -124,6 +133,9 @@ class MediaGraph {
   // kFail when none came (the stream ended, could not be read or decoded);
   // kStateIntermediate when the time ran out.
   MediaStatus WaitForFrame(std::int64_t position, int timeoutMs);
+
+  // Where decoding last started; call it once a seek has completed.
+  MediaStatus GetDecodeStart(DecodeStart* start) const;
 
   // Events: the next queued event, or kFail (after waiting up to timeoutMs)
   // when there is none.

@@ -30,6 +30,7 @@ const char* muxerName(const VideoSpec& spec) {
   if (spec.container == "mov") return "mov";
   if (spec.container == "mkv") return "matroska";
   if (spec.container == "mpg") return spec.codec == "mpeg1video" ? "mpeg" : "vob";
+  if (spec.container == "ts") return "mpegts";
   return nullptr;
 }
 

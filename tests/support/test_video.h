@@ -19,7 +19,7 @@ enum class Scene { Numbered, Panning };
 
 struct VideoSpec {
   Scene scene = Scene::Numbered;
-  std::string container = "avi";  // avi, mp4, mov, mkv, mpg
+  std::string container = "avi";  // avi, mp4, mov, mkv, mpg, ts
   std::string codec = "mpeg4";    // an FFmpeg encoder name
   int width = 96;                 // even; at least 32
   int height = 64;                // even; at least 32

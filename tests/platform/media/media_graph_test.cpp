@@ -153,6 +153,7 @@ const VideoSpec kTable[] = {
     makeSpec("mov", "libx264", 2),
     makeSpec("mkv", "libx264", 2),
     makeSpec("mkv", "ffv1", 0, true),
+    makeSpec("ts", "libx264", 2),
     makeSpec("mpg", "mpeg2video", 2),
     makeSpec("mpg", "mpeg2video", 0),
     // Open groups of pictures: the B-frames decoded right after a keyframe
@@ -166,6 +167,49 @@ INSTANTIATE_TEST_SUITE_P(Table, ContainerCodec, ::testing::ValuesIn(kTable),
                          [](const ::testing::TestParamInfo<VideoSpec>& info) {
                            return mediatest::specName(info.param);
                          });
+
+// A seek decodes from the nearest keyframe at or before the frame, whether
+// the demuxer searches by presentation time (MP4, MOV, Matroska) or by decode
+// time (MPEG transport stream, AVI): no earlier group of pictures is decoded
+// on the way.
+TEST(MediaGraph, SeekDecodesFromTheNearestKeyframeBefore) {
+  struct Row {
+    VideoSpec spec;
+    int keyEvery;  // where the encoder puts keyframes, in display order
+  };
+  auto sixty = [](VideoSpec s) {
+    s.frames = 60;
+    return s;
+  };
+  // x264 puts a keyframe every 12 frames; the MPEG-4 encoder, counting its
+  // group of pictures differently with B-frames, every 10.
+  const Row rows[] = {{sixty(makeSpec("mp4", "libx264", 2)), 12},
+                      {sixty(makeSpec("mov", "libx264", 2)), 12},
+                      {sixty(makeSpec("mkv", "libx264", 2)), 12},
+                      {sixty(makeSpec("ts", "libx264", 2)), 12},
+                      {sixty(makeSpec("avi", "libx264", 2)), 12},
+                      {sixty(makeSpec("mp4", "mpeg4", 2)), 10}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(mediatest::specName(row.spec));
+    const std::string path = mediatest::videoFor(row.spec);
+    if (path.empty()) continue;  // this FFmpeg build cannot write it
+    Built b;
+    ASSERT_TRUE(b.build(path));
+    // Backwards and forwards, into every group of pictures, at its keyframe
+    // and on either side of the next one.
+    for (int target : {59, 47, 30, 25, 12, 13, 23, 5, 36, 11, 48, 24, 20, 19}) {
+      SCOPED_TRACE(target);
+      ASSERT_EQ(b.seekPaused(target), target);
+      media::DecodeStart start;
+      ASSERT_EQ(b.graph.GetDecodeStart(&start), media::kOk);
+      const int key = target / row.keyEvery * row.keyEvery;
+      EXPECT_EQ(start.keyFrame, key);
+      // The frames from the keyframe to the target, and the few packets the
+      // decoder holds back to put B-frames in display order.
+      EXPECT_LE(start.packetsDecoded, target - key + 1 + row.spec.bFrames + 2);
+    }
+  }
+}
 
 // A lossless video 90 pixels wide: rows of 270 bytes padded to 272, the
 // bottom row first, bytes in blue-green-red order.
@@ -648,6 +692,36 @@ TEST(MediaGraph, WaitForFrameNamesTheDeliveredFrame) {
   ASSERT_EQ(b.graph.SetPositions(30), media::kOk);
   b.graph.Pause();
   EXPECT_EQ(b.graph.WaitForFrame(30, 10000), media::kFail);
+}
+
+// A seek asked for while the frame of the one before is still being handed
+// over is not undone: from the moment it is asked, the position reported is
+// the new one, also after that older frame has gone out, until its own frame
+// comes.
+TEST(MediaGraph, PendingSeekKeepsItsPositionWhileAnOlderFrameGoesOut) {
+  mediatest::HoldingCallback hold;  // outlives the graph's streaming thread
+  Built b;
+  ASSERT_TRUE(b.build(mediatest::videoFor(makeSpec("mp4", "libx264", 2))));
+  ASSERT_EQ(b.seekPaused(10), 10);
+  hold.forwardTo(b.callback.get());
+  b.graph.SetCallback(&hold);
+  std::int64_t position = -1;
+  ASSERT_EQ(b.graph.SetPositions(11), media::kOk);
+  ASSERT_TRUE(hold.waitArrivals(1));  // frame 11 is being handed over
+  ASSERT_EQ(b.graph.SetPositions(12), media::kOk);
+  b.graph.GetCurrentPosition(&position);
+  EXPECT_EQ(position, 12);
+  hold.release();
+  ASSERT_TRUE(hold.waitArrivals(2));  // frame 11 is out, frame 12 on its way
+  b.graph.GetCurrentPosition(&position);
+  EXPECT_EQ(position, 12);
+  hold.releaseAll();
+  GraphState state;
+  ASSERT_EQ(b.graph.GetState(5000, &state), media::kOk);
+  b.graph.GetCurrentPosition(&position);
+  EXPECT_EQ(position, 12);
+  EXPECT_EQ(b.callback->numbers().back(), 12);
+  EXPECT_EQ(b.graph.WaitForFrame(12, 5000), media::kOk);
 }
 
 // A header promising frames larger than its packets hold: the video opens

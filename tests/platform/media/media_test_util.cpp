@@ -133,4 +133,31 @@ void RecordingCallback::clear() {
   times_.clear();
 }
 
+media::MediaStatus HoldingCallback::BufferCB(double sampleTime, const std::uint8_t* buffer,
+                                             long length) {
+  if (next_) next_->BufferCB(sampleTime, buffer, length);
+  std::unique_lock<std::mutex> lock(mutex_);
+  const int number = ++arrived_;
+  changed_.notify_all();
+  changed_.wait_for(lock, std::chrono::seconds(10), [&] { return open_ || released_ >= number; });
+  return media::kOk;
+}
+
+bool HoldingCallback::waitArrivals(int count) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return changed_.wait_for(lock, std::chrono::seconds(10), [&] { return arrived_ >= count; });
+}
+
+void HoldingCallback::release() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  ++released_;
+  changed_.notify_all();
+}
+
+void HoldingCallback::releaseAll() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  open_ = true;
+  changed_.notify_all();
+}
+
 }  // namespace mediatest

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -63,6 +64,29 @@ class RecordingCallback : public media::FrameCallback {
   std::vector<double> times_;
   std::vector<std::uint8_t> last_;
   long lastLength_ = 0;
+};
+
+// Hands every frame on to another callback and then holds the streaming
+// thread inside the callback until the test releases that frame: the test
+// can act while a delivery is under way. Every wait gives up after ten
+// seconds, so a failing test cannot hang. It must outlive the graph.
+class HoldingCallback : public media::FrameCallback {
+ public:
+  explicit HoldingCallback(media::FrameCallback* next = nullptr) : next_(next) {}
+  void forwardTo(media::FrameCallback* next) { next_ = next; }  // before it is installed
+  media::MediaStatus BufferCB(double sampleTime, const std::uint8_t* buffer, long length) override;
+
+  // Waits until `count` frames have arrived in all; false when they do not.
+  bool waitArrivals(int count);
+  void release();     // lets the thread out of the callback once
+  void releaseAll();  // and from now on at once
+
+ private:
+  media::FrameCallback* next_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int arrived_ = 0, released_ = 0;
+  bool open_ = false;
 };
 
 }  // namespace mediatest

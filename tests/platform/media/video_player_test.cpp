@@ -264,6 +264,50 @@ TEST_F(PlayerTest, FirstSliderDragPausesTheGraphOnly) {
   EXPECT_EQ(grabbedNumber(), 15);
 }
 
+// Holding an arrow key: every step is asked for before the frame of the one
+// before has been handed over, and the position poll runs in between. The
+// poll never writes an older frame number into the field (whose change would
+// seek back), and the player ends on the last frame asked for.
+TEST_F(PlayerTest, QuickStepsAreNotUndoneByThePositionPoll) {
+  ASSERT_NO_FATAL_FAILURE(openPausedAt(standardVideo(), 5));
+  mediatest::HoldingCallback hold(&g_grabberCallback);
+  // Lets the streaming thread go and ends it before `hold` goes away.
+  struct Release {
+    mediatest::HoldingCallback& hold;
+    VideoPlayer& player;
+    ~Release() {
+      hold.releaseAll();
+      player.OnDestroy();
+    }
+  } release{hold, player};
+  player.graph()->SetCallback(&hold);
+  // The dialog seeks on every change of the frame field, the poll's too.
+  auto poll = [&] {
+    const std::string before = host.frameEdit;
+    player.OnPositionTimer();
+    if (host.frameEdit != before) player.OnFrameEditChange();
+  };
+  // The up arrow adds one to the number in the field.
+  auto pressUp = [&] {
+    host.frameEdit = std::to_string(std::stoi(host.frameEdit) + 1);
+    player.OnFrameEditChange();
+  };
+  pressUp();
+  for (int step = 1; step <= 8; ++step) {
+    SCOPED_TRACE(step);
+    ASSERT_TRUE(hold.waitArrivals(step));  // a frame is being handed over
+    poll();
+    EXPECT_EQ(host.frameEdit, std::to_string(5 + step));
+    pressUp();
+    hold.release();
+  }
+  hold.releaseAll();
+  ASSERT_TRUE(waitPaused(player));
+  poll();
+  EXPECT_EQ(host.frameEdit, "14");
+  EXPECT_EQ(grabbedNumber(), 14);
+}
+
 TEST_F(PlayerTest, MenuLoopPausesAndPlayPauseToggles) {
   host.nextFile = standardVideo();
   player.OnOpenVideo();
