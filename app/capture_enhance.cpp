@@ -19,11 +19,6 @@ const char* const kFrameUnreadableMessage = "Could not read frame ";
 
 namespace {
 
-// How long a capture waits for the player to deliver a frame it sought: far
-// beyond what decoding from the previous keyframe takes, even for long
-// groups of pictures at high resolution.
-constexpr int kFrameWaitMs = 30000;
-
 // Exchanges the pixels of two picture records.
 void SwapImages(Image8uC3& a, Image8uC3& b)
 {
@@ -213,7 +208,7 @@ void EnhanceController::RunCapture(std::int64_t c)
 bool EnhanceController::TakeFrame(std::int64_t position, const std::function<void(const Image8uC3&)>& use)
 {
     media::MediaGraph* graph = m_player->graph();
-    if (graph && graph->WaitForFrame(position, kFrameWaitMs) == media::kOk) {
+    if (graph && graph->WaitForFrame(position, kSeekWaitMs) == media::kOk) {
         std::lock_guard<std::mutex> lock(g_grabbedFrame.mutex);
         if (g_grabbedFrame.filled) {
             use(g_grabbedFrame.image);

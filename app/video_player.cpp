@@ -254,7 +254,31 @@ void VideoPlayer::OnFrameEditChange() {
   std::int64_t frame = value;
   if (frame >= m_frameCount) frame = m_frameCount - 1;
   if (frame < 0) frame = 0;
-  m_graph->SetPositions(frame);
+  std::int64_t shown = 0;
+  if (media::Failed(m_graph->GetCurrentPosition(&shown))) shown = -1;
+  // The field naming the frame the graph is at (or going to) asks for nothing.
+  if (frame == shown) return;
+  if (frame > shown) {
+    m_graph->SetPositions(frame);  // the position poll names the frame that comes
+    return;
+  }
+  SeekBackTo(frame);
+}
+
+void VideoPlayer::SeekBackTo(std::int64_t frame) {
+  // A seek to a frame that does not decode shows the next one that does, so
+  // a step back would land where it started: the frames before are tried in
+  // turn until one at or before `frame` comes. When none can be shown, the
+  // graph stays on the first frame after them.
+  for (std::int64_t target = frame; target >= 0; --target) {
+    if (media::Failed(m_graph->SetPositions(target))) return;  // nothing can be read any more
+    const media::MediaStatus s = m_graph->WaitForFrame(target, kSeekWaitMs);
+    if (s == media::kOk) break;
+    if (s == media::kStateIntermediate) return;  // still decoding: the poll names what comes
+    std::int64_t came = 0;
+    if (s == media::kFalse && !media::Failed(m_graph->GetCurrentPosition(&came)) && came <= frame) break;
+  }
+  ShowPosition();
 }
 
 void VideoPlayer::OnGraphNotify() {
@@ -276,7 +300,9 @@ void VideoPlayer::OnGraphNotify() {
   }
 }
 
-void VideoPlayer::OnPositionTimer() {
+void VideoPlayer::OnPositionTimer() { ShowPosition(); }
+
+void VideoPlayer::ShowPosition() {
   if (!m_graph) return;
   std::int64_t position = 0;
   if (media::Failed(m_graph->GetCurrentPosition(&position))) return;

@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <ostream>
 #include <set>
 #include <string>
@@ -646,6 +647,105 @@ TEST_F(DialogTest, EndOfStreamPausesAndOffersTheCapture) {
   EXPECT_TRUE(Enabled(IDC_CAPTURE));
   EXPECT_EQ(dialog.ItemText(IDC_PLAY), "Play   (Ctr-P)");
   EXPECT_TRUE(WaitFor([&] { return dialog.ItemText(IDC_FRAME_EDIT) == "0"; }));
+}
+
+// ---------------------------------------------------------------- damaged videos
+
+// A numbered-scene AVI of 30 keyframes whose frames in `zeroed` do not
+// decode (their packets hold only zero bytes), written once per run.
+std::string DamagedVideo(const char* codec, const std::vector<int>& zeroed) {
+  static std::map<std::string, std::string> written;
+  std::string name = std::string("damaged_") + codec;
+  for (int f : zeroed) name += "_" + std::to_string(f);
+  auto it = written.find(name);
+  if (it != written.end()) return it->second;
+  testvideo::VideoSpec spec;
+  spec.container = "avi";
+  spec.codec = codec;
+  spec.width = 96;
+  spec.height = 64;
+  spec.frames = 30;
+  spec.gop = 1;
+  spec.zeroedFrames = zeroed;
+  std::string path = ScratchDir() + "/" + name + ".avi", error;
+  if (!testvideo::canWrite(spec) || !testvideo::writeVideo(path, spec, &error)) path.clear();
+  written[name] = path;
+  return path;
+}
+
+int GrabbedNumber() {
+  std::lock_guard<std::mutex> lock(g_grabbedFrame.mutex);
+  const Image8uC3& im = g_grabbedFrame.image;
+  return testvideo::readFrameNumber(im.data, im.width, im.height, im.step);
+}
+
+// The frame arrows and the Up and Down keys of the frame field step over
+// frames that do not decode, both ways: a step back reaches the nearest
+// earlier frame that can be shown (or stays where it is when there is none),
+// and the field names the frame the picture shows.
+TEST_F(DialogTest, FrameStepsPassOverFramesThatDoNotDecode) {
+  enum Input { kArrow, kKey };
+  struct Step {
+    Input input;
+    int delta;  // +1 up, -1 down
+    int shown;  // the frame shown (and named) after the step
+  };
+  const struct Case {
+    const char* codec;
+    std::vector<int> zeroed;
+    int start;
+    std::vector<Step> steps;
+  } cases[] = {
+      {"mjpeg", {10}, 9, {{kArrow, +1, 11}, {kArrow, -1, 9}, {kKey, -1, 8}, {kKey, +1, 9}, {kKey, +1, 11},
+                          {kKey, -1, 9}}},
+      {"mpeg4", {10}, 9, {{kArrow, +1, 11}, {kKey, -1, 9}, {kArrow, -1, 8}}},
+      {"mpeg4", {10, 11, 12}, 9, {{kKey, +1, 13}, {kArrow, -1, 9}, {kArrow, +1, 13}, {kKey, -1, 9}}},
+      {"mpeg4", {0}, 2, {{kArrow, -1, 1}, {kArrow, -1, 1}, {kKey, -1, 1}, {kKey, +1, 2}}},
+  };
+  auto* spin = dialog.Item<ui::UpDown>(IDC_FRAME_SPIN);
+  QWidget* field = dialog.GetDlgItem(IDC_FRAME_EDIT);
+  for (const Case& c : cases) {
+    std::string name = std::string(c.codec) + " without";
+    for (int f : c.zeroed) name += " " + std::to_string(f);
+    SCOPED_TRACE(name);
+    const std::string video = DamagedVideo(c.codec, c.zeroed);
+    if (video.empty()) {
+      ADD_FAILURE() << "this FFmpeg cannot write the test video";
+      continue;
+    }
+    Open(video);
+    ASSERT_TRUE(Boxes().empty());
+    if (dialog.Player().playState() == kPlayRunning)
+      dialog.SendMessage(ui::WM_COMMAND, ui::MakeWParam(IDC_PLAY, ui::BN_CLICKED));
+    ASSERT_EQ(dialog.Player().playState(), kPlayPaused);
+    dialog.SetItemText(IDC_FRAME_EDIT, std::to_string(c.start));
+    ASSERT_TRUE(WaitFor([&] { return GrabbedNumber() == c.start; }));
+    ASSERT_TRUE(WaitFor([&] { return dialog.ItemText(IDC_FRAME_EDIT) == std::to_string(c.start); }));
+    int from = c.start;
+    for (const Step& s : c.steps) {
+      SCOPED_TRACE(testing::Message() << (s.input == kArrow ? "arrow " : "key ") << (s.delta > 0 ? "up" : "down")
+                                      << " from " << from);
+      if (s.input == kArrow)
+        spin->Step(s.delta);
+      else
+        QTest::keyClick(field, s.delta > 0 ? Qt::Key_Up : Qt::Key_Down);
+      const std::string want = std::to_string(s.shown);
+      EXPECT_TRUE(WaitFor([&] {
+        dialog.SendMessage(ui::WM_TIMER, IDT_POSITION);  // the position poll
+        return GrabbedNumber() == s.shown && dialog.ItemText(IDC_FRAME_EDIT) == want;
+      })) << "shows " << GrabbedNumber() << ", the field says " << dialog.ItemText(IDC_FRAME_EDIT);
+      // It stays so: the next polls name the same frame.
+      for (int i = 0; i < 3; ++i) {
+        media::GraphState state;
+        dialog.Player().graph()->GetState(5000, &state);
+        dialog.SendMessage(ui::WM_TIMER, IDT_POSITION);
+      }
+      EXPECT_EQ(GrabbedNumber(), s.shown);
+      EXPECT_EQ(dialog.ItemText(IDC_FRAME_EDIT), want);
+      from = s.shown;
+    }
+    EXPECT_TRUE(Boxes().empty());
+  }
 }
 
 // ---------------------------------------------------------------- start-up, splash
