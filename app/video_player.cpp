@@ -151,6 +151,7 @@ media::MediaStatus VideoPlayer::TearDownGraph() {
   m_frameCount = 0;
   m_seekable = false;
   m_inputLost = false;
+  m_inputEnded = false;
   return media::kOk;
 }
 
@@ -161,8 +162,9 @@ void VideoPlayer::ShowNoPosition() {
 }
 
 media::MediaStatus VideoPlayer::RunPlayback() {
-  // An input that can no longer be read has nothing more to play.
-  if (!m_graph || m_inputLost || m_playState == kPlayRunning) return media::kOk;
+  // An input that can no longer be read, or a pipe that ended, has nothing
+  // more to play.
+  if (!m_graph || m_inputLost || m_inputEnded || m_playState == kPlayRunning) return media::kOk;
   const media::MediaStatus s = m_graph->Run();
   if (media::Failed(s)) {
     char text[64];
@@ -220,12 +222,19 @@ void VideoPlayer::UpdatePlayButtons() {
     m_host->UpdateDataToControls();
     return;
   }
+  if (m_inputEnded) {
+    // The last frame stays shown and can be captured; nothing plays on.
+    m_host->SetPlayerControls({false, kPlayText, true, true, true, false, true, false});
+    m_host->UpdateDataToControls();
+    return;
+  }
   switch (m_playState) {
     case kPlayRunning:
       m_host->SetPlayerControls({true, kPauseText, false, false, false, false, false, false});
       break;
     case kPlayPaused:
-      m_host->SetPlayerControls({true, kPlayText, true, true, true, true, false, false});
+      // The frame steps seek: an input that cannot seek offers none.
+      m_host->SetPlayerControls({true, kPlayText, true, true, true, m_seekable, false, false});
       break;
     default:
       m_host->SetPlayerControls({true, kPlayText, false, true, true, false, false, false});
@@ -287,7 +296,12 @@ void VideoPlayer::OnGraphNotify() {
   while (m_graph->GetEvent(&code, &param1, &param2, 0) == media::kOk) {
     if (code == media::kEventComplete) {
       PausePlayback();
-      m_graph->SetPositions(0);
+      // A video that can seek starts again at frame 0; one that cannot (a
+      // pipe) stays on its last frame with nothing left to play.
+      if (m_seekable)
+        m_graph->SetPositions(0);
+      else
+        m_inputEnded = true;
       UpdatePlayButtons();
     } else if (code == media::kEventErrorAbort) {
       // The graph has stopped and reads nothing more: the controls say so

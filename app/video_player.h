@@ -109,7 +109,7 @@ class VideoPlayer {
   media::MediaStatus OpenVideo();
   media::MediaStatus CreateGraph();
   media::MediaStatus BuildGraph(const std::string& file);
-  // Also forgets the video's frame count, seekability and lost input.
+  // Also forgets the video's frame count, seekability, lost or ended input.
   media::MediaStatus TearDownGraph();
   media::MediaStatus RunPlayback();
   void PausePlayback();
@@ -146,6 +146,7 @@ class VideoPlayer {
   std::string m_fileName;
   bool m_videoLoaded = false;
   bool m_inputLost = false;  // the graph reported that its input can no longer be read
+  bool m_inputEnded = false;  // an input that cannot seek played to its end
 };
 
 // Shown when the open video file can no longer be read (cut short or

@@ -75,6 +75,13 @@ std::string Video(int width, int height, int frames) {
   return path;
 }
 
+// The number of the frame the player last grabbed.
+int GrabbedNumber() {
+  std::lock_guard<std::mutex> lock(g_grabbedFrame.mutex);
+  const Image8uC3& im = g_grabbedFrame.image;
+  return testvideo::readFrameNumber(im.data, im.width, im.height, im.step);
+}
+
 // Runs the event loop until `done` holds or `seconds` pass.
 template <class F>
 bool WaitFor(F done, double seconds = 5.0) {
@@ -636,6 +643,79 @@ TEST_F(PlayerStateTest, StalledPipeLeavesNothingToPlayOrCapture) {
   EXPECT_EQ(captures, 0);
 }
 
+// A lossless numbered-scene video of `frames` frames in a container that
+// plays from a pipe.
+std::string PipedVideo(int frames) {
+  testvideo::VideoSpec lossless;
+  lossless.container = "mkv";
+  lossless.codec = "ffv1";
+  lossless.width = 64;
+  lossless.height = 48;
+  lossless.frames = frames;
+  lossless.lossless = true;
+  return mediatest::videoFor(lossless);
+}
+
+// A pipe that ended normally has nothing left to play: the player stays on
+// its last frame and offers it for capture, Play does nothing, and the
+// picture captured before can still be copied and saved.
+TEST_F(PlayerStateTest, EndedPipePlaysNothingAndOffersItsLastFrame) {
+  const std::string piped = PipedVideo(12);
+  ASSERT_FALSE(piped.empty());
+  mediatest::FifoFeeder feed(piped, "ended.mkv");
+  Open(feed.path());
+  ASSERT_TRUE(Boxes().empty());
+  ASSERT_TRUE(WaitFor([&] { return dialog.Player().playState() != kPlayRunning; }, 20.0));
+  const PlayerView ended{"", "Play   (Ctr-P)", 0, false, true, false, false};
+  EXPECT_EQ(View(), ended);
+  EXPECT_EQ(GrabbedNumber(), 11);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    Command(IDC_PLAY);  // as Ctrl+P does, whatever the button shows
+    EXPECT_EQ(dialog.Player().playState(), kPlayPaused);
+    EXPECT_EQ(View(), ended);
+    EXPECT_TRUE(Enabled(IDC_COPY));
+    EXPECT_TRUE(Enabled(IDC_SAVE));
+    Command(IDC_CAPTURE);
+    EXPECT_EQ(captures, attempt + 1);
+    const Image8uC3& raw = dialog.Enhance().rawFrame();
+    EXPECT_EQ(testvideo::readFrameNumber(raw.data, raw.width, raw.height, raw.step), 11);
+    EXPECT_EQ(View(), ended);
+    EXPECT_TRUE(Enabled(IDC_COPY));
+    EXPECT_TRUE(Enabled(IDC_SAVE));
+  }
+  EXPECT_EQ(GrabbedNumber(), 11);
+}
+
+// On a pipe paused while it plays, the frame arrows, the Up and Down keys
+// and the frame field are unavailable, as the slider is: nothing names a
+// frame the picture does not show.
+TEST_F(PlayerStateTest, PausedPipeOffersNoFrameSteps) {
+  const std::string piped = PipedVideo(150);
+  ASSERT_FALSE(piped.empty());
+  mediatest::FifoFeeder feed(piped, "paused.mkv");
+  Open(feed.path());
+  ASSERT_TRUE(Boxes().empty());
+  ASSERT_TRUE(WaitFor([&] { return GrabbedNumber() >= 3; }, 20.0));
+  Command(IDC_PLAY);
+  ASSERT_EQ(dialog.Player().playState(), kPlayPaused);
+  media::GraphState state;
+  ASSERT_EQ(dialog.Player().graph()->GetState(5000, &state), media::kOk);
+  const int shown = GrabbedNumber();
+  const PlayerView paused{"", "Play   (Ctr-P)", 0, true, true, false, false};
+  EXPECT_EQ(View(), paused);
+  EXPECT_FALSE(Enabled(IDC_FRAME_SPIN));
+  auto* spin = dialog.Item<ui::UpDown>(IDC_FRAME_SPIN);
+  QWidget* field = dialog.GetDlgItem(IDC_FRAME_EDIT);
+  spin->Step(+1);
+  spin->Step(-1);
+  QTest::keyClick(field, Qt::Key_Up);
+  QTest::keyClick(field, Qt::Key_Down);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(View(), paused);
+  EXPECT_EQ(GrabbedNumber(), shown);
+  EXPECT_TRUE(Boxes().empty());
+}
+
 // The graph's end-of-stream event reaches the dialog from the streaming
 // thread; the video pauses on frame 0 and the capture is offered.
 TEST_F(DialogTest, EndOfStreamPausesAndOffersTheCapture) {
@@ -671,12 +751,6 @@ std::string DamagedVideo(const char* codec, const std::vector<int>& zeroed) {
   if (!testvideo::canWrite(spec) || !testvideo::writeVideo(path, spec, &error)) path.clear();
   written[name] = path;
   return path;
-}
-
-int GrabbedNumber() {
-  std::lock_guard<std::mutex> lock(g_grabbedFrame.mutex);
-  const Image8uC3& im = g_grabbedFrame.image;
-  return testvideo::readFrameNumber(im.data, im.width, im.height, im.step);
 }
 
 // The frame arrows and the Up and Down keys of the frame field step over
