@@ -16,6 +16,8 @@ ProgressControl* g_progressCtrl = nullptr;
 const char* const kOutOfMemoryMessage = "Not enough memory to capture and enhance this frame.";
 const char* const kEmptyCropMessage = "The crop rectangle is empty.";
 const char* const kFrameUnreadableMessage = "Could not read frame ";
+const char* const kSingleFrameMessage =
+    "This video cannot be sought: the picture is made from the shown frame alone.";
 
 namespace {
 
@@ -109,6 +111,14 @@ void EnhanceController::RunCapture(std::int64_t c)
     m_output.pixelRatio = 1.0f;  // the post-filters apply the pixel ratio
 
     int n = NeighborFrameCount();
+    // An input that cannot seek (a pipe) cannot go back for the frames
+    // before the one shown, and reading on would move the player off it:
+    // the picture is made of the shown frame alone, and the user is told.
+    // The option stays as chosen, for the next video.
+    if (n > 0 && !m_player->seekable()) {
+        m_host->ShowMessage(kSingleFrameMessage);
+        n = 0;
+    }
     const bool single = n == 0;
     if (single)
         n = 1;

@@ -684,6 +684,11 @@ TEST_F(PlayerStateTest, EndedPipePlaysNothingAndOffersItsLastFrame) {
     EXPECT_TRUE(Enabled(IDC_SAVE));
   }
   EXPECT_EQ(GrabbedNumber(), 11);
+  // The neighbours chosen (2, the default) cannot be read from a pipe: each
+  // capture says that its picture is made of the shown frame alone.
+  EXPECT_EQ(Boxes(), std::vector<std::string>(2, kSingleFrameMessage));
+  EXPECT_EQ(services.boxes[0].caption, "Zelph Orlunt!");
+  EXPECT_TRUE(dialog.IsButtonChecked(IDC_NEIGHBORS_2));
 }
 
 // On a pipe paused while it plays, the frame arrows, the Up and Down keys
