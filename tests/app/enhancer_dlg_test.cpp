@@ -686,7 +686,7 @@ TEST_F(PlayerStateTest, EndedPipePlaysNothingAndOffersItsLastFrame) {
   EXPECT_EQ(GrabbedNumber(), 11);
   // The neighbours chosen (2, the default) cannot be read from a pipe: each
   // capture says that its picture is made of the shown frame alone.
-  EXPECT_EQ(Boxes(), std::vector<std::string>(2, kSingleFrameMessage));
+  ASSERT_EQ(Boxes(), std::vector<std::string>(2, kSingleFrameMessage));
   EXPECT_EQ(services.boxes[0].caption, "Zelph Orlunt!");
   EXPECT_TRUE(dialog.IsButtonChecked(IDC_NEIGHBORS_2));
 }
