@@ -257,7 +257,8 @@ void VideoPlayer::OnSpeedChange() {
 }
 
 void VideoPlayer::OnFrameEditChange() {
-  if (!m_videoLoaded || m_playState != kPlayPaused || !m_graph) return;
+  // An input that cannot seek has no frame number to go to.
+  if (!m_videoLoaded || m_playState != kPlayPaused || !m_graph || !m_seekable) return;
   long value = 0;
   if (!parseLong(m_host->FrameEditText(), &value)) return;
   std::int64_t frame = value;
