@@ -57,22 +57,27 @@ const std::string& ScratchDir() {
   return dir.path;
 }
 
-// A numbered-scene video of the given size, written once per run.
-std::string Video(int width, int height, int frames) {
+// The AVI written from `spec` as `name`, once per run; empty when this
+// FFmpeg cannot write it.
+std::string VideoOnce(const std::string& name, const testvideo::VideoSpec& spec) {
   static std::map<std::string, std::string> written;
-  const std::string name = std::to_string(width) + "x" + std::to_string(height) + "_" + std::to_string(frames);
   auto it = written.find(name);
   if (it != written.end()) return it->second;
+  std::string path = ScratchDir() + "/" + name + ".avi", error;
+  if (!testvideo::canWrite(spec) || !testvideo::writeVideo(path, spec, &error)) path.clear();
+  written[name] = path;
+  return path;
+}
+
+// A numbered-scene video of the given size, written once per run.
+std::string Video(int width, int height, int frames) {
   testvideo::VideoSpec spec;
   spec.container = "avi";
   spec.codec = "mpeg4";
   spec.width = width;
   spec.height = height;
   spec.frames = frames;
-  std::string path = ScratchDir() + "/" + name + ".avi", error;
-  if (!testvideo::canWrite(spec) || !testvideo::writeVideo(path, spec, &error)) path.clear();
-  written[name] = path;
-  return path;
+  return VideoOnce(std::to_string(width) + "x" + std::to_string(height) + "_" + std::to_string(frames), spec);
 }
 
 // The number of the frame the player last grabbed.
@@ -739,11 +744,8 @@ TEST_F(DialogTest, EndOfStreamPausesAndOffersTheCapture) {
 // A numbered-scene AVI of 30 keyframes whose frames in `zeroed` do not
 // decode (their packets hold only zero bytes), written once per run.
 std::string DamagedVideo(const char* codec, const std::vector<int>& zeroed) {
-  static std::map<std::string, std::string> written;
   std::string name = std::string("damaged_") + codec;
   for (int f : zeroed) name += "_" + std::to_string(f);
-  auto it = written.find(name);
-  if (it != written.end()) return it->second;
   testvideo::VideoSpec spec;
   spec.container = "avi";
   spec.codec = codec;
@@ -752,10 +754,7 @@ std::string DamagedVideo(const char* codec, const std::vector<int>& zeroed) {
   spec.frames = 30;
   spec.gop = 1;
   spec.zeroedFrames = zeroed;
-  std::string path = ScratchDir() + "/" + name + ".avi", error;
-  if (!testvideo::canWrite(spec) || !testvideo::writeVideo(path, spec, &error)) path.clear();
-  written[name] = path;
-  return path;
+  return VideoOnce(name, spec);
 }
 
 // The frame arrows and the Up and Down keys of the frame field step over
