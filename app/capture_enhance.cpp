@@ -16,13 +16,10 @@ ProgressControl* g_progressCtrl = nullptr;
 const char* const kOutOfMemoryMessage = "Not enough memory to capture and enhance this frame.";
 const char* const kEmptyCropMessage = "The crop rectangle is empty.";
 const char* const kFrameUnreadableMessage = "Could not read frame ";
+const char* const kSingleFrameMessage =
+    "This video cannot be sought: the picture is made from the shown frame alone.";
 
 namespace {
-
-// How long a capture waits for the player to deliver a frame it sought: far
-// beyond what decoding from the previous keyframe takes, even for long
-// groups of pictures at high resolution.
-constexpr int kFrameWaitMs = 30000;
 
 // Exchanges the pixels of two picture records.
 void SwapImages(Image8uC3& a, Image8uC3& b)
@@ -114,6 +111,14 @@ void EnhanceController::RunCapture(std::int64_t c)
     m_output.pixelRatio = 1.0f;  // the post-filters apply the pixel ratio
 
     int n = NeighborFrameCount();
+    // An input that cannot seek (a pipe) cannot go back for the frames
+    // before the one shown, and reading on would move the player off it:
+    // the picture is made of the shown frame alone, and the user is told.
+    // The option stays as chosen, for the next video.
+    if (n > 0 && !m_player->seekable()) {
+        m_host->ShowMessage(kSingleFrameMessage);
+        n = 0;
+    }
     const bool single = n == 0;
     if (single)
         n = 1;
@@ -213,7 +218,7 @@ void EnhanceController::RunCapture(std::int64_t c)
 bool EnhanceController::TakeFrame(std::int64_t position, const std::function<void(const Image8uC3&)>& use)
 {
     media::MediaGraph* graph = m_player->graph();
-    if (graph && graph->WaitForFrame(position, kFrameWaitMs) == media::kOk) {
+    if (graph && graph->WaitForFrame(position, kSeekWaitMs) == media::kOk) {
         std::lock_guard<std::mutex> lock(g_grabbedFrame.mutex);
         if (g_grabbedFrame.filled) {
             use(g_grabbedFrame.image);

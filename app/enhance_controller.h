@@ -250,5 +250,8 @@ extern const char* const kOutOfMemoryMessage;
 // The start of the message shown when a frame of a capture cannot be read;
 // the frame's number and " of the video." follow.
 extern const char* const kFrameUnreadableMessage;
+// The message shown when a capture asks for neighbour frames of a video
+// that cannot be sought; the picture is then made of the shown frame alone.
+extern const char* const kSingleFrameMessage;
 // The message shown when a crop rectangle without area is copied.
 extern const char* const kEmptyCropMessage;

@@ -151,6 +151,7 @@ media::MediaStatus VideoPlayer::TearDownGraph() {
   m_frameCount = 0;
   m_seekable = false;
   m_inputLost = false;
+  m_inputEnded = false;
   return media::kOk;
 }
 
@@ -161,8 +162,9 @@ void VideoPlayer::ShowNoPosition() {
 }
 
 media::MediaStatus VideoPlayer::RunPlayback() {
-  // An input that can no longer be read has nothing more to play.
-  if (!m_graph || m_inputLost || m_playState == kPlayRunning) return media::kOk;
+  // An input that can no longer be read, or a pipe that ended, has nothing
+  // more to play.
+  if (!m_graph || m_inputLost || m_inputEnded || m_playState == kPlayRunning) return media::kOk;
   const media::MediaStatus s = m_graph->Run();
   if (media::Failed(s)) {
     char text[64];
@@ -220,12 +222,19 @@ void VideoPlayer::UpdatePlayButtons() {
     m_host->UpdateDataToControls();
     return;
   }
+  if (m_inputEnded) {
+    // The last frame stays shown and can be captured; nothing plays on.
+    m_host->SetPlayerControls({false, kPlayText, true, true, true, false, true, false});
+    m_host->UpdateDataToControls();
+    return;
+  }
   switch (m_playState) {
     case kPlayRunning:
       m_host->SetPlayerControls({true, kPauseText, false, false, false, false, false, false});
       break;
     case kPlayPaused:
-      m_host->SetPlayerControls({true, kPlayText, true, true, true, true, false, false});
+      // The frame steps seek: an input that cannot seek offers none.
+      m_host->SetPlayerControls({true, kPlayText, true, true, true, m_seekable, false, false});
       break;
     default:
       m_host->SetPlayerControls({true, kPlayText, false, true, true, false, false, false});
@@ -248,13 +257,38 @@ void VideoPlayer::OnSpeedChange() {
 }
 
 void VideoPlayer::OnFrameEditChange() {
-  if (!m_videoLoaded || m_playState != kPlayPaused || !m_graph) return;
+  // An input that cannot seek has no frame number to go to.
+  if (!m_videoLoaded || m_playState != kPlayPaused || !m_graph || !m_seekable) return;
   long value = 0;
   if (!parseLong(m_host->FrameEditText(), &value)) return;
   std::int64_t frame = value;
   if (frame >= m_frameCount) frame = m_frameCount - 1;
   if (frame < 0) frame = 0;
-  m_graph->SetPositions(frame);
+  std::int64_t shown = 0;
+  if (media::Failed(m_graph->GetCurrentPosition(&shown))) shown = -1;
+  // The field naming the frame the graph is at (or going to) asks for nothing.
+  if (frame == shown) return;
+  if (frame > shown) {
+    m_graph->SetPositions(frame);  // the position poll names the frame that comes
+    return;
+  }
+  SeekBackTo(frame);
+}
+
+void VideoPlayer::SeekBackTo(std::int64_t frame) {
+  // A seek to a frame that does not decode shows the next one that does, so
+  // a step back would land where it started: the frames before are tried in
+  // turn until one at or before `frame` comes. When none can be shown, the
+  // graph stays on the first frame after them.
+  for (std::int64_t target = frame; target >= 0; --target) {
+    if (media::Failed(m_graph->SetPositions(target))) return;  // nothing can be read any more
+    const media::MediaStatus s = m_graph->WaitForFrame(target, kSeekWaitMs);
+    if (s == media::kOk) break;
+    if (s == media::kStateIntermediate) return;  // still decoding: the poll names what comes
+    std::int64_t came = 0;
+    if (s == media::kFalse && !media::Failed(m_graph->GetCurrentPosition(&came)) && came <= frame) break;
+  }
+  ShowPosition();
 }
 
 void VideoPlayer::OnGraphNotify() {
@@ -263,7 +297,12 @@ void VideoPlayer::OnGraphNotify() {
   while (m_graph->GetEvent(&code, &param1, &param2, 0) == media::kOk) {
     if (code == media::kEventComplete) {
       PausePlayback();
-      m_graph->SetPositions(0);
+      // A video that can seek starts again at frame 0; one that cannot (a
+      // pipe) stays on its last frame with nothing left to play.
+      if (m_seekable)
+        m_graph->SetPositions(0);
+      else
+        m_inputEnded = true;
       UpdatePlayButtons();
     } else if (code == media::kEventErrorAbort) {
       // The graph has stopped and reads nothing more: the controls say so
@@ -276,7 +315,9 @@ void VideoPlayer::OnGraphNotify() {
   }
 }
 
-void VideoPlayer::OnPositionTimer() {
+void VideoPlayer::OnPositionTimer() { ShowPosition(); }
+
+void VideoPlayer::ShowPosition() {
   if (!m_graph) return;
   std::int64_t position = 0;
   if (media::Failed(m_graph->GetCurrentPosition(&position))) return;

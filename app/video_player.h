@@ -19,6 +19,11 @@ constexpr unsigned kGraphNotifyMessage = 0x8001;
 constexpr int kPositionTimerId = 100;
 constexpr int kPositionTimerMs = 100;
 
+// How long the player and the capture wait for a frame they sought: far
+// beyond what decoding from the previous keyframe takes, even for long
+// groups of pictures at high resolution.
+constexpr int kSeekWaitMs = 30000;
+
 // Playing states (m_playState).
 constexpr int kPlayStopped = 0;
 constexpr int kPlayPaused = 1;
@@ -104,7 +109,7 @@ class VideoPlayer {
   media::MediaStatus OpenVideo();
   media::MediaStatus CreateGraph();
   media::MediaStatus BuildGraph(const std::string& file);
-  // Also forgets the video's frame count, seekability and lost input.
+  // Also forgets the video's frame count, seekability, lost or ended input.
   media::MediaStatus TearDownGraph();
   media::MediaStatus RunPlayback();
   void PausePlayback();
@@ -126,6 +131,11 @@ class VideoPlayer {
   // of no graph: nothing of a previous video stays on screen while the next
   // one opens, whether or not it opens.
   void ShowNoPosition();
+  // Shows the graph's position in the slider and the frame edit.
+  void ShowPosition();
+  // Shows the nearest frame at or before `frame` that can be shown (waiting
+  // for it) and names it in the frame edit.
+  void SeekBackTo(std::int64_t frame);
 
   PlayerHost* m_host;
   std::unique_ptr<media::MediaGraph> m_graph;
@@ -136,6 +146,7 @@ class VideoPlayer {
   std::string m_fileName;
   bool m_videoLoaded = false;
   bool m_inputLost = false;  // the graph reported that its input can no longer be read
+  bool m_inputEnded = false;  // an input that cannot seek played to its end
 };
 
 // Shown when the open video file can no longer be read (cut short or

@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <ostream>
 #include <set>
 #include <string>
@@ -56,22 +57,34 @@ const std::string& ScratchDir() {
   return dir.path;
 }
 
-// A numbered-scene video of the given size, written once per run.
-std::string Video(int width, int height, int frames) {
+// The AVI written from `spec` as `name`, once per run; empty when this
+// FFmpeg cannot write it.
+std::string VideoOnce(const std::string& name, const testvideo::VideoSpec& spec) {
   static std::map<std::string, std::string> written;
-  const std::string name = std::to_string(width) + "x" + std::to_string(height) + "_" + std::to_string(frames);
   auto it = written.find(name);
   if (it != written.end()) return it->second;
+  std::string path = ScratchDir() + "/" + name + ".avi", error;
+  if (!testvideo::canWrite(spec) || !testvideo::writeVideo(path, spec, &error)) path.clear();
+  written[name] = path;
+  return path;
+}
+
+// A numbered-scene video of the given size, written once per run.
+std::string Video(int width, int height, int frames) {
   testvideo::VideoSpec spec;
   spec.container = "avi";
   spec.codec = "mpeg4";
   spec.width = width;
   spec.height = height;
   spec.frames = frames;
-  std::string path = ScratchDir() + "/" + name + ".avi", error;
-  if (!testvideo::canWrite(spec) || !testvideo::writeVideo(path, spec, &error)) path.clear();
-  written[name] = path;
-  return path;
+  return VideoOnce(std::to_string(width) + "x" + std::to_string(height) + "_" + std::to_string(frames), spec);
+}
+
+// The number of the frame the player last grabbed.
+int GrabbedNumber() {
+  std::lock_guard<std::mutex> lock(g_grabbedFrame.mutex);
+  const Image8uC3& im = g_grabbedFrame.image;
+  return testvideo::readFrameNumber(im.data, im.width, im.height, im.step);
 }
 
 // Runs the event loop until `done` holds or `seconds` pass.
@@ -635,6 +648,84 @@ TEST_F(PlayerStateTest, StalledPipeLeavesNothingToPlayOrCapture) {
   EXPECT_EQ(captures, 0);
 }
 
+// A lossless numbered-scene video of `frames` frames in a container that
+// plays from a pipe.
+std::string PipedVideo(int frames) {
+  testvideo::VideoSpec lossless;
+  lossless.container = "mkv";
+  lossless.codec = "ffv1";
+  lossless.width = 64;
+  lossless.height = 48;
+  lossless.frames = frames;
+  lossless.lossless = true;
+  return mediatest::videoFor(lossless);
+}
+
+// A pipe that ended normally has nothing left to play: the player stays on
+// its last frame and offers it for capture, Play does nothing, and the
+// picture captured before can still be copied and saved.
+TEST_F(PlayerStateTest, EndedPipePlaysNothingAndOffersItsLastFrame) {
+  const std::string piped = PipedVideo(12);
+  ASSERT_FALSE(piped.empty());
+  mediatest::FifoFeeder feed(piped, "ended.mkv");
+  Open(feed.path());
+  ASSERT_TRUE(Boxes().empty());
+  ASSERT_TRUE(WaitFor([&] { return dialog.Player().playState() != kPlayRunning; }, 20.0));
+  const PlayerView ended{"", "Play   (Ctr-P)", 0, false, true, false, false};
+  EXPECT_EQ(View(), ended);
+  EXPECT_EQ(GrabbedNumber(), 11);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    Command(IDC_PLAY);  // as Ctrl+P does, whatever the button shows
+    EXPECT_EQ(dialog.Player().playState(), kPlayPaused);
+    EXPECT_EQ(View(), ended);
+    EXPECT_TRUE(Enabled(IDC_COPY));
+    EXPECT_TRUE(Enabled(IDC_SAVE));
+    Command(IDC_CAPTURE);
+    EXPECT_EQ(captures, attempt + 1);
+    const Image8uC3& raw = dialog.Enhance().rawFrame();
+    EXPECT_EQ(testvideo::readFrameNumber(raw.data, raw.width, raw.height, raw.step), 11);
+    EXPECT_EQ(View(), ended);
+    EXPECT_TRUE(Enabled(IDC_COPY));
+    EXPECT_TRUE(Enabled(IDC_SAVE));
+  }
+  EXPECT_EQ(GrabbedNumber(), 11);
+  // The neighbours chosen (2, the default) cannot be read from a pipe: each
+  // capture says that its picture is made of the shown frame alone.
+  ASSERT_EQ(Boxes(), std::vector<std::string>(2, kSingleFrameMessage));
+  EXPECT_EQ(services.boxes[0].caption, "Zelph Orlunt!");
+  EXPECT_TRUE(dialog.IsButtonChecked(IDC_NEIGHBORS_2));
+}
+
+// On a pipe paused while it plays, the frame arrows, the Up and Down keys
+// and the frame field are unavailable, as the slider is: nothing names a
+// frame the picture does not show.
+TEST_F(PlayerStateTest, PausedPipeOffersNoFrameSteps) {
+  const std::string piped = PipedVideo(150);
+  ASSERT_FALSE(piped.empty());
+  mediatest::FifoFeeder feed(piped, "paused.mkv");
+  Open(feed.path());
+  ASSERT_TRUE(Boxes().empty());
+  ASSERT_TRUE(WaitFor([&] { return GrabbedNumber() >= 3; }, 20.0));
+  Command(IDC_PLAY);
+  ASSERT_EQ(dialog.Player().playState(), kPlayPaused);
+  media::GraphState state;
+  ASSERT_EQ(dialog.Player().graph()->GetState(5000, &state), media::kOk);
+  const int shown = GrabbedNumber();
+  const PlayerView paused{"", "Play   (Ctr-P)", 0, true, true, false, false};
+  EXPECT_EQ(View(), paused);
+  EXPECT_FALSE(Enabled(IDC_FRAME_SPIN));
+  auto* spin = dialog.Item<ui::UpDown>(IDC_FRAME_SPIN);
+  QWidget* field = dialog.GetDlgItem(IDC_FRAME_EDIT);
+  spin->Step(+1);
+  spin->Step(-1);
+  QTest::keyClick(field, Qt::Key_Up);
+  QTest::keyClick(field, Qt::Key_Down);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(View(), paused);
+  EXPECT_EQ(GrabbedNumber(), shown);
+  EXPECT_TRUE(Boxes().empty());
+}
+
 // The graph's end-of-stream event reaches the dialog from the streaming
 // thread; the video pauses on frame 0 and the capture is offered.
 TEST_F(DialogTest, EndOfStreamPausesAndOffersTheCapture) {
@@ -646,6 +737,93 @@ TEST_F(DialogTest, EndOfStreamPausesAndOffersTheCapture) {
   EXPECT_TRUE(Enabled(IDC_CAPTURE));
   EXPECT_EQ(dialog.ItemText(IDC_PLAY), "Play   (Ctr-P)");
   EXPECT_TRUE(WaitFor([&] { return dialog.ItemText(IDC_FRAME_EDIT) == "0"; }));
+}
+
+// ---------------------------------------------------------------- damaged videos
+
+// A numbered-scene AVI of 30 keyframes whose frames in `zeroed` do not
+// decode (their packets hold only zero bytes), written once per run.
+std::string DamagedVideo(const char* codec, const std::vector<int>& zeroed) {
+  std::string name = std::string("damaged_") + codec;
+  for (int f : zeroed) name += "_" + std::to_string(f);
+  testvideo::VideoSpec spec;
+  spec.container = "avi";
+  spec.codec = codec;
+  spec.width = 96;
+  spec.height = 64;
+  spec.frames = 30;
+  spec.gop = 1;
+  spec.zeroedFrames = zeroed;
+  return VideoOnce(name, spec);
+}
+
+// The frame arrows and the Up and Down keys of the frame field step over
+// frames that do not decode, both ways: a step back reaches the nearest
+// earlier frame that can be shown (or stays where it is when there is none),
+// and the field names the frame the picture shows.
+TEST_F(DialogTest, FrameStepsPassOverFramesThatDoNotDecode) {
+  enum Input { kArrow, kKey };
+  struct Step {
+    Input input;
+    int delta;  // +1 up, -1 down
+    int shown;  // the frame shown (and named) after the step
+  };
+  const struct Case {
+    const char* codec;
+    std::vector<int> zeroed;
+    int start;
+    std::vector<Step> steps;
+  } cases[] = {
+      {"mjpeg", {10}, 9, {{kArrow, +1, 11}, {kArrow, -1, 9}, {kKey, -1, 8}, {kKey, +1, 9}, {kKey, +1, 11},
+                          {kKey, -1, 9}}},
+      {"mpeg4", {10}, 9, {{kArrow, +1, 11}, {kKey, -1, 9}, {kArrow, -1, 8}}},
+      {"mpeg4", {10, 11, 12}, 9, {{kKey, +1, 13}, {kArrow, -1, 9}, {kArrow, +1, 13}, {kKey, -1, 9}}},
+      {"mpeg4", {0}, 2, {{kArrow, -1, 1}, {kArrow, -1, 1}, {kKey, -1, 1}, {kKey, +1, 2}}},
+  };
+  auto* spin = dialog.Item<ui::UpDown>(IDC_FRAME_SPIN);
+  QWidget* field = dialog.GetDlgItem(IDC_FRAME_EDIT);
+  for (const Case& c : cases) {
+    std::string name = std::string(c.codec) + " without";
+    for (int f : c.zeroed) name += " " + std::to_string(f);
+    SCOPED_TRACE(name);
+    const std::string video = DamagedVideo(c.codec, c.zeroed);
+    if (video.empty()) {
+      ADD_FAILURE() << "this FFmpeg cannot write the test video";
+      continue;
+    }
+    Open(video);
+    ASSERT_TRUE(Boxes().empty());
+    if (dialog.Player().playState() == kPlayRunning)
+      dialog.SendMessage(ui::WM_COMMAND, ui::MakeWParam(IDC_PLAY, ui::BN_CLICKED));
+    ASSERT_EQ(dialog.Player().playState(), kPlayPaused);
+    dialog.SetItemText(IDC_FRAME_EDIT, std::to_string(c.start));
+    ASSERT_TRUE(WaitFor([&] { return GrabbedNumber() == c.start; }));
+    ASSERT_TRUE(WaitFor([&] { return dialog.ItemText(IDC_FRAME_EDIT) == std::to_string(c.start); }));
+    int from = c.start;
+    for (const Step& s : c.steps) {
+      SCOPED_TRACE(testing::Message() << (s.input == kArrow ? "arrow " : "key ") << (s.delta > 0 ? "up" : "down")
+                                      << " from " << from);
+      if (s.input == kArrow)
+        spin->Step(s.delta);
+      else
+        QTest::keyClick(field, s.delta > 0 ? Qt::Key_Up : Qt::Key_Down);
+      const std::string want = std::to_string(s.shown);
+      EXPECT_TRUE(WaitFor([&] {
+        dialog.SendMessage(ui::WM_TIMER, IDT_POSITION);  // the position poll
+        return GrabbedNumber() == s.shown && dialog.ItemText(IDC_FRAME_EDIT) == want;
+      })) << "shows " << GrabbedNumber() << ", the field says " << dialog.ItemText(IDC_FRAME_EDIT);
+      // It stays so: the next polls name the same frame.
+      for (int i = 0; i < 3; ++i) {
+        media::GraphState state;
+        dialog.Player().graph()->GetState(5000, &state);
+        dialog.SendMessage(ui::WM_TIMER, IDT_POSITION);
+      }
+      EXPECT_EQ(GrabbedNumber(), s.shown);
+      EXPECT_EQ(dialog.ItemText(IDC_FRAME_EDIT), want);
+      from = s.shown;
+    }
+    EXPECT_TRUE(Boxes().empty());
+  }
 }
 
 // ---------------------------------------------------------------- start-up, splash

@@ -43,6 +43,7 @@ AVPixelFormat preferredFormat(const std::string& codec, bool lossless) {
   if (codec == "huffyuv" || codec == "ffvhuff") return AV_PIX_FMT_RGB24;
   if (codec == "rawvideo") return AV_PIX_FMT_BGR24;
   if (codec == "libx264" && lossless) return AV_PIX_FMT_YUV444P;
+  if (codec == "mjpeg") return AV_PIX_FMT_YUVJ420P;  // JPEG's full-range YUV
   return AV_PIX_FMT_YUV420P;
 }
 
@@ -297,7 +298,7 @@ bool writeVideo(const std::string& path, const VideoSpec& spec, std::string* err
     av_opt_set(c->priv_data, spec.lossless ? "qp" : "crf", spec.lossless ? "0" : "18", 0);
     av_opt_set(c->priv_data, "x264-params", "scenecut=0", 0);
   } else if (spec.codec == "mpeg4" || spec.codec == "mpeg2video" ||
-             spec.codec == "mpeg1video") {
+             spec.codec == "mpeg1video" || spec.codec == "mjpeg") {
     c->flags |= AV_CODEC_FLAG_QSCALE;
     c->global_quality = FF_QP2LAMBDA * 3;
     // A closed GOP needs scene-change detection off in these encoders; with

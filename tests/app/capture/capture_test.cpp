@@ -30,6 +30,7 @@
 #include "app/video_player.h"
 #include "primitives/core/memory.h"
 #include "tests/app/capture/capture_hosts.h"
+#include "tests/platform/media/media_test_util.h"
 #include "tests/primitives/level_harness.h"
 #include "tests/support/test_video.h"
 
@@ -690,6 +691,66 @@ TEST_F(CaptureTest, SlowDeliveryStillFillsEverySlotWithItsFrame) {
   EXPECT_EQ(sought, (std::vector<std::int64_t>{6, 7, 8}));
   EXPECT_EQ(grabbedNumbers, (std::vector<int>{6, 7, 8}));
   player.OnDestroy();  // no delivery reaches `slow` after this
+}
+
+// The number of the frame the player last grabbed.
+int GrabbedNumber() {
+  std::lock_guard<std::mutex> lock(g_grabbedFrame.mutex);
+  const Image8uC3& f = g_grabbedFrame.image;
+  return testvideo::readFrameNumber(f.data, f.width, f.height, f.step);
+}
+
+// A pipe cannot go back for the frames before the one shown: a capture that
+// asks for neighbours says so at once and makes its picture of the shown
+// frame alone, the very picture a capture without neighbours makes; the
+// neighbour option stays as chosen, for the next video.
+TEST_F(CaptureTest, APipeCapturesTheShownFrameAloneAndSaysSo) {
+  testvideo::VideoSpec spec;
+  spec.container = "mkv";
+  spec.codec = "ffv1";
+  spec.width = kWidth;
+  spec.height = kHeight;
+  spec.frames = 150;
+  spec.lossless = true;
+  const std::string video = mediatest::videoFor(spec);
+  ASSERT_FALSE(video.empty());
+  mediatest::FifoFeeder feed(video, "capture_pipe.mkv");
+  playerHost.file = feed.path();
+  player.OnOpenVideo();
+  ASSERT_TRUE(player.videoLoaded());
+  ASSERT_FALSE(player.seekable());
+  ASSERT_EQ(player.playState(), kPlayRunning);
+  for (int i = 0; i < 20000 && GrabbedNumber() < 5; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  player.OnPlayPause();
+  ASSERT_EQ(player.playState(), kPlayPaused);
+  media::GraphState state;
+  ASSERT_EQ(player.graph()->GetState(5000, &state), media::kOk);
+  const int shown = GrabbedNumber();
+  ASSERT_GE(shown, 5);
+
+  std::vector<std::uint8_t> alone;  // the picture of the shown frame alone
+  int expectedRuns = 0;
+  for (int neighbors : {3, 2, 1, 0}) {
+    SCOPED_TRACE(testing::Message() << "neighbour option " << neighbors);
+    host.options.neighbors = neighbors;
+    host.messages.clear();
+    Capture();
+    EXPECT_EQ(host.messages,
+              neighbors > 0 ? std::vector<std::string>{kSingleFrameMessage} : std::vector<std::string>{});
+    EXPECT_TRUE(host.errors.empty());
+    EXPECT_EQ(runs, ++expectedRuns);
+    EXPECT_EQ(controller.captureFrames(), 1);
+    EXPECT_EQ(grabbedNumbers, std::vector<int>{shown});
+    const Image8uC3& raw = controller.rawFrame();
+    EXPECT_EQ(testvideo::readFrameNumber(raw.data, raw.width, raw.height, raw.step), shown);
+    EXPECT_EQ(host.options.neighbors, neighbors);
+    const Image8uC3& r = controller.result();
+    std::vector<std::uint8_t> picture;
+    for (int y = 0; y < r.height; ++y) picture.insert(picture.end(), r.row(y), r.row(y) + r.width * 3);
+    if (alone.empty()) alone = picture;
+    EXPECT_EQ(picture, alone);
+  }
+  player.OnDestroy();
 }
 
 // A video whose frames never decode opens, but a capture of it says that
