@@ -50,45 +50,7 @@ VideoSpec openGop(VideoSpec s) {
   return s;
 }
 
-// A built graph over one video with a recording callback.
-struct Built {
-  // Declared before the graph: the streaming thread uses them until the
-  // graph is destroyed.
-  std::unique_ptr<RecordingCallback> callback;
-  std::atomic<int> notifications{0};
-  media::VideoFormat format;
-  MediaGraph graph;
-
-  bool build(const std::string& path) {
-    if (media::Failed(graph.Load(path)) || media::Failed(graph.Connect()) ||
-        media::Failed(graph.GetConnectedMediaType(&format)))
-      return false;
-    callback = std::make_unique<RecordingCallback>(format.width, format.height);
-    graph.SetCallback(callback.get());
-    if (media::Failed(graph.Render())) return false;
-    graph.SetNotify([this](unsigned message) {
-      if (message == 0x8001) ++notifications;
-    }, 0x8001);
-    graph.SetTimeFormat(media::TimeFormat::Frame);  // refused where the input cannot seek
-    return true;
-  }
-
-  // Seeks while paused and waits until the pause has completed.
-  int seekPaused(std::int64_t frame) {
-    EXPECT_EQ(graph.SetPositions(frame), media::kOk);
-    graph.Pause();
-    GraphState state;
-    EXPECT_EQ(graph.GetState(5000, &state), media::kOk);
-    EXPECT_EQ(state, GraphState::Paused);
-    const auto n = callback->numbers();
-    return n.empty() ? -3 : n.back();
-  }
-
-  bool waitForEvent(long* code) {
-    long p1, p2;
-    return graph.GetEvent(code, &p1, &p2, 10000) == media::kOk;
-  }
-};
+using mediatest::Built;
 
 class ContainerCodec : public ::testing::TestWithParam<VideoSpec> {
  protected:

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <limits>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -63,6 +64,25 @@ class RecordingCallback : public media::FrameCallback {
   std::vector<double> times_;
   std::vector<std::uint8_t> last_;
   long lastLength_ = 0;
+};
+
+// A built graph over one video with a recording callback, counting frames.
+struct Built {
+  // Declared before the graph: the streaming thread uses them until the
+  // graph is destroyed.
+  std::unique_ptr<RecordingCallback> callback;
+  std::atomic<int> notifications{0};
+  media::VideoFormat format;
+  media::MediaGraph graph;
+
+  bool build(const std::string& path);
+
+  // Seeks while paused, waits until the pause has completed and returns
+  // the number read from the last frame delivered (-3 when none came).
+  int seekPaused(std::int64_t frame);
+
+  // Waits for the next event.
+  bool waitForEvent(long* code);
 };
 
 }  // namespace mediatest
