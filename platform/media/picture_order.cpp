@@ -82,10 +82,13 @@ std::vector<std::int64_t> orderByPictureTypes(const std::vector<PictureHeader>& 
 // Ranks the pictures [begin, end) of one run of picture order counts. When
 // some headers could not be read, the counts that were read show the
 // encoder's step, and the missing packets take the places left free, so
-// that every picture read keeps its place.
-void rankOrderCounts(const std::vector<PictureHeader>& headers, std::size_t begin, std::size_t end,
-                     std::int64_t first, std::vector<std::int64_t>* display) {
+// that every picture read keeps its place; a keyframe that opens the run
+// (its IDR picture) is shown first. Without such a step, a missing packet
+// is shown right after the pictures decoded before it.
+void rankOrderCounts(const std::vector<PictureHeader>& headers, const std::vector<bool>& keys,
+                     std::size_t begin, std::size_t end, std::vector<std::int64_t>* display) {
   const std::size_t n = end - begin;
+  const std::int64_t lead = keys[begin] && !headers[begin].known ? 1 : 0;
   std::vector<std::size_t> known;
   for (std::size_t i = begin; i < end; ++i)
     if (headers[i].known) known.push_back(i);
@@ -104,13 +107,25 @@ void rankOrderCounts(const std::vector<PictureHeader>& headers, std::size_t begi
     }
     const std::int64_t base = headers[known.front()].orderCount;
     if (distinct && step > 0 &&
-        (headers[known.back()].orderCount - base) / step < static_cast<std::int64_t>(n)) {
-      for (std::size_t i : known) slot[i - begin] = (headers[i].orderCount - base) / step;
+        lead + (headers[known.back()].orderCount - base) / step < static_cast<std::int64_t>(n)) {
+      for (std::size_t i : known) slot[i - begin] = lead + (headers[i].orderCount - base) / step;
       placed = true;
     }
   }
-  if (!placed)
-    for (std::size_t k = 0; k < known.size(); ++k) slot[known[k] - begin] = static_cast<std::int64_t>(k);
+  if (!placed) {
+    // The counts read give the order; a picture whose header could not be
+    // read is taken to be shown right after those decoded before it.
+    std::vector<std::size_t> order = known;
+    for (std::size_t i = begin; i < end; ++i) {
+      if (headers[i].known) continue;
+      std::size_t at = 0;
+      for (std::size_t k = 0; k < order.size(); ++k)
+        if (order[k] < i) at = k + 1;
+      order.insert(order.begin() + static_cast<std::ptrdiff_t>(at), i);
+    }
+    for (std::size_t k = 0; k < order.size(); ++k)
+      slot[order[k] - begin] = static_cast<std::int64_t>(k);
+  }
   std::vector<bool> used(n, false);
   for (std::int64_t s : slot)
     if (s >= 0) used[static_cast<std::size_t>(s)] = true;
@@ -121,13 +136,14 @@ void rankOrderCounts(const std::vector<PictureHeader>& headers, std::size_t begi
       used[free] = true;
       slot[j] = static_cast<std::int64_t>(free);
     }
-    (*display)[begin + j] = first + slot[j];
+    (*display)[begin + j] = static_cast<std::int64_t>(begin) + slot[j];
   }
 }
 
-// Picture order counts restart at IDR pictures: a keyframe whose count is
-// not above every count since the last restart begins a new run, shown after
-// the whole run before it.
+// Picture order counts restart at IDR pictures: a keyframe whose count (or,
+// where its header could not be read, the next count read) is not above
+// every count since the last restart begins a new run, shown after the
+// whole run before it.
 std::vector<std::int64_t> orderByOrderCount(const std::vector<PictureHeader>& headers,
                                             const std::vector<bool>& keys) {
   const std::size_t n = headers.size();
@@ -136,16 +152,20 @@ std::vector<std::int64_t> orderByOrderCount(const std::vector<PictureHeader>& he
   bool any = false;
   std::int64_t highest = 0;
   for (std::size_t i = 0; i < n; ++i) {
-    if (!headers[i].known) continue;
-    if (any && keys[i] && headers[i].orderCount <= highest) {
-      rankOrderCounts(headers, begin, i, static_cast<std::int64_t>(begin), &display);
-      begin = i;
-      any = false;
+    if (any && keys[i]) {
+      std::size_t next = i;
+      while (next < n && !headers[next].known) ++next;
+      if (next < n && headers[next].orderCount <= highest) {
+        rankOrderCounts(headers, keys, begin, i, &display);
+        begin = i;
+        any = false;
+      }
     }
+    if (!headers[i].known) continue;
     highest = any ? std::max(highest, headers[i].orderCount) : headers[i].orderCount;
     any = true;
   }
-  rankOrderCounts(headers, begin, n, static_cast<std::int64_t>(begin), &display);
+  if (n > 0) rankOrderCounts(headers, keys, begin, n, &display);
   return display;
 }
 
