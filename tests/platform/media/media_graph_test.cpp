@@ -545,6 +545,32 @@ TEST(MediaGraph, VideoWithoutUsableTimestampsPlaysFromTheStart) {
   EXPECT_EQ(played.back(), 29);
 }
 
+// Keyframes that share their timestamps (every frame a keyframe, each time
+// given to two frames in a row): no timestamp tells them apart, so the video
+// does not seek, and it plays every frame from the start.
+TEST(MediaGraph, KeyframesSharingTimestampsLeaveTheVideoUnseekable) {
+  VideoSpec spec = makeSpec("mkv", "ffv1", 0, true);
+  spec.gop = 1;
+  const std::string whole = mediatest::videoFor(spec);
+  ASSERT_FALSE(whole.empty());
+  const std::string paired = mediatest::scratchDir() + "/paired.mkv";
+  ASSERT_TRUE(copyVideoPackets(whole, paired, [](int n, AVPacket* p) {
+    p->pts = p->dts = av_rescale_q(n / 2, AVRational{1, 25}, AVRational{1, 1000});
+    return true;
+  }));
+  Built b;
+  ASSERT_TRUE(b.build(paired));
+  EXPECT_NE(b.graph.CheckCapabilities(media::kCanSeekAbsolute), media::kOk);
+  b.graph.SetRate(50.0);
+  b.graph.Run();
+  long code = 0;
+  ASSERT_TRUE(b.waitForEvent(&code));
+  EXPECT_EQ(code, media::kEventComplete);
+  std::vector<int> expected(30);
+  for (int i = 0; i < 30; ++i) expected[i] = i;
+  EXPECT_EQ(b.callback->numbers(), expected);
+}
+
 // A file cut short while open: the demuxer's seeks find nothing and the
 // file cannot be opened again. The graph reports the error once, stops, and
 // refuses later seeks; nothing it does afterwards touches the lost input.
