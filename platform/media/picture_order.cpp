@@ -12,14 +12,15 @@ namespace media {
 
 namespace {
 
-// Whether the packet holds a start code followed by `code`: the header of a
-// picture, which a packet of damaged or missing data lacks.
-bool hasStartCode(const AVPacket* p, std::uint8_t code) {
-  if (!p->data || p->size < 4) return false;
+// How many start codes followed by `code` the packet holds: picture
+// headers, which a packet of damaged or missing data lacks.
+int countStartCodes(const AVPacket* p, std::uint8_t code) {
+  if (!p->data || p->size < 4) return 0;
   const std::uint8_t* d = p->data;
+  int count = 0;
   for (int i = 0; i + 3 < p->size; ++i)
-    if (d[i] == 0 && d[i + 1] == 0 && d[i + 2] == 1 && d[i + 3] == code) return true;
-  return false;
+    if (d[i] == 0 && d[i + 1] == 0 && d[i + 2] == 1 && d[i + 3] == code) ++count;
+  return count;
 }
 
 // Whether the B-pictures right after this keyframe are decoded, not dropped,
@@ -216,7 +217,12 @@ PictureHeader PictureParser::read(const AVPacket* p) {
   // The parser may report the type of an earlier picture for a packet
   // without a picture header of its own.
   const bool mpeg4 = codec_ == AV_CODEC_ID_MPEG4;
-  h.known = hasStartCode(p, mpeg4 ? 0xB6 : 0x00);
+  const int pictures = countStartCodes(p, mpeg4 ? 0xB6 : 0x00);
+  // MPEG-4 with packed B-frames (two pictures in one packet, the B-frame
+  // made while the next, nearly empty packet is decoded) names no picture
+  // by its packet.
+  if (mpeg4 && pictures > 1) packed_ = true;
+  h.known = pictures > 0;
   h.bFrame = h.known && parser_->pict_type == AV_PICTURE_TYPE_B;
   h.keepsLeadingB = !mpeg4 && groupIsClosed(p);
   return h;

@@ -40,11 +40,13 @@ class PictureParser {
   PictureParser(const PictureParser&) = delete;
   PictureParser& operator=(const PictureParser&) = delete;
 
-  PictureOrdering ordering() const { return ordering_; }
+  // What the packets read so far allow.
+  PictureOrdering ordering() const { return packed_ ? PictureOrdering::Unknown : ordering_; }
   PictureHeader read(const AVPacket* p);
 
  private:
   PictureOrdering ordering_ = PictureOrdering::Unknown;
+  bool packed_ = false;
   int codec_ = 0;
   AVCodecParserContext* parser_ = nullptr;
   AVCodecContext* ctx_ = nullptr;

@@ -15,4 +15,11 @@ namespace testvideo {
 bool trimByStreamCopy(const std::string& in, const std::string& out, double startSeconds,
                       std::string* error);
 
+// Rewrites an AVI of MPEG-4 Part 2 whose B-frames come one at a time as an
+// AVI with packed B-frames, as DivX and Xvid write them: each reference
+// picture shares its packet with the B-frame decoded after it, the packet
+// after holds only a picture that is not coded, and the stream's headers
+// name the packing. Returns false and a reason in `error` on failure.
+bool packBFrames(const std::string& in, const std::string& out, std::string* error);
+
 }  // namespace testvideo
