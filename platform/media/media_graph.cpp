@@ -547,8 +547,9 @@ struct MediaGraph::Impl {
     atEnd = true;
   }
 
-  // The display index of a decoded frame.
+  // The display index of a decoded frame; -1 for one not to be shown.
   std::int64_t identify(const AVFrame* f) {
+    if (f->flags & AV_FRAME_FLAG_DISCARD) return -1;  // hidden by an edit list
     if (timestampMode) {
       std::int64_t ts = f->best_effort_timestamp;
       if (ts == AV_NOPTS_VALUE) ts = f->pts;
