@@ -26,6 +26,8 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "platform/media/picture_order.h"
+
 namespace media {
 
 namespace {
@@ -41,6 +43,7 @@ struct PacketInfo {
   std::int64_t pts;
   std::int64_t dts;
   bool key;
+  bool shown;          // not marked to be discarded (the part an edit list hides)
   bool bFrame;         // a bidirectionally predicted picture, as the codec's headers say
   bool keepsLeadingB;  // a keyframe whose following B-frames the decoder keeps
 };
@@ -58,66 +61,6 @@ struct KeyFrame {
 
 struct Event {
   long code, param1, param2;
-};
-
-// Tells, for the codecs whose decoders drop the B-frames that refer to a
-// picture before the keyframe decoding started at, which packets hold
-// B-frames and whether a keyframe opens a closed group of pictures. Other
-// codecs report no B-frames.
-class PictureTypes {
- public:
-  explicit PictureTypes(const AVCodecParameters* par) : codec_(par->codec_id) {
-    if (codec_ != AV_CODEC_ID_MPEG4 && codec_ != AV_CODEC_ID_MPEG1VIDEO &&
-        codec_ != AV_CODEC_ID_MPEG2VIDEO)
-      return;
-    parser_ = av_parser_init(codec_);
-    if (!parser_) return;
-    parser_->flags |= PARSER_FLAG_COMPLETE_FRAMES;
-    ctx_ = avcodec_alloc_context3(nullptr);
-    if (!ctx_ || avcodec_parameters_to_context(ctx_, par) < 0) {
-      avcodec_free_context(&ctx_);
-      av_parser_close(parser_);
-      parser_ = nullptr;
-    }
-  }
-  ~PictureTypes() {
-    if (parser_) av_parser_close(parser_);
-    avcodec_free_context(&ctx_);
-  }
-  PictureTypes(const PictureTypes&) = delete;
-  PictureTypes& operator=(const PictureTypes&) = delete;
-
-  bool isB(const AVPacket* p) {
-    if (!parser_ || !p->data || p->size <= 0) return false;
-    std::uint8_t* out = nullptr;
-    int outSize = 0;
-    parser_->pict_type = AV_PICTURE_TYPE_NONE;
-    av_parser_parse2(parser_, ctx_, &out, &outSize, p->data, p->size, AV_NOPTS_VALUE,
-                     AV_NOPTS_VALUE, 0);
-    return parser_->pict_type == AV_PICTURE_TYPE_B;
-  }
-
-  // Whether the B-frames right after this keyframe are decoded, not dropped,
-  // when decoding starts here: MPEG-1/2 decode them when the group-of-pictures
-  // header marks the group closed; the MPEG-4 decoder always drops them.
-  bool keepsLeadingB(const AVPacket* p) const {
-    if (codec_ != AV_CODEC_ID_MPEG1VIDEO && codec_ != AV_CODEC_ID_MPEG2VIDEO) return false;
-    if (!p->data || p->size < 8) return false;
-    const std::int64_t end = static_cast<std::int64_t>(p->size) - 8;
-    for (std::int64_t i = 0; i <= end; ++i) {
-      const std::uint8_t* b = p->data + i;
-      if (b[0] != 0 || b[1] != 0 || b[2] != 1) continue;
-      if (b[3] == 0x00) return false;  // a picture without a group header before it
-      // Group header: a 25-bit time code, then the closed-group bit.
-      if (b[3] == 0xB8) return (b[7] & 0x40) != 0;
-    }
-    return false;
-  }
-
- private:
-  AVCodecID codec_;
-  AVCodecParserContext* parser_ = nullptr;
-  AVCodecContext* ctx_ = nullptr;
 };
 
 // Reads a pipe, socket or character device through its own descriptor,
@@ -236,6 +179,12 @@ struct MediaGraph::Impl {
   std::vector<PacketInfo> packets;           // decode order
   std::vector<std::int64_t> sortedPts;       // display order (timestamp mode)
   std::vector<KeyFrame> keys;                // by display index
+  // Count mode with a known display order: the display index of each
+  // packet in decode order (-1 for one not shown). Packets are stamped with
+  // their decode index, which the decoder hands on to the picture made from
+  // them, so a picture is named by its own packet.
+  std::vector<std::int64_t> displayOfDecode;
+  std::size_t nextDecode = 0;  // the decode index the next packet read most likely has
   bool timestampMode = false;                // frames are identified by their pts
   bool countMode = false;                    // frames are counted from a keyframe found by dts
   std::int64_t frameCount = 0;
@@ -348,19 +297,27 @@ struct MediaGraph::Impl {
 
   // Reads every packet of the video stream once and records its timestamps,
   // so that positions can be counted in frames and every frame be found
-  // again, also in containers that keep no display times.
+  // again, also in containers that keep no display times. Only the frames
+  // the file shows are counted: packets an edit list hides are decoded as
+  // references but never shown.
   void scanPackets() {
     packets.clear();
-    PictureTypes types(fc->streams[videoIndex]->codecpar);
+    PictureParser pictures(fc->streams[videoIndex]->codecpar);
+    std::vector<PictureHeader> headers;
+    std::vector<bool> keyFlags;
     while (av_read_frame(fc, packet) >= 0) {
       if (packet->stream_index == videoIndex) {
         const bool key = (packet->flags & AV_PKT_FLAG_KEY) != 0;
-        packets.push_back({packet->pts, packet->dts, key, types.isB(packet),
-                           key && types.keepsLeadingB(packet)});
+        const bool shown = !(packet->flags & AV_PKT_FLAG_DISCARD);
+        headers.push_back(pictures.read(packet));
+        keyFlags.push_back(key);
+        packets.push_back({packet->pts, packet->dts, key, shown, headers.back().bFrame,
+                           key && headers.back().keepsLeadingB});
       }
       av_packet_unref(packet);
     }
-    frameCount = static_cast<std::int64_t>(packets.size());
+    frameCount = std::count_if(packets.begin(), packets.end(),
+                               [](const PacketInfo& p) { return p.shown; });
 
     bool allPts = !packets.empty(), allDts = !packets.empty();
     for (const PacketInfo& p : packets) {
@@ -369,41 +326,90 @@ struct MediaGraph::Impl {
     }
     if (allPts) {
       sortedPts.clear();
-      for (const PacketInfo& p : packets) sortedPts.push_back(p.pts);
+      for (const PacketInfo& p : packets)
+        if (p.shown) sortedPts.push_back(p.pts);
       std::sort(sortedPts.begin(), sortedPts.end());
-      timestampMode = std::adjacent_find(sortedPts.begin(), sortedPts.end()) == sortedPts.end();
+      timestampMode = !sortedPts.empty() &&
+                      std::adjacent_find(sortedPts.begin(), sortedPts.end()) == sortedPts.end();
     }
-    if (!timestampMode && allDts) {
-      countMode = true;
-      for (std::size_t i = 1; i < packets.size(); ++i)
-        if (packets[i].dts <= packets[i - 1].dts) countMode = false;
-    }
+    if (!timestampMode && allDts) countMode = decodeTimesTellPacketsApart();
+    displayOfDecode.clear();
+    if (countMode && pictures.ordering() != PictureOrdering::Unknown)
+      displayOfDecode = shownOrder(displayOrder(pictures.ordering(), headers, keyFlags));
 
     keys.clear();
     for (std::size_t i = 0; i < packets.size(); ++i) {
       const PacketInfo& p = packets[i];
       if (!p.key) continue;
       if (timestampMode) {
-        const std::int64_t display = displayOfPts(p.pts);
+        // A keyframe the file does not show starts the decoding that leads
+        // to the first frame shown after it.
+        const std::int64_t display =
+            p.shown ? displayOfPts(p.pts)
+                    : std::lower_bound(sortedPts.begin(), sortedPts.end(), p.pts) -
+                          sortedPts.begin();
+        if (display < 0 || display >= frameCount) continue;
         keys.push_back({display, p.pts, p.pts, p.dts});
       } else if (countMode) {
-        // The display index of the first frame delivered when decoding
-        // starts at this keyframe. Every frame decoded before it is shown
-        // before it, so without B-frames right after it that is its decode
-        // index. The B-frames that follow it in decode order up to the next
-        // reference picture are shown before it too; in an open group of
-        // pictures they also refer to the group before, and the decoder
-        // drops them, so the first frame delivered is the keyframe itself.
-        std::int64_t display = static_cast<std::int64_t>(i);
-        if (!p.keepsLeadingB)
-          for (std::size_t j = i + 1; j < packets.size() && packets[j].bFrame; ++j) ++display;
-        keys.push_back({display, p.dts, p.dts});
+        keys.push_back({countModeKeyDisplay(i), p.dts, p.dts});
       }
     }
+    keys.erase(std::remove_if(keys.begin(), keys.end(),
+                              [](const KeyFrame& k) { return k.display < 0; }),
+               keys.end());
     std::sort(keys.begin(), keys.end(),
               [](const KeyFrame& a, const KeyFrame& b) { return a.display < b.display; });
     seekable = (timestampMode || countMode) && !keys.empty() && fc->pb &&
                (fc->pb->seekable & AVIO_SEEKABLE_NORMAL);
+  }
+
+  // Whether the decode times name every packet and keyframe: never falling,
+  // and a time shared by two packets at most, never by two keyframes. A
+  // single repeat is what an MPEG program stream leaves where the demuxer
+  // gave a packet the timestamps of the next one and counted on from there
+  // until the file's next timestamps: the packets stay apart by their order,
+  // the keyframes by their times.
+  bool decodeTimesTellPacketsApart() const {
+    for (std::size_t i = 1; i < packets.size(); ++i) {
+      const PacketInfo& a = packets[i - 1];
+      const PacketInfo& b = packets[i];
+      if (b.dts < a.dts) return false;
+      if (b.dts == a.dts &&
+          ((a.key && b.key) || (i >= 2 && packets[i - 2].dts == b.dts)))
+        return false;
+    }
+    return true;
+  }
+
+  // Display indices among the frames shown; -1 for the packets not shown.
+  std::vector<std::int64_t> shownOrder(const std::vector<std::int64_t>& display) const {
+    std::vector<std::pair<std::int64_t, std::size_t>> byDisplay;
+    for (std::size_t i = 0; i < packets.size(); ++i)
+      if (packets[i].shown) byDisplay.push_back({display[i], i});
+    std::sort(byDisplay.begin(), byDisplay.end());
+    std::vector<std::int64_t> shown(packets.size(), -1);
+    for (std::size_t r = 0; r < byDisplay.size(); ++r)
+      shown[byDisplay[r].second] = static_cast<std::int64_t>(r);
+    return shown;
+  }
+
+  // In count mode, the display index of the first frame delivered when
+  // decoding starts at keyframe `i` (-1 when none is). The B-frames that
+  // follow a keyframe in decode order up to the next reference picture are
+  // shown before it; in an open group of pictures they also refer to the
+  // group before, and those frames are not taken (the MPEG decoders drop
+  // them, the H.264 decoder makes them from missing references), so the
+  // first frame delivered is the keyframe itself. Where the decoder keeps
+  // them (a closed MPEG-1/2 group), the first is the earliest of them.
+  std::int64_t countModeKeyDisplay(std::size_t i) const {
+    // Without a display order the frames are counted as they come out of
+    // the decoder, from the keyframe's decode index on.
+    if (displayOfDecode.empty()) return static_cast<std::int64_t>(i);
+    std::int64_t display = displayOfDecode[i];
+    if (display < 0 || !packets[i].keepsLeadingB) return display;
+    for (std::size_t j = i + 1; j < packets.size() && packets[j].bFrame; ++j)
+      if (displayOfDecode[j] >= 0) display = std::min(display, displayOfDecode[j]);
+    return display;
   }
 
   std::int64_t displayOfPts(std::int64_t pts) const {
@@ -574,15 +580,49 @@ struct MediaGraph::Impl {
     atEnd = true;
   }
 
-  // The display index of a decoded frame.
+  // The display index of a decoded frame; -1 for one not to be shown.
   std::int64_t identify(const AVFrame* f) {
+    if (f->flags & AV_FRAME_FLAG_DISCARD) return -1;  // hidden by an edit list
     if (timestampMode) {
       std::int64_t ts = f->best_effort_timestamp;
       if (ts == AV_NOPTS_VALUE) ts = f->pts;
       if (ts == AV_NOPTS_VALUE) return -1;
       return displayOfPts(ts);
     }
+    if (!displayOfDecode.empty()) {
+      const std::int64_t stamp = f->pts;
+      if (stamp < 0 || stamp >= static_cast<std::int64_t>(displayOfDecode.size())) return -1;
+      return displayOfDecode[static_cast<std::size_t>(stamp)];
+    }
     return countBase + countOut++;
+  }
+
+  // Count mode with a display order: stamps a packet with its decode index
+  // as its presentation time, the index found by its decode time (and
+  // keyframe flag, where two packets share a time), most likely the packet
+  // after the last one. A packet the index does not tell apart gets no time,
+  // and its picture no number.
+  void stampDecodeIndex(AVPacket* p) {
+    if (displayOfDecode.empty()) return;
+    const bool key = (p->flags & AV_PKT_FLAG_KEY) != 0;
+    std::int64_t index = -1;
+    if (nextDecode < packets.size() && packets[nextDecode].dts == p->dts &&
+        packets[nextDecode].key == key) {
+      index = static_cast<std::int64_t>(nextDecode);
+    } else if (p->dts != AV_NOPTS_VALUE) {
+      auto it = std::lower_bound(packets.begin(), packets.end(), p->dts,
+                                 [](const PacketInfo& a, std::int64_t dts) { return a.dts < dts; });
+      for (; it != packets.end() && it->dts == p->dts; ++it) {
+        if (it->key != key) continue;
+        if (index >= 0) {  // two alike: no telling which
+          index = -1;
+          break;
+        }
+        index = it - packets.begin();
+      }
+    }
+    p->pts = index >= 0 ? index : AV_NOPTS_VALUE;
+    nextDecode = index >= 0 ? static_cast<std::size_t>(index) + 1 : packets.size();
   }
 
   // Decodes up to the next frame whose display index is at least wantIndex.
@@ -610,6 +650,7 @@ struct MediaGraph::Impl {
       if (haveHeld) {
         haveHeld = false;
         ++packetsDecoded;
+        stampDecodeIndex(held);
         avcodec_send_packet(dec, held);
         av_packet_unref(held);
         continue;
@@ -630,6 +671,7 @@ struct MediaGraph::Impl {
       // A packet the decoder refuses (damaged data) is skipped.
       if (packet->stream_index == videoIndex) {
         ++packetsDecoded;
+        stampDecodeIndex(packet);
         avcodec_send_packet(dec, packet);
       }
       av_packet_unref(packet);

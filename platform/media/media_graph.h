@@ -14,7 +14,11 @@
 // complete: after a seek while paused, "paused" means the frame at the new
 // position has already been delivered to the callback. Seeking counts in
 // frames once SetTimeFormat(kTimeFormatFrame) was called, else in 100 ns
-// units of media time.
+// units of media time. Frames are counted in display order from the first
+// frame the file shows (an edit list may hide the frames before it); where
+// the container keeps no presentation times, each picture is named by the
+// packet it was decoded from, so a packet that yields no picture leaves a
+// gap in the numbering.
 //
 // Every operation returns a status: 0 success, positive "done with a remark",
 // negative failure. The callback and the hook run on the streaming thread;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <vector>
 
 extern "C" {
@@ -296,7 +297,13 @@ bool writeVideo(const std::string& path, const VideoSpec& spec, std::string* err
   if (spec.codec == "libx264") {
     av_opt_set(c->priv_data, "preset", "veryfast", 0);
     av_opt_set(c->priv_data, spec.lossless ? "qp" : "crf", spec.lossless ? "0" : "18", 0);
-    av_opt_set(c->priv_data, "x264-params", "scenecut=0", 0);
+    // Keyframes fall exactly every `gop` frames; an open GOP makes them
+    // recovery points that the B-frames decoded after them refer across.
+    std::string params = "scenecut=0";
+    if (!spec.closedGop)
+      params += ":open-gop=1:keyint=" + std::to_string(spec.gop) +
+                ":min-keyint=" + std::to_string(spec.gop);
+    av_opt_set(c->priv_data, "x264-params", params.c_str(), 0);
   } else if (spec.codec == "mpeg4" || spec.codec == "mpeg2video" ||
              spec.codec == "mpeg1video" || spec.codec == "mjpeg") {
     c->flags |= AV_CODEC_FLAG_QSCALE;

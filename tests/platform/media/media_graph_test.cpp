@@ -50,45 +50,7 @@ VideoSpec openGop(VideoSpec s) {
   return s;
 }
 
-// A built graph over one video with a recording callback.
-struct Built {
-  // Declared before the graph: the streaming thread uses them until the
-  // graph is destroyed.
-  std::unique_ptr<RecordingCallback> callback;
-  std::atomic<int> notifications{0};
-  media::VideoFormat format;
-  MediaGraph graph;
-
-  bool build(const std::string& path) {
-    if (media::Failed(graph.Load(path)) || media::Failed(graph.Connect()) ||
-        media::Failed(graph.GetConnectedMediaType(&format)))
-      return false;
-    callback = std::make_unique<RecordingCallback>(format.width, format.height);
-    graph.SetCallback(callback.get());
-    if (media::Failed(graph.Render())) return false;
-    graph.SetNotify([this](unsigned message) {
-      if (message == 0x8001) ++notifications;
-    }, 0x8001);
-    graph.SetTimeFormat(media::TimeFormat::Frame);  // refused where the input cannot seek
-    return true;
-  }
-
-  // Seeks while paused and waits until the pause has completed.
-  int seekPaused(std::int64_t frame) {
-    EXPECT_EQ(graph.SetPositions(frame), media::kOk);
-    graph.Pause();
-    GraphState state;
-    EXPECT_EQ(graph.GetState(5000, &state), media::kOk);
-    EXPECT_EQ(state, GraphState::Paused);
-    const auto n = callback->numbers();
-    return n.empty() ? -3 : n.back();
-  }
-
-  bool waitForEvent(long* code) {
-    long p1, p2;
-    return graph.GetEvent(code, &p1, &p2, 10000) == media::kOk;
-  }
-};
+using mediatest::Built;
 
 class ContainerCodec : public ::testing::TestWithParam<VideoSpec> {
  protected:
@@ -625,6 +587,32 @@ TEST(MediaGraph, VideoWithoutUsableTimestampsPlaysFromTheStart) {
   const std::vector<int> played = b.callback->numbers();
   ASSERT_GE(played.size(), 10u);
   EXPECT_EQ(played.back(), 29);
+}
+
+// Keyframes that share their timestamps (every frame a keyframe, each time
+// given to two frames in a row): no timestamp tells them apart, so the video
+// does not seek, and it plays every frame from the start.
+TEST(MediaGraph, KeyframesSharingTimestampsLeaveTheVideoUnseekable) {
+  VideoSpec spec = makeSpec("mkv", "ffv1", 0, true);
+  spec.gop = 1;
+  const std::string whole = mediatest::videoFor(spec);
+  ASSERT_FALSE(whole.empty());
+  const std::string paired = mediatest::scratchDir() + "/paired.mkv";
+  ASSERT_TRUE(copyVideoPackets(whole, paired, [](int n, AVPacket* p) {
+    p->pts = p->dts = av_rescale_q(n / 2, AVRational{1, 25}, AVRational{1, 1000});
+    return true;
+  }));
+  Built b;
+  ASSERT_TRUE(b.build(paired));
+  EXPECT_NE(b.graph.CheckCapabilities(media::kCanSeekAbsolute), media::kOk);
+  b.graph.SetRate(50.0);
+  b.graph.Run();
+  long code = 0;
+  ASSERT_TRUE(b.waitForEvent(&code));
+  EXPECT_EQ(code, media::kEventComplete);
+  std::vector<int> expected(30);
+  for (int i = 0; i < 30; ++i) expected[i] = i;
+  EXPECT_EQ(b.callback->numbers(), expected);
 }
 
 // A file cut short while open: the demuxer's seeks find nothing and the

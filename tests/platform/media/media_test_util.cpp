@@ -1,5 +1,7 @@
 #include "tests/platform/media/media_test_util.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -158,6 +160,35 @@ void HoldingCallback::releaseAll() {
   std::lock_guard<std::mutex> lock(mutex_);
   open_ = true;
   changed_.notify_all();
+}
+
+bool Built::build(const std::string& path) {
+  if (media::Failed(graph.Load(path)) || media::Failed(graph.Connect()) ||
+      media::Failed(graph.GetConnectedMediaType(&format)))
+    return false;
+  callback = std::make_unique<RecordingCallback>(format.width, format.height);
+  graph.SetCallback(callback.get());
+  if (media::Failed(graph.Render())) return false;
+  graph.SetNotify([this](unsigned message) {
+    if (message == 0x8001) ++notifications;
+  }, 0x8001);
+  graph.SetTimeFormat(media::TimeFormat::Frame);  // refused where the input cannot seek
+  return true;
+}
+
+int Built::seekPaused(std::int64_t frame) {
+  EXPECT_EQ(graph.SetPositions(frame), media::kOk);
+  graph.Pause();
+  media::GraphState state;
+  EXPECT_EQ(graph.GetState(5000, &state), media::kOk);
+  EXPECT_EQ(state, media::GraphState::Paused);
+  const auto n = callback->numbers();
+  return n.empty() ? -3 : n.back();
+}
+
+bool Built::waitForEvent(long* code) {
+  long p1, p2;
+  return graph.GetEvent(code, &p1, &p2, 10000) == media::kOk;
 }
 
 }  // namespace mediatest

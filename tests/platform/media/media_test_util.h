@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <limits>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -87,6 +88,25 @@ class HoldingCallback : public media::FrameCallback {
   std::condition_variable changed_;
   int arrived_ = 0, released_ = 0;
   bool open_ = false;
+};
+
+// A built graph over one video with a recording callback, counting frames.
+struct Built {
+  // Declared before the graph: the streaming thread uses them until the
+  // graph is destroyed.
+  std::unique_ptr<RecordingCallback> callback;
+  std::atomic<int> notifications{0};
+  media::VideoFormat format;
+  media::MediaGraph graph;
+
+  bool build(const std::string& path);
+
+  // Seeks while paused, waits until the pause has completed and returns
+  // the number read from the last frame delivered (-3 when none came).
+  int seekPaused(std::int64_t frame);
+
+  // Waits for the next event.
+  bool waitForEvent(long* code);
 };
 
 }  // namespace mediatest
