@@ -67,8 +67,17 @@ std::uint64_t SystemAvailableBytes(const std::string& root) {
   return group ? std::min(machine, *group) : machine;
 }
 
-std::uint64_t AvailableMemoryBytes() {
-  const std::uint64_t system = SystemAvailableBytes("/");
+std::uint64_t AvailableMemoryBytes(const std::string& root) {
+  const std::uint64_t system = SystemAvailableBytes(root);
   if (system == std::numeric_limits<std::uint64_t>::max()) return system;
-  return system + FreeHeapBytes() + keptPlaneBytes();
+  return system + keptPlaneBytes();
+}
+
+bool CaptureFits(std::uint64_t needed, std::uint64_t released, const std::function<std::uint64_t()>& available) {
+  const std::uint64_t beyondReleased = needed - std::min(needed, released);
+  if (beyondReleased <= available()) return true;
+#if defined(__GLIBC__)
+  malloc_trim(0);
+#endif
+  return beyondReleased <= available();
 }
