@@ -11,8 +11,9 @@
 // Peak bytes of a capture of `frames` frames of width x height enlarged by
 // `scale`: per pixel of the output grid (accumulators, weights, warped
 // planes, post-filters and the composed picture), per frame pixel and per
-// stored frame (the frame store and the registration's pyramids), and a
-// fixed part for the filter bank.
+// stored frame (the frame store and the registration's pyramids), more of
+// both when frames are registered (more than one), and a fixed part for the
+// filter bank.
 std::uint64_t CapturePeakBytes(int width, int height, int frames, double scale);
 
 // The memory a capture can have now: what the system lets the process have
