@@ -166,7 +166,8 @@ constexpr const char* kLimitRunVariable = "FE_CAPTURE_LIMIT_RUN";
 // In the started program: the video paused at frame 20, the earlier capture
 // (if any) made without a limit, then the group limited and the measured
 // capture made. Writes "refused", "done" or "over" (the group used more
-// than the limit before the capture) with what the check saw.
+// than the limit before the capture) with what the check saw, and "through"
+// when the check let the capture through.
 int runLimitedCapture(const char* run)
 {
   int width = 0, height = 0, earlier = -1, later = 0, check = 1;
@@ -189,6 +190,14 @@ int runLimitedCapture(const char* run)
     std::printf("over\n");
     return 0;
   }
+  // Said once the check let the capture through (its first frame stored):
+  // the kernel ending the program before then is no fault of the check.
+  program.controller.frameStoredHook = [](int slot, std::int64_t) {
+    if (slot == 0) {
+      std::printf("through\n");
+      std::fflush(stdout);
+    }
+  };
   std::printf("usage %" PRIu64 " available %" PRIu64 " needed %" PRIu64 "\n", usage, AvailableMemoryBytes(),
               CapturePeakBytes(width, height, 9, 1.0 + 0.5 * later));
   std::fflush(stdout);
@@ -214,7 +223,9 @@ Probe probe(const std::string& video, int width, int height, int earlier, int la
                           std::to_string(static_cast<std::uint64_t>(limitMiB) << 20) + " " + video;
   const memgroup::Outcome o =
       memgroup::runInNewGroup({"/proc/self/exe"}, {std::string(kLimitRunVariable) + "=" + run});
-  if (o.killedByTheKernel) return Probe::Killed;
+  // A group at its limit before the check ran is ended by whatever the
+  // process touches next: the check did not let anything through.
+  if (o.killedByTheKernel) return o.output.find("through") != std::string::npos ? Probe::Killed : Probe::Over;
   if (o.exitCode != 0) return Probe::Failed;
   if (o.output.find("over") != std::string::npos) return Probe::Over;
   if (o.output.find("refused") != std::string::npos) return Probe::Refused;
@@ -241,8 +252,9 @@ int lowestLimit(int low, int high, Through through)
 // the lowest limit the memory check lets it through (check_MiB), the lowest
 // at which it completes with the check passed over (fits_MiB), and the runs,
 // the check on, over the band around both (1% of fits_MiB apart) that the
-// kernel ended for want of memory (killed; a check that lets only captures
-// through that complete leaves it at 0).
+// kernel ended for want of memory once the check had let the capture through
+// (killed; a check that lets only captures through that complete leaves it
+// at 0).
 void captureUnderLimits(benchmark::State& state, int width, int height, int earlier, int later)
 {
   if (!memgroup::available()) {
