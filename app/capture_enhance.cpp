@@ -128,11 +128,12 @@ void EnhanceController::RunCapture(std::int64_t c)
     const int resolution = m_captureOptions.resolution;
     const double scale = 1.0 + 0.5 * static_cast<double>(resolution);
     // Refused up front when the system has not the memory: the allocations
-    // would be granted and the program killed once they are used.
+    // would be granted and the program killed once they are used. The
+    // previous post-filters go before the peak, so their memory counts.
     const std::uint64_t needed =
         CapturePeakBytes(g_grabbedFrame.image.width, g_grabbedFrame.image.height, n, scale);
-    const std::uint64_t available = availableMemoryHook ? availableMemoryHook() : AvailableMemoryBytes();
-    if (needed > available) {
+    const auto available = [this] { return availableMemoryHook ? availableMemoryHook() : AvailableMemoryBytes(); };
+    if (!CaptureFits(needed, PostFilterBytes(), available)) {
         ReportOutOfMemory();
         return;
     }
@@ -315,6 +316,16 @@ VpiRect EnhanceController::OutputCrop(int w, int h, int border)
     const int bx = std::max(0, std::min(border, (w - 1) / 2));
     const int by = std::max(0, std::min(border, (h - 1) / 2));
     return VpiRect{bx, by, std::max(0, w - 2 * bx), std::max(0, h - 2 * by)};
+}
+
+std::uint64_t EnhanceController::PostFilterBytes() const
+{
+    std::uint64_t bytes = 0;
+    for (const PlanePostFilter* f : {m_postFilterY.get(), m_postFilterU.get(), m_postFilterV.get()})
+        if (f)
+            for (const Image32f* p : {&f->base, &f->detail, &f->detailWeight})
+                bytes += static_cast<std::uint64_t>(p->step) * static_cast<std::uint64_t>(p->height);
+    return bytes;
 }
 
 void EnhanceController::ReleasePostFilters()

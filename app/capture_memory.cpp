@@ -13,21 +13,30 @@
 #include <optional>
 
 std::uint64_t CapturePeakBytes(int width, int height, int frames, double scale) {
-  // Measured over the engine's pixel allocations and the heap as a whole:
-  // about 68 bytes per grid pixel, 6 per frame pixel plus 3 per stored frame
-  // in pixel rows, some 50 per frame pixel elsewhere (three frames), and
-  // 2.7 MB whatever the size. Rounded up.
+  // Measured as the memory a capture's process is charged for at its peak
+  // (a memory cgroup's usage, 720x576 and 1920x1080 at 1x to 2.5x), which
+  // is more than the pixel rows alone (68 bytes per grid pixel, 6 per frame
+  // pixel plus 3 per stored frame): about 68 bytes per grid pixel and 43 per
+  // frame pixel for a single frame; registered frames add their warped
+  // planes and weights (about 22 per grid pixel) and the registration's
+  // pyramids and work memory (about 46 per frame pixel), and each stored
+  // frame about 3 per frame pixel; some 4 MB whatever the size. Rounded up.
   constexpr std::uint64_t kPerGridPixel = 72;
-  constexpr std::uint64_t kPerFramePixel = 48;
-  constexpr std::uint64_t kPerFramePixelPerFrame = 24;
+  constexpr std::uint64_t kPerGridPixelRegistered = 22;
+  constexpr std::uint64_t kPerFramePixel = 44;
+  constexpr std::uint64_t kPerFramePixelRegistered = 52;
+  constexpr std::uint64_t kPerFramePixelPerFrame = 4;
   constexpr std::uint64_t kFixed = 4u << 20;
   const std::uint64_t w = width > 0 ? static_cast<std::uint64_t>(width) : 0;
   const std::uint64_t h = height > 0 ? static_cast<std::uint64_t>(height) : 0;
   const std::uint64_t n = frames > 0 ? static_cast<std::uint64_t>(frames) : 0;
+  const bool registered = n > 1;
   const auto gridW = static_cast<std::uint64_t>(scale * static_cast<double>(w));
   const auto gridH = static_cast<std::uint64_t>(scale * static_cast<double>(h));
-  return kPerGridPixel * gridW * gridH + (kPerFramePixel + kPerFramePixelPerFrame * n) * w * h +
-         kFixed;
+  const std::uint64_t perGridPixel = kPerGridPixel + (registered ? kPerGridPixelRegistered : 0);
+  const std::uint64_t perFramePixel =
+      kPerFramePixel + (registered ? kPerFramePixelRegistered : 0) + kPerFramePixelPerFrame * n;
+  return perGridPixel * gridW * gridH + perFramePixel * w * h + kFixed;
 }
 
 std::uint64_t FreeHeapBytes() {
@@ -67,8 +76,17 @@ std::uint64_t SystemAvailableBytes(const std::string& root) {
   return group ? std::min(machine, *group) : machine;
 }
 
-std::uint64_t AvailableMemoryBytes() {
-  const std::uint64_t system = SystemAvailableBytes("/");
+std::uint64_t AvailableMemoryBytes(const std::string& root) {
+  const std::uint64_t system = SystemAvailableBytes(root);
   if (system == std::numeric_limits<std::uint64_t>::max()) return system;
-  return system + FreeHeapBytes() + keptPlaneBytes();
+  return system + keptPlaneBytes();
+}
+
+bool CaptureFits(std::uint64_t needed, std::uint64_t released, const std::function<std::uint64_t()>& available) {
+  const std::uint64_t beyondReleased = needed - std::min(needed, released);
+  if (beyondReleased <= available()) return true;
+#if defined(__GLIBC__)
+  malloc_trim(0);
+#endif
+  return beyondReleased <= available();
 }

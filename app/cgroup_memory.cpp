@@ -116,14 +116,20 @@ std::optional<GroupFolder> FindFolder(const fs::path& root, const Membership& m)
 
 }  // namespace
 
-std::optional<std::uint64_t> CgroupMemoryAllowance(const std::string& rootFolder) {
+std::optional<MemoryCgroup> FindMemoryCgroup(const std::string& rootFolder) {
   const fs::path root(rootFolder);
   const std::optional<Membership> membership = FindMembership(root);
   if (!membership) return std::nullopt;
-  const CgroupFiles& files = membership->v1 ? kV1 : kV2;
   const std::optional<GroupFolder> found = FindFolder(root, *membership);
   if (!found) return std::nullopt;
-  const GroupFolder& group = *found;
+  return MemoryCgroup{found->folder.string(), found->mount.string(), membership->v1};
+}
+
+std::optional<std::uint64_t> CgroupMemoryAllowance(const std::string& rootFolder) {
+  const std::optional<MemoryCgroup> found = FindMemoryCgroup(rootFolder);
+  if (!found) return std::nullopt;
+  const CgroupFiles& files = found->v1 ? kV1 : kV2;
+  const GroupFolder group{found->folder, found->mount};
   std::optional<std::uint64_t> allowance;
   // From the process's group up to the hierarchy's root: a parent's limit
   // covers its children too.

@@ -17,3 +17,13 @@
 // read under `root` ("/" for the running system). Nothing when no level sets
 // a limit or the files are not there.
 std::optional<std::uint64_t> CgroupMemoryAllowance(const std::string& root);
+
+// The folder of the process's memory cgroup and the mount of its hierarchy
+// (both under `root`), found as CgroupMemoryAllowance finds them, and whether
+// the hierarchy is v1. Nothing when the group cannot be found.
+struct MemoryCgroup {
+  std::string folder;
+  std::string mount;
+  bool v1 = false;
+};
+std::optional<MemoryCgroup> FindMemoryCgroup(const std::string& root);

@@ -196,8 +196,8 @@ class EnhanceController {
   // Called after the engine ran; tests look at it (or spoil its result)
   // before it is deleted.
   std::function<void(FrameEnhancer& engine)> engineRanHook;
-  // When set, stands for the memory the system reports available (tests
-  // set a limit with it).
+  // When set, stands for the memory the process can have (see
+  // AvailableMemoryBytes; tests set a limit with it).
   std::function<std::uint64_t()> availableMemoryHook;
 
  private:
@@ -214,6 +214,8 @@ class EnhanceController {
   void ScrollBy(int code, int position, int id, int* offset);
   void SetPostFilterAmounts(float amount);
   void ReleasePostFilters();
+  // Bytes of the kept post-filters' planes.
+  std::uint64_t PostFilterBytes() const;
   void ReportOutOfMemory();
 
   EnhanceHost* m_host;

@@ -32,6 +32,7 @@
 #include "tests/app/capture/capture_hosts.h"
 #include "tests/platform/media/media_test_util.h"
 #include "tests/primitives/level_harness.h"
+#include "tests/support/memory_group.h"
 #include "tests/support/test_video.h"
 
 namespace {
@@ -890,6 +891,15 @@ struct PixelHeapMeter {
   }
 };
 
+// Bytes of the planes of the controller's post-filters.
+std::size_t PostFilterBytes(const EnhanceController& c) {
+  std::size_t bytes = 0;
+  for (int i = 0; i < 3; ++i)
+    for (const Image32f* p : {&c.postFilter(i)->base, &c.postFilter(i)->detail, &c.postFilter(i)->detailWeight})
+      bytes += static_cast<std::size_t>(p->step) * static_cast<std::size_t>(p->height);
+  return bytes;
+}
+
 // The estimate a capture is checked against is never below what the
 // engine's pixel rows take at their peak, at the smallest and the largest
 // settings.
@@ -933,13 +943,6 @@ TEST_F(CaptureTest, ALaterCaptureNeedsNoMoreThanAFirstOne) {
     c.OnCaptureEnhance();
     return PixelHeapMeter::peak() - before;
   };
-  auto postFilterBytes = [](const EnhanceController& c) {
-    std::size_t bytes = 0;
-    for (int i = 0; i < 3; ++i)
-      for (const Image32f* p : {&c.postFilter(i)->base, &c.postFilter(i)->detail, &c.postFilter(i)->detailWeight})
-        bytes += static_cast<std::size_t>(p->step) * static_cast<std::size_t>(p->height);
-    return bytes;
-  };
   std::map<int, std::size_t> firstPeak;
   for (int resolution : {1, 3}) {
     EnhanceController first{&host, &player};
@@ -952,7 +955,7 @@ TEST_F(CaptureTest, ALaterCaptureNeedsNoMoreThanAFirstOne) {
     ASSERT_NE(c.postFilter(0), nullptr);
     // What the later capture needs beside the picture shown: its own peak,
     // and the earlier post-filters it releases.
-    const std::size_t need = postFilterBytes(c) + peakOfCapture(c, p.later);
+    const std::size_t need = PostFilterBytes(c) + peakOfCapture(c, p.later);
     EXPECT_LE(need, firstPeak[p.later]) << p.earlier << " then " << p.later;
     EXPECT_LE(need, CapturePeakBytes(kWidth, kHeight, 9, 1.0 + 0.5 * p.later)) << p.earlier << " then " << p.later;
   }
@@ -961,7 +964,9 @@ TEST_F(CaptureTest, ALaterCaptureNeedsNoMoreThanAFirstOne) {
 }
 
 // A capture that needs more than the system has is refused with the memory
-// message before anything is allocated; the previous picture stays.
+// message before anything is allocated; the previous picture stays. The
+// previous capture's post-filters go before the peak, so the system needs
+// to have only the rest.
 TEST_F(CaptureTest, CaptureLargerThanTheAvailableMemoryIsRefused) {
   OpenAndPauseAt(8);
   Capture();
@@ -971,7 +976,9 @@ TEST_F(CaptureTest, CaptureLargerThanTheAvailableMemoryIsRefused) {
 
   host.options.resolution = 3;
   host.options.neighbors = 3;
-  const std::uint64_t needed = CapturePeakBytes(kWidth, kHeight, 9, 2.5);
+  const std::uint64_t released = PostFilterBytes(controller);
+  ASSERT_GT(released, 0u);
+  const std::uint64_t needed = CapturePeakBytes(kWidth, kHeight, 9, 2.5) - released;
   controller.availableMemoryHook = [&] { return needed - 1; };
   Capture();
   EXPECT_EQ(runs, 1);
@@ -991,8 +998,8 @@ TEST_F(CaptureTest, CaptureLargerThanTheAvailableMemoryIsRefused) {
 }
 
 // The planes a capture frees stay in the process's heap and serve the next
-// capture, so the memory a capture can have counts them beside what the
-// system reports (the system no longer counts them as available).
+// capture; where they are needed, the memory check gives their pages back to
+// the system (see CaptureFits), so they count as available then.
 TEST_F(CaptureTest, PlanesKeptFromTheLastCaptureCountAsAvailable) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   GTEST_SKIP() << "the sanitizers' heaps do not report their free memory";
@@ -1006,6 +1013,75 @@ TEST_F(CaptureTest, PlanesKeptFromTheLastCaptureCountAsAvailable) {
   const std::uint64_t kept = FreeHeapBytes();
   EXPECT_GE(kept, 4 * gridPlaneBytes);
   EXPECT_GE(AvailableMemoryBytes(), kept);
+#endif
+}
+
+// Under a memory limit (a container's or a service's), a capture the memory
+// check lets through completes: the kernel would end the program, and the
+// picture shown with it, for the memory the check promised. Each run is this
+// test started anew in a v1 memory group of its own, a 320x240 video paused,
+// first or after a capture of its size; the group is then limited to its
+// usage plus a share of the capture's estimate, and the capture is made.
+// A first capture with less than its estimate to spare is refused, with
+// twice its estimate it completes. A later one completes with little to
+// spare: the earlier capture's memory, which the group still counts as used
+// (the heap keeps it), serves it.
+constexpr const char* kLimitedRunVariable = "FE_CAPTURE_TEST_LIMITED_RUN";
+
+TEST_F(CaptureTest, UnderAMemoryLimitACaptureLetThroughCompletes) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the sanitizers' memory is not the program's";
+#else
+  constexpr int kLimitWidth = 320, kLimitHeight = 240;
+  const std::uint64_t needed = CapturePeakBytes(kLimitWidth, kLimitHeight, 9, 2.5);
+  if (const char* run = std::getenv(kLimitedRunVariable)) {
+    // The started program, in its group.
+    int earlier = -1;
+    double share = 0.0;
+    char video[4096] = {};
+    ASSERT_EQ(std::sscanf(run, "%d %lf %4095s", &earlier, &share, video), 3);
+    playerHost.file = video;
+    OpenAndPauseAt(12);
+    host.options.neighbors = 3;
+    if (earlier >= 0) {
+      host.options.resolution = earlier;
+      Capture();
+      ASSERT_TRUE(host.messages.empty());
+    }
+    host.options.resolution = 3;
+    const auto extra = static_cast<std::uint64_t>(share * static_cast<double>(needed));
+    ASSERT_TRUE(memgroup::limitOwnGroup(memgroup::ownGroupUsage() + extra));
+    Capture();
+    std::printf("capture %s\n", host.messages.empty() ? "done" : "refused");
+    return;
+  }
+  if (!memgroup::available()) GTEST_SKIP() << "no v1 memory cgroup that this process can make groups in";
+  static const std::string video = [] {
+    testvideo::VideoSpec spec;
+    spec.scene = testvideo::Scene::Panning;
+    spec.width = kLimitWidth;
+    spec.height = kLimitHeight;
+    spec.frames = 24;
+    return VideoOnce("capture_limit", spec);
+  }();
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  const std::string filter = std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name();
+  struct Run {
+    int earlier;
+    double share;
+    const char* outcome;
+  };
+  const Run runs[] = {{-1, 0.25, "refused"}, {-1, 0.5, "refused"}, {-1, 0.75, "refused"}, {-1, 2.0, "done"},
+                      {3, 0.25, "done"},     {3, 0.5, "done"},     {3, 2.0, "done"}};
+  for (const Run& r : runs) {
+    const std::string run = std::to_string(r.earlier) + " " + std::to_string(r.share) + " " + video;
+    const memgroup::Outcome o =
+        memgroup::runInNewGroup({"/proc/self/exe", filter}, {std::string(kLimitedRunVariable) + "=" + run});
+    ASSERT_TRUE(o.started);
+    EXPECT_FALSE(o.killedByTheKernel) << run << ": peak " << o.maxUsageBytes << " bytes";
+    EXPECT_EQ(o.exitCode, 0) << run << "\n" << o.output;
+    EXPECT_NE(o.output.find(std::string("capture ") + r.outcome), std::string::npos) << run;
+  }
 #endif
 }
 
