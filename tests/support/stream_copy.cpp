@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 extern "C" {
@@ -35,14 +36,12 @@ bool fail(std::string* error, const std::string& what) {
 
 }  // namespace
 
-bool trimByStreamCopy(const std::string& in, const std::string& out, double startSeconds,
-                      std::string* error) {
+bool copyStreams(const std::string& in, const std::string& out, const PacketEdit& edit,
+                 std::string* error, const std::function<bool(AVFormatContext*)>& beforeReading) {
   Copy c;
   if (avformat_open_input(&c.ic, in.c_str(), nullptr, nullptr) < 0)
     return fail(error, "cannot open " + in);
   if (avformat_find_stream_info(c.ic, nullptr) < 0) return fail(error, "no stream info");
-  const int video = av_find_best_stream(c.ic, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-  if (video < 0) return fail(error, "no video stream");
   if (avformat_alloc_output_context2(&c.oc, nullptr, nullptr, out.c_str()) < 0 || !c.oc)
     return fail(error, "no muxer for " + out);
   for (unsigned i = 0; i < c.ic->nb_streams; ++i) {
@@ -56,27 +55,45 @@ bool trimByStreamCopy(const std::string& in, const std::string& out, double star
     return fail(error, "cannot create " + out);
   c.fileOpen = true;
   if (avformat_write_header(c.oc, nullptr) < 0) return fail(error, "cannot write header");
-
-  // Start at the keyframe at or before the start time, as the video's index
-  // finds it.
-  const AVRational videoBase = c.ic->streams[video]->time_base;
-  const std::int64_t start = static_cast<std::int64_t>(startSeconds / av_q2d(videoBase) + 0.5);
-  if (av_seek_frame(c.ic, video, start, AVSEEK_FLAG_BACKWARD) < 0)
-    return fail(error, "cannot seek to the start");
+  if (beforeReading && !beforeReading(c.ic)) return fail(error, "cannot go to the start");
   c.packet = av_packet_alloc();
   if (!c.packet) return fail(error, "out of memory");
   while (av_read_frame(c.ic, c.packet) >= 0) {
     AVPacket* p = c.packet;
-    const AVRational base = c.ic->streams[p->stream_index]->time_base;
-    const std::int64_t shift = av_rescale_q(start, videoBase, base);
-    if (p->pts != AV_NOPTS_VALUE) p->pts -= shift;
-    if (p->dts != AV_NOPTS_VALUE) p->dts -= shift;
-    p->pos = -1;
-    av_packet_rescale_ts(p, base, c.oc->streams[p->stream_index]->time_base);
-    if (av_interleaved_write_frame(c.oc, p) < 0) return fail(error, "cannot write a packet");
+    if (av_packet_make_writable(p) < 0) return fail(error, "out of memory");
+    if (edit(c.ic, p)) {
+      p->pos = -1;
+      av_packet_rescale_ts(p, c.ic->streams[p->stream_index]->time_base,
+                           c.oc->streams[p->stream_index]->time_base);
+      if (av_interleaved_write_frame(c.oc, p) < 0) return fail(error, "cannot write a packet");
+    }
+    av_packet_unref(p);
   }
   if (av_write_trailer(c.oc) < 0) return fail(error, "cannot finish " + out);
   return true;
+}
+
+bool trimByStreamCopy(const std::string& in, const std::string& out, double startSeconds,
+                      std::string* error) {
+  // Start at the keyframe at or before the start time, as the video's index
+  // finds it, and move every timestamp back by the start time.
+  int video = -1;
+  AVRational videoBase{1, 1};
+  std::int64_t start = 0;
+  const auto seek = [&](AVFormatContext* ic) {
+    video = av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (video < 0) return false;
+    videoBase = ic->streams[video]->time_base;
+    start = static_cast<std::int64_t>(startSeconds / av_q2d(videoBase) + 0.5);
+    return av_seek_frame(ic, video, start, AVSEEK_FLAG_BACKWARD) >= 0;
+  };
+  const auto shift = [&](AVFormatContext* ic, AVPacket* p) {
+    const std::int64_t by = av_rescale_q(start, videoBase, ic->streams[p->stream_index]->time_base);
+    if (p->pts != AV_NOPTS_VALUE) p->pts -= by;
+    if (p->dts != AV_NOPTS_VALUE) p->dts -= by;
+    return true;
+  };
+  return copyStreams(in, out, shift, error, seek);
 }
 
 namespace {

@@ -1,9 +1,25 @@
 // Stream copies of test videos written with FFmpeg's libraries.
 #pragma once
 
+#include <functional>
 #include <string>
 
+struct AVFormatContext;
+struct AVPacket;
+
 namespace testvideo {
+
+// Sees each packet read from `input` (in its stream's time base, writable)
+// before it is written; may change it, or return false to leave it out.
+using PacketEdit = std::function<bool(AVFormatContext* input, AVPacket* packet)>;
+
+// Copies every stream of `in` to `out` without decoding, each packet through
+// `edit`; `beforeReading`, when given, runs once the output's header is
+// written (to seek the input, say). Returns false and a reason in `error` on
+// failure.
+bool copyStreams(const std::string& in, const std::string& out, const PacketEdit& edit,
+                 std::string* error,
+                 const std::function<bool(AVFormatContext* input)>& beforeReading = {});
 
 // Copies every stream of `in` to `out` without decoding, starting at the
 // last keyframe of the video at or before `startSeconds`, with all

@@ -18,6 +18,7 @@ extern "C" {
 }
 
 #include "tests/platform/media/media_test_util.h"
+#include "tests/support/stream_copy.h"
 
 using media::GraphState;
 using media::MediaGraph;
@@ -475,39 +476,11 @@ namespace {
 // first, which may change it or return false to leave it out.
 bool copyVideoPackets(const std::string& in, const std::string& out,
                       const std::function<bool(int, AVPacket*)>& edit) {
-  AVFormatContext* ic = nullptr;
-  if (avformat_open_input(&ic, in.c_str(), nullptr, nullptr) < 0) return false;
-  AVFormatContext* oc = nullptr;
-  bool ok = avformat_find_stream_info(ic, nullptr) >= 0 &&
-            avformat_alloc_output_context2(&oc, nullptr, nullptr, out.c_str()) >= 0 && oc;
-  for (unsigned i = 0; ok && i < ic->nb_streams; ++i) {
-    AVStream* st = avformat_new_stream(oc, nullptr);
-    ok = st && avcodec_parameters_copy(st->codecpar, ic->streams[i]->codecpar) >= 0;
-    if (ok) {
-      st->codecpar->codec_tag = 0;
-      st->time_base = ic->streams[i]->time_base;
-    }
-  }
-  ok = ok && avio_open(&oc->pb, out.c_str(), AVIO_FLAG_WRITE) >= 0;
-  const bool opened = ok;
-  ok = ok && avformat_write_header(oc, nullptr) >= 0;
-  AVPacket* p = av_packet_alloc();
   int number = 0;
-  while (ok && p && av_read_frame(ic, p) >= 0) {
+  return testvideo::copyStreams(in, out, [&](AVFormatContext* ic, AVPacket* p) {
     const bool video = ic->streams[p->stream_index]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
-    if (!video || (av_packet_make_writable(p) >= 0 && edit(number++, p))) {
-      av_packet_rescale_ts(p, ic->streams[p->stream_index]->time_base,
-                           oc->streams[p->stream_index]->time_base);
-      ok = av_interleaved_write_frame(oc, p) >= 0;
-    }
-    av_packet_unref(p);
-  }
-  ok = ok && p && av_write_trailer(oc) >= 0;
-  av_packet_free(&p);
-  if (opened) avio_closep(&oc->pb);
-  avformat_free_context(oc);
-  avformat_close_input(&ic);
-  return ok;
+    return !video || edit(number++, p);
+  }, nullptr);
 }
 
 }  // namespace
