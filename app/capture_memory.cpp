@@ -39,14 +39,6 @@ std::uint64_t CapturePeakBytes(int width, int height, int frames, double scale) 
   return perGridPixel * gridW * gridH + perFramePixel * w * h + kFixed;
 }
 
-std::uint64_t FreeHeapBytes() {
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 33))
-  return static_cast<std::uint64_t>(mallinfo2().fordblks);
-#else
-  return 0;
-#endif
-}
-
 namespace {
 
 // MemAvailable of the meminfo file; the free pages the system counts when

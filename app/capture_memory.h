@@ -32,10 +32,6 @@ std::uint64_t AvailableMemoryBytes(const std::string& root = "/");
 // neither tells anything.
 std::uint64_t SystemAvailableBytes(const std::string& root);
 
-// Bytes the process's heap holds free for reuse (0 where the C library
-// does not tell).
-std::uint64_t FreeHeapBytes();
-
 // Whether a capture that needs `needed` bytes at its peak can have them:
 // `released` bytes the process holds now are freed before the peak (the
 // previous capture's post-filters), and `available` tells the memory the

@@ -12,13 +12,15 @@ namespace media {
 
 namespace {
 
-// How many start codes followed by `code` the packet holds: picture
-// headers, which a packet of damaged or missing data lacks.
-int countStartCodes(const AVPacket* p, std::uint8_t code) {
+// How many start codes followed by `code` the packet holds, counted up to
+// `upTo`: picture headers, which a packet of damaged or missing data lacks.
+// Stopping there spares reading the rest of every large packet when the
+// file is indexed.
+int countStartCodes(const AVPacket* p, std::uint8_t code, int upTo) {
   if (!p->data || p->size < 4) return 0;
   const std::uint8_t* d = p->data;
   int count = 0;
-  for (int i = 0; i + 3 < p->size; ++i)
+  for (int i = 0; i + 3 < p->size && count < upTo; ++i)
     if (d[i] == 0 && d[i + 1] == 0 && d[i + 2] == 1 && d[i + 3] == code) ++count;
   return count;
 }
@@ -215,9 +217,10 @@ PictureHeader PictureParser::read(const AVPacket* p) {
     return h;
   }
   // The parser may report the type of an earlier picture for a packet
-  // without a picture header of its own.
+  // without a picture header of its own. Only MPEG-4 packs two pictures in
+  // a packet: elsewhere one header will do.
   const bool mpeg4 = codec_ == AV_CODEC_ID_MPEG4;
-  const int pictures = countStartCodes(p, mpeg4 ? 0xB6 : 0x00);
+  const int pictures = countStartCodes(p, mpeg4 ? 0xB6 : 0x00, mpeg4 ? 2 : 1);
   // MPEG-4 with packed B-frames (two pictures in one packet, the B-frame
   // made while the next, nearly empty packet is decoded) names no picture
   // by its packet.

@@ -12,6 +12,7 @@
 #include "app/capture_memory.h"
 #include "engine/image.h"
 #include "engine/kept_planes.h"
+#include "tests/support/heap_memory.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ TEST(CaptureMemory, TheHeapsFreeBytesDoNotCountAsAvailable) {
   ASSERT_GE(kept, 3000u * 3000u * 4u);
   Image32f plane;
   plane.allocate(1024, 1024);
-  ASSERT_GE(FreeHeapBytes(), 48 * kMiB);
+  ASSERT_GE(testsupport::FreeHeapBytes(), 48 * kMiB);
 
   const fs::path root = fs::temp_directory_path() / ("capture_memory_test_" + std::to_string(getpid()));
   fs::remove_all(root);

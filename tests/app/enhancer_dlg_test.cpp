@@ -613,19 +613,25 @@ TEST_F(PlayerStateTest, FailedOpenLeavesNothingOfTheLastVideo) {
   }
 }
 
-// A pipe fed part of a video and then held, opened after a video at frame
-// 74: that frame is not shown any more; once the pipe gives up the player
-// stops, Play plays nothing, and no capture reports a frame nothing shows.
-// (Waits once for the pipe's read wait.)
-TEST_F(PlayerStateTest, StalledPipeLeavesNothingToPlayOrCapture) {
+// A lossless numbered-scene video of `frames` frames in a container that
+// plays from a pipe.
+std::string PipedVideo(int frames) {
   testvideo::VideoSpec lossless;
   lossless.container = "mkv";
   lossless.codec = "ffv1";
   lossless.width = 64;
   lossless.height = 48;
-  lossless.frames = 12;
+  lossless.frames = frames;
   lossless.lossless = true;
-  const std::string piped = mediatest::videoFor(lossless);
+  return mediatest::videoFor(lossless);
+}
+
+// A pipe fed part of a video and then held, opened after a video at frame
+// 74: that frame is not shown any more; once the pipe gives up the player
+// stops, Play plays nothing, and no capture reports a frame nothing shows.
+// (Waits once for the pipe's read wait.)
+TEST_F(PlayerStateTest, StalledPipeLeavesNothingToPlayOrCapture) {
+  const std::string piped = PipedVideo(12);
   ASSERT_FALSE(piped.empty());
   ASSERT_NO_FATAL_FAILURE(OpenAt74(false));
   mediatest::FifoFeeder feed(piped, "stalling.mkv", std::filesystem::file_size(piped) / 2);
@@ -646,19 +652,6 @@ TEST_F(PlayerStateTest, StalledPipeLeavesNothingToPlayOrCapture) {
   Command(IDC_CAPTURE);
   EXPECT_EQ(Boxes(), std::vector<std::string>{kVideoUnreadableMessage});
   EXPECT_EQ(captures, 0);
-}
-
-// A lossless numbered-scene video of `frames` frames in a container that
-// plays from a pipe.
-std::string PipedVideo(int frames) {
-  testvideo::VideoSpec lossless;
-  lossless.container = "mkv";
-  lossless.codec = "ffv1";
-  lossless.width = 64;
-  lossless.height = 48;
-  lossless.frames = frames;
-  lossless.lossless = true;
-  return mediatest::videoFor(lossless);
 }
 
 // A pipe that ended normally has nothing left to play: the player stays on
