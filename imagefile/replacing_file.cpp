@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using replacing_file::AccessCanBeCarried;
 using replacing_file::Descriptor;
 using replacing_file::ProcPath;
 using replacing_file::TakeAccess;
@@ -80,15 +81,29 @@ bool WriteAll(int fd, const char* bytes, std::size_t count, off_t offset)
     return true;
 }
 
+// What a reservation of room for a file's new bytes came to.
+enum class Room {
+    kReserved,     // the disk holds the room for them
+    kNone,         // the disk says the room is not there
+    kNotReserved,  // the disk reserves nothing (ext2, exFAT, FUSE, ramfs, NFSv3)
+};
+
 // Reserves the space of `size` bytes for `fd` without changing a byte of
 // it, so that a full disk or a quota refuses an in-place copy before it
-// begins. False only when the file system says the space is not there;
-// where it cannot reserve at all, the copy goes ahead as before.
-bool ReserveSpace(int fd, off_t size)
+// begins.
+Room ReserveSpace(int fd, off_t size)
 {
     if (size <= 0 || ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, size) == 0)
-        return true;
-    return errno != ENOSPC && errno != EDQUOT && errno != EFBIG;
+        return Room::kReserved;
+    return errno == ENOSPC || errno == EDQUOT || errno == EFBIG ? Room::kNone : Room::kNotReserved;
+}
+
+// Whether the first `size` bytes of `fd` hold a hole, which takes room of
+// the disk once written. A disk that cannot tell shows none.
+bool HasHole(int fd, off_t size)
+{
+    const off_t hole = size > 0 ? ::lseek(fd, 0, SEEK_HOLE) : -1;
+    return hole >= 0 && hole < size;
 }
 
 // Gives back the room a failed copy into `fd` took, to what `before` shows:
@@ -102,34 +117,63 @@ void GiveBackRoom(int fd, const struct stat& before)
         ::ftruncate(fd, std::min(now.st_size, before.st_size));
 }
 
-// Writes the whole of `from` over `to` from its start, then cuts off the old
-// tail, so that the space reserved beforehand is the space written.
-bool CopyBytes(int from, int to)
+// Writes the bytes of `from` from `begin` to `end` at the same place in `to`.
+bool CopyBytes(int from, int to, off_t begin, off_t end)
 {
     char buffer[65536];
-    for (off_t offset = 0;;) {
-        const ssize_t n = ::pread(from, buffer, sizeof buffer, offset);
+    for (off_t offset = begin; offset < end;) {
+        const ssize_t n =
+            ::pread(from, buffer, static_cast<std::size_t>(std::min<off_t>(sizeof buffer, end - offset)), offset);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0)
+        if (n <= 0)
             return false;
-        if (n == 0)
-            return ::ftruncate(to, offset) == 0 && ::fsync(to) == 0;
         if (!WriteAll(to, buffer, static_cast<std::size_t>(n), offset))
             return false;
         offset += n;
     }
+    return true;
 }
 
-// Puts the whole of `from` in place of what `to` held, onto the device. A
-// copy that fails, also one refused for want of room, leaves `to` holding no
-// more of the disk than before.
+// Writes the bytes of `from` from `begin` to `end` into `to` and settles
+// them on the device: a network or FUSE disk may take a write and refuse
+// it only then. True when `to` is then seen to reach `end`.
+bool CopyAndSettle(int from, int to, off_t begin, off_t end)
+{
+    struct stat settled;
+    return CopyBytes(from, to, begin, end) && ::fsync(to) == 0 && ::fstat(to, &settled) == 0 &&
+           settled.st_size >= end;
+}
+
+// Puts the whole of `from` in place of what `to` held, onto the device.
+// The room is made sure before the first old byte is overwritten: reserved
+// where the disk reserves; elsewhere the part of the new bytes that lies
+// past the old end is written and settled first, and an old file with
+// holes, which would take room once written, is not written at all. A copy
+// that fails before the old bytes are overwritten, also one refused for
+// want of room, leaves `to` as it was, holding no more of the disk than
+// before.
 bool CopyInto(int from, int to)
 {
     struct stat scratch, before;
     if (::fstat(from, &scratch) != 0 || ::fstat(to, &before) != 0)
         return false;
-    if (ReserveSpace(to, scratch.st_size) && CopyBytes(from, to))
+    const off_t size = scratch.st_size;
+    const off_t overwritten = std::min(size, before.st_size);
+    bool ok = false;
+    switch (ReserveSpace(to, size)) {
+    case Room::kReserved:
+        ok = CopyBytes(from, to, 0, size);
+        break;
+    case Room::kNone:
+        break;
+    case Room::kNotReserved:
+        ok = !HasHole(to, overwritten) && (size == overwritten || CopyAndSettle(from, to, overwritten, size)) &&
+             CopyBytes(from, to, 0, overwritten);
+        break;
+    }
+    // The old tail cut off last, so that the room reserved is the room written.
+    if (ok && ::ftruncate(to, size) == 0 && ::fsync(to) == 0)
         return true;
     GiveBackRoom(to, before);
     return false;
@@ -171,6 +215,8 @@ Way ReplacingFile::OpenReplacement()
 {
     const int folder = destination_.folder.Get();
     const bool replacing = destination_.file.Valid();
+    if (replacing && !AccessCanBeCarried(destination_.file.Get()))
+        return Way::kInPlace;
     // Made like a new file (the process's umask applies); one that is to
     // replace a file is readable by this user alone until it has that
     // file's permissions.

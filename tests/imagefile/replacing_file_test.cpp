@@ -239,12 +239,34 @@ TEST_F(ReplacingFileSave, AFullDiskLeavesAFileWrittenInPlaceAsItWas)
     EXPECT_EQ(ExitCode(status), 0);
 }
 
-// An in-place save that fails, for want of room or on a write after the room
-// for the picture was reserved, leaves the file holding no more of the disk
-// than before and the disk as free as it was. On small disks of their own:
-// ext4 keeps what a reservation took before it ran out, and the blocks
-// reserved past a file's end stay with it on ext4 and tmpfs alike until
-// they are let go.
+// Fills the disk up to `leftFree` bytes with the new file `filler`: by
+// reserving the room where the disk reserves, else by writing.
+bool FillDisk(const std::string& filler, unsigned long leftFree)
+{
+    struct statvfs fs;
+    const int fd = open(filler.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    bool filled = fd >= 0 && fstatvfs(fd, &fs) == 0 && fs.f_bavail * fs.f_frsize > leftFree;
+    const unsigned long bytes = filled ? fs.f_bavail * fs.f_frsize - leftFree : 0;
+    if (filled && fallocate(fd, 0, 0, static_cast<off_t>(bytes)) != 0) {
+        const Bytes block(1 << 20, 0);
+        for (unsigned long left = bytes; filled && left > 0;) {
+            const std::size_t n = std::min<unsigned long>(left, block.size());
+            filled = write(fd, block.data(), n) == static_cast<ssize_t>(n);
+            left -= n;
+        }
+    }
+    return fd >= 0 && close(fd) == 0 && filled;
+}
+
+// An in-place save that fails, for want of room or on a write into the
+// file, leaves every byte of the file as it was, the file holding no more of
+// the disk than before and the disk as free as it was. On small disks of
+// their own: ext4 keeps what a reservation took before it ran out, and the
+// blocks reserved past a file's end stay with it on ext4 and tmpfs alike
+// until they are let go; ext2 and exFAT through FUSE reserve nothing, so
+// the room is made sure by writing before an old byte is overwritten. The
+// file is written in place because it has two names, or, on exFAT (which
+// takes no second name), because FUSE is always written in place.
 TEST_F(ReplacingFileSave, AFailedInPlaceSaveGivesBackTheRoomItTook)
 {
     using testsupport::DiskKind;
@@ -256,10 +278,10 @@ TEST_F(ReplacingFileSave, AFailedInPlaceSaveGivesBackTheRoomItTook)
         std::vector<testsupport::SyscallFault> faults;
     } cases[] = {
         {"a disk with less room than the picture", 1536 * 1024, {}},
-        {"a write that fails once the room is reserved", 0, {{{__NR_pwrite64}, EIO}}},
+        {"a write into the file that fails", 0, {{{__NR_pwrite64}, EIO}}},
     };
     int ran = 0;
-    for (const DiskKind kind : {DiskKind::kTmpfs, DiskKind::kExt4}) {
+    for (const DiskKind kind : {DiskKind::kTmpfs, DiskKind::kExt4, DiskKind::kExt2, DiskKind::kFuseExfat}) {
         SCOPED_TRACE(testsupport::DiskName(kind));
         const std::string disk = dir_ + "/" + testsupport::DiskName(kind);
         ASSERT_EQ(mkdir(disk.c_str(), 0755), 0);
@@ -274,16 +296,11 @@ TEST_F(ReplacingFileSave, AFailedInPlaceSaveGivesBackTheRoomItTook)
                 SCOPED_TRACE(c.name);
                 const int code = ExitCode(RunInChild([&] {
                     WriteBytes(first, older);
-                    if (link(first.c_str(), second.c_str()) != 0)
+                    const bool twoNames = link(first.c_str(), second.c_str()) == 0;
+                    if (!twoNames && kind != DiskKind::kFuseExfat)
                         return 2;
-                    if (c.leftFree > 0) {
-                        struct statvfs fs;
-                        const int fd = open(filler.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-                        if (fd < 0 || fstatvfs(fd, &fs) != 0 ||
-                            fallocate(fd, 0, 0, static_cast<off_t>(fs.f_bavail * fs.f_frsize - c.leftFree)) != 0)
-                            return 2;
-                        close(fd);
-                    }
+                    if (c.leftFree > 0 && !FillDisk(filler, c.leftFree))
+                        return 2;
                     // The file and the disk once what they hold has settled.
                     const auto look = [&](struct stat& file, struct statvfs& free) {
                         const int fd = open(first.c_str(), O_RDONLY | O_CLOEXEC);
@@ -301,7 +318,7 @@ TEST_F(ReplacingFileSave, AFailedInPlaceSaveGivesBackTheRoomItTook)
                     EXPECT_FALSE(large.image.Save(first.c_str(), RASTER_TYPE_BMP));
                     if (!look(after, freeAfter))
                         return 2;
-                    EXPECT_EQ(ReadFile(second), older);
+                    EXPECT_EQ(ReadFile(twoNames ? second : first), older);
                     EXPECT_EQ(after.st_size, before.st_size);
                     EXPECT_EQ(after.st_blocks, before.st_blocks) << "blocks of 512 bytes the file holds";
                     EXPECT_EQ(freeAfter.f_bfree, freeBefore.f_bfree)
@@ -322,6 +339,40 @@ TEST_F(ReplacingFileSave, AFailedInPlaceSaveGivesBackTheRoomItTook)
     }
     if (ran == 0)
         GTEST_SKIP() << "this process may not mount small disks of its own";
+}
+
+// On a disk that reserves nothing, an old file with holes is not written in
+// place: writing its holes takes room that nothing made sure, and a disk
+// that ran full there would stop the save after old bytes had changed. On a
+// small ext2 disk, with room for the new bytes past the old end but not for
+// the hole before the old bytes as well.
+TEST_F(ReplacingFileSave, AFileWithHolesIsNotOverwrittenWhereNoRoomCanBeReserved)
+{
+    const Bytes bytes{'0', '1', '2', '3', '4', '5', '6', '7', '8', '9'};
+    constexpr off_t kHole = 2 << 20;
+    Picture large(1024, 1024, 2);  // 3 MB on a disk of 8 MB
+    const std::string disk = dir_ + "/ext2";
+    ASSERT_EQ(mkdir(disk.c_str(), 0755), 0);
+    const int status = RunInChild([&] {
+        const std::string why = testsupport::MountScratchDisk(testsupport::DiskKind::kExt2, disk, 8ul << 20);
+        if (!why.empty()) {
+            std::printf("ext2: %s\n", why.c_str());
+            return 125;
+        }
+        const std::string first = disk + "/first.bmp", second = disk + "/second.bmp";
+        const int fd = open(first.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        if (fd < 0 || pwrite(fd, bytes.data(), bytes.size(), kHole) != static_cast<ssize_t>(bytes.size()) ||
+            close(fd) != 0 || link(first.c_str(), second.c_str()) != 0 || !FillDisk(disk + "/filler", 1536 * 1024))
+            return 2;
+        EXPECT_FALSE(large.image.Save(first.c_str(), RASTER_TYPE_BMP));
+        Bytes older(kHole, 0);
+        older.insert(older.end(), bytes.begin(), bytes.end());
+        EXPECT_EQ(ReadFile(second), older);
+        return testing::Test::HasFailure() ? 1 : 0;
+    });
+    if (ExitCode(status) == 125)
+        GTEST_SKIP() << "this process may not mount an ext2 disk of its own";
+    EXPECT_EQ(ExitCode(status), 0) << "2: the disk could not be laid out";
 }
 
 // A symbolic link to a file not made yet: the save makes that file (through
