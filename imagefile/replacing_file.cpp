@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <vector>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -98,23 +99,40 @@ Room ReserveSpace(int fd, off_t size)
     return errno == ENOSPC || errno == EDQUOT || errno == EFBIG ? Room::kNone : Room::kNotReserved;
 }
 
-// Whether the first `size` bytes of `fd` hold a hole, which takes room of
-// the disk once written. A disk that cannot tell shows none.
-bool HasHole(int fd, off_t size)
+// A stretch of a file that holds no room of the disk: [begin, end).
+struct Hole {
+    off_t begin, end;
+};
+
+// The holes in the first `size` bytes of `fd`; none where the disk cannot
+// tell.
+std::vector<Hole> HolesOf(int fd, off_t size)
 {
-    const off_t hole = size > 0 ? ::lseek(fd, 0, SEEK_HOLE) : -1;
-    return hole >= 0 && hole < size;
+    std::vector<Hole> holes;
+    for (off_t at = 0; at < size;) {
+        const off_t begin = ::lseek(fd, at, SEEK_HOLE);
+        if (begin < 0 || begin >= size)
+            break;
+        const off_t data = ::lseek(fd, begin, SEEK_DATA);  // fails past the last data
+        const off_t end = data < 0 || data > size ? size : data;
+        holes.push_back({begin, end});
+        at = end;
+    }
+    return holes;
 }
 
-// Gives back the room a failed copy into `fd` took, to what `before` shows:
-// a file that grew is cut back to its old size, and the blocks reserved past
-// its end are let go by that cut, which ext4 and tmpfs make also to the size
-// the file has.
-void GiveBackRoom(int fd, const struct stat& before)
+// Gives back the room a failed copy into `fd` took, to what `before` and
+// its `holes` show: a file that grew is cut back to its old size, and the
+// blocks reserved past its end are let go by that cut, which ext4 and tmpfs
+// make also to the size the file has; the blocks reserved in its holes,
+// which read as zeros all the same, are let go again.
+void GiveBackRoom(int fd, const struct stat& before, const std::vector<Hole>& holes)
 {
     struct stat now;
     if (::fstat(fd, &now) == 0 && (now.st_size > before.st_size || now.st_blocks > before.st_blocks))
         ::ftruncate(fd, std::min(now.st_size, before.st_size));
+    for (const Hole& hole : holes)
+        ::fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, hole.begin, hole.end - hole.begin);
 }
 
 // Writes the bytes of `from` from `begin` to `end` at the same place in `to`.
@@ -135,23 +153,35 @@ bool CopyBytes(int from, int to, off_t begin, off_t end)
     return true;
 }
 
-// Writes the bytes of `from` from `begin` to `end` into `to` and settles
-// them on the device: a network or FUSE disk may take a write and refuse
-// it only then. True when `to` is then seen to reach `end`.
-bool CopyAndSettle(int from, int to, off_t begin, off_t end)
+// Whether the room that writing `holes` of `fd` takes can be given back:
+// a hole punched where there is one already changes nothing.
+bool HolesCanBeGivenBack(int fd, const std::vector<Hole>& holes)
 {
+    return holes.empty() ||
+           ::fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, holes[0].begin, holes[0].end - holes[0].begin) == 0;
+}
+
+// Writes the bytes of `from` that take room of the disk when written into
+// `to` (those in the `holes` of `to`, and those from `end`, its old end, to
+// `size`) and settles them on the device: a network or FUSE disk may take a
+// write and refuse it only then. True when `to` is then seen to reach `size`.
+bool WriteWhatTakesRoom(int from, int to, const std::vector<Hole>& holes, off_t end, off_t size)
+{
+    for (const Hole& hole : holes)
+        if (!CopyBytes(from, to, hole.begin, hole.end))
+            return false;
     struct stat settled;
-    return CopyBytes(from, to, begin, end) && ::fsync(to) == 0 && ::fstat(to, &settled) == 0 &&
-           settled.st_size >= end;
+    return CopyBytes(from, to, end, size) && ::fsync(to) == 0 && ::fstat(to, &settled) == 0 &&
+           settled.st_size >= size;
 }
 
 // Puts the whole of `from` in place of what `to` held, onto the device.
 // The room is made sure before the first old byte is overwritten: reserved
-// where the disk reserves; elsewhere the part of the new bytes that lies
-// past the old end is written and settled first, and an old file with
-// holes, which would take room once written, is not written at all. A copy
-// that fails before the old bytes are overwritten, also one refused for
-// want of room, leaves `to` as it was, holding no more of the disk than
+// where the disk reserves; elsewhere what takes room (the new bytes past the
+// old end and in the old file's holes) is written and settled first, and an
+// old file with holes that cannot be given back is not written at all. A
+// copy that fails before the old bytes are overwritten, also one refused
+// for want of room, leaves `to` as it was, holding no more of the disk than
 // before.
 bool CopyInto(int from, int to)
 {
@@ -160,6 +190,7 @@ bool CopyInto(int from, int to)
         return false;
     const off_t size = scratch.st_size;
     const off_t overwritten = std::min(size, before.st_size);
+    const std::vector<Hole> holes = HolesOf(to, overwritten);
     bool ok = false;
     switch (ReserveSpace(to, size)) {
     case Room::kReserved:
@@ -168,14 +199,14 @@ bool CopyInto(int from, int to)
     case Room::kNone:
         break;
     case Room::kNotReserved:
-        ok = !HasHole(to, overwritten) && (size == overwritten || CopyAndSettle(from, to, overwritten, size)) &&
+        ok = HolesCanBeGivenBack(to, holes) && WriteWhatTakesRoom(from, to, holes, overwritten, size) &&
              CopyBytes(from, to, 0, overwritten);
         break;
     }
     // The old tail cut off last, so that the room reserved is the room written.
     if (ok && ::ftruncate(to, size) == 0 && ::fsync(to) == 0)
         return true;
-    GiveBackRoom(to, before);
+    GiveBackRoom(to, before, holes);
     return false;
 }
 

@@ -258,6 +258,16 @@ bool FillDisk(const std::string& filler, unsigned long leftFree)
     return fd >= 0 && close(fd) == 0 && filled;
 }
 
+// The file `path` and its disk once what they hold has settled.
+bool LookSettled(const std::string& path, struct stat& file, struct statvfs& disk)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const bool seen = fd >= 0 && syncfs(fd) == 0 && fstat(fd, &file) == 0 && fstatvfs(fd, &disk) == 0;
+    if (fd >= 0)
+        close(fd);
+    return seen;
+}
+
 // An in-place save that fails, for want of room or on a write into the
 // file, leaves every byte of the file as it was, the file holding no more of
 // the disk than before and the disk as free as it was. On small disks of
@@ -301,22 +311,14 @@ TEST_F(ReplacingFileSave, AFailedInPlaceSaveGivesBackTheRoomItTook)
                         return 2;
                     if (c.leftFree > 0 && !FillDisk(filler, c.leftFree))
                         return 2;
-                    // The file and the disk once what they hold has settled.
-                    const auto look = [&](struct stat& file, struct statvfs& free) {
-                        const int fd = open(first.c_str(), O_RDONLY | O_CLOEXEC);
-                        const bool seen = fd >= 0 && syncfs(fd) == 0 && fstat(fd, &file) == 0 && fstatvfs(fd, &free) == 0;
-                        if (fd >= 0)
-                            close(fd);
-                        return seen;
-                    };
                     struct stat before, after;
                     struct statvfs freeBefore, freeAfter;
-                    if (!look(before, freeBefore))
+                    if (!LookSettled(first, before, freeBefore))
                         return 2;
                     if (!testsupport::InjectSyscallFaults(c.faults))
                         return 125;
                     EXPECT_FALSE(large.image.Save(first.c_str(), RASTER_TYPE_BMP));
-                    if (!look(after, freeAfter))
+                    if (!LookSettled(first, after, freeAfter))
                         return 2;
                     EXPECT_EQ(ReadFile(twoNames ? second : first), older);
                     EXPECT_EQ(after.st_size, before.st_size);
@@ -341,38 +343,77 @@ TEST_F(ReplacingFileSave, AFailedInPlaceSaveGivesBackTheRoomItTook)
         GTEST_SKIP() << "this process may not mount small disks of its own";
 }
 
-// On a disk that reserves nothing, an old file with holes is not written in
-// place: writing its holes takes room that nothing made sure, and a disk
-// that ran full there would stop the save after old bytes had changed. On a
-// small ext2 disk, with room for the new bytes past the old end but not for
-// the hole before the old bytes as well.
-TEST_F(ReplacingFileSave, AFileWithHolesIsNotOverwrittenWhereNoRoomCanBeReserved)
+// An in-place save over a file with holes, on a disk with room for the new
+// bytes past the old end but not for the holes as well, fails and leaves
+// the file as it was, holding no more of the disk than before. Where the
+// disk reserves room, what the reservation took in the holes before it ran
+// out is let go again (ext4 may keep one block of the file's extent tree,
+// grown for the reservation); where it reserves none (ext2), the holes are
+// written first and let go again, before an old byte changes; where it
+// could not let them go either, the file is not written.
+TEST_F(ReplacingFileSave, AFailedSaveOverAFileWithHolesLeavesItAsItWas)
 {
+    using testsupport::DiskKind;
     const Bytes bytes{'0', '1', '2', '3', '4', '5', '6', '7', '8', '9'};
     constexpr off_t kHole = 2 << 20;
     Picture large(1024, 1024, 2);  // 3 MB on a disk of 8 MB
-    const std::string disk = dir_ + "/ext2";
-    ASSERT_EQ(mkdir(disk.c_str(), 0755), 0);
-    const int status = RunInChild([&] {
-        const std::string why = testsupport::MountScratchDisk(testsupport::DiskKind::kExt2, disk, 8ul << 20);
-        if (!why.empty()) {
-            std::printf("ext2: %s\n", why.c_str());
-            return 125;
-        }
-        const std::string first = disk + "/first.bmp", second = disk + "/second.bmp";
-        const int fd = open(first.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-        if (fd < 0 || pwrite(fd, bytes.data(), bytes.size(), kHole) != static_cast<ssize_t>(bytes.size()) ||
-            close(fd) != 0 || link(first.c_str(), second.c_str()) != 0 || !FillDisk(disk + "/filler", 1536 * 1024))
-            return 2;
-        EXPECT_FALSE(large.image.Save(first.c_str(), RASTER_TYPE_BMP));
-        Bytes older(kHole, 0);
-        older.insert(older.end(), bytes.begin(), bytes.end());
-        EXPECT_EQ(ReadFile(second), older);
-        return testing::Test::HasFailure() ? 1 : 0;
-    });
-    if (ExitCode(status) == 125)
-        GTEST_SKIP() << "this process may not mount an ext2 disk of its own";
-    EXPECT_EQ(ExitCode(status), 0) << "2: the disk could not be laid out";
+    Bytes older(kHole + bytes.size(), 0);
+    std::copy(bytes.begin(), bytes.end(), older.begin());
+    std::copy(bytes.begin(), bytes.end(), older.begin() + kHole);
+    int ran = 0;
+    const struct {
+        const char* name;
+        DiskKind kind;
+        unsigned long keptBlocks;  // blocks of the disk the file may keep
+        std::vector<testsupport::SyscallFault> faults;
+    } disks[] = {
+        {"tmpfs", DiskKind::kTmpfs, 0, {}},
+        {"ext4", DiskKind::kExt4, 1, {}},
+        {"ext2", DiskKind::kExt2, 0, {}},
+        {"ext4 neither reserving room nor making holes", DiskKind::kExt4, 0, {{{__NR_fallocate}, EOPNOTSUPP}}},
+    };
+    int number = 0;
+    for (const auto& [name, kind, keptBlocks, faults] : disks) {
+        SCOPED_TRACE(name);
+        const std::string disk = dir_ + "/" + std::to_string(++number);
+        ASSERT_EQ(mkdir(disk.c_str(), 0755), 0);
+        const int status = RunInChild([&] {
+            const std::string why = testsupport::MountScratchDisk(kind, disk, 8ul << 20);
+            if (!why.empty()) {
+                std::printf("%s: %s\n", testsupport::DiskName(kind), why.c_str());
+                return 125;
+            }
+            const std::string first = disk + "/first.bmp", second = disk + "/second.bmp";
+            // Old bytes, the hole, old bytes.
+            const int fd = open(first.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+            if (fd < 0 || pwrite(fd, bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size()) ||
+                pwrite(fd, bytes.data(), bytes.size(), kHole) != static_cast<ssize_t>(bytes.size()) || close(fd) != 0 || link(first.c_str(), second.c_str()) != 0 ||
+                !FillDisk(disk + "/filler", 1536 * 1024))
+                return 2;
+            struct stat before, after;
+            struct statvfs freeBefore, freeAfter;
+            if (!LookSettled(first, before, freeBefore))
+                return 2;
+            if (!testsupport::InjectSyscallFaults(faults))
+                return 125;
+            EXPECT_FALSE(large.image.Save(first.c_str(), RASTER_TYPE_BMP));
+            if (!LookSettled(first, after, freeAfter))
+                return 2;
+            EXPECT_EQ(ReadFile(second), older);
+            EXPECT_LE(static_cast<unsigned long>(after.st_blocks - before.st_blocks) * 512,
+                      keptBlocks * freeAfter.f_frsize)
+                << "the file held " << before.st_blocks << " blocks of 512 bytes, now " << after.st_blocks;
+            EXPECT_LE(freeBefore.f_bfree - freeAfter.f_bfree, keptBlocks)
+                << "free blocks of " << freeAfter.f_frsize << " bytes, " << freeBefore.f_bfree << " before";
+            return testing::Test::HasFailure() ? 1 : 0;
+        });
+        if (ExitCode(status) == 125)
+            continue;
+        ++ran;
+        EXPECT_EQ(ExitCode(status), 0) << "2: the disk could not be laid out";
+    }
+    if (ran == 0)
+        GTEST_SKIP() << "this process may not mount small disks of its own";
 }
 
 // A symbolic link to a file not made yet: the save makes that file (through
