@@ -4,11 +4,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <vector>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 using replacing_file::AccessCanBeCarried;
 using replacing_file::Descriptor;
@@ -121,18 +121,25 @@ std::vector<Hole> HolesOf(int fd, off_t size)
     return holes;
 }
 
+// Lets go the room that `hole` of `fd` took since it was seen, which reads
+// as zeros all the same. False where the disk cannot.
+bool Punch(int fd, const Hole& hole)
+{
+    return ::fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, hole.begin, hole.end - hole.begin) == 0;
+}
+
 // Gives back the room a failed copy into `fd` took, to what `before` and
 // its `holes` show: a file that grew is cut back to its old size, and the
 // blocks reserved past its end are let go by that cut, which ext4 and tmpfs
-// make also to the size the file has; the blocks reserved in its holes,
-// which read as zeros all the same, are let go again.
+// make also to the size the file has; the blocks taken in its holes are let
+// go again.
 void GiveBackRoom(int fd, const struct stat& before, const std::vector<Hole>& holes)
 {
     struct stat now;
     if (::fstat(fd, &now) == 0 && (now.st_size > before.st_size || now.st_blocks > before.st_blocks))
         ::ftruncate(fd, std::min(now.st_size, before.st_size));
     for (const Hole& hole : holes)
-        ::fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, hole.begin, hole.end - hole.begin);
+        Punch(fd, hole);
 }
 
 // Writes the bytes of `from` from `begin` to `end` at the same place in `to`.
@@ -153,12 +160,11 @@ bool CopyBytes(int from, int to, off_t begin, off_t end)
     return true;
 }
 
-// Whether the room that writing `holes` of `fd` takes can be given back:
-// a hole punched where there is one already changes nothing.
+// Whether the room that writing `holes` of `fd` takes can be given back: a
+// hole punched where there is one already changes nothing.
 bool HolesCanBeGivenBack(int fd, const std::vector<Hole>& holes)
 {
-    return holes.empty() ||
-           ::fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, holes[0].begin, holes[0].end - holes[0].begin) == 0;
+    return holes.empty() || Punch(fd, holes.front());
 }
 
 // Writes the bytes of `from` that take room of the disk when written into
