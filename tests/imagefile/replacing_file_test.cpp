@@ -360,7 +360,6 @@ TEST_F(ReplacingFileSave, AFailedSaveOverAFileWithHolesLeavesItAsItWas)
     Bytes older(kHole + bytes.size(), 0);
     std::copy(bytes.begin(), bytes.end(), older.begin());
     std::copy(bytes.begin(), bytes.end(), older.begin() + kHole);
-    int ran = 0;
     const struct {
         const char* name;
         DiskKind kind;
@@ -372,7 +371,7 @@ TEST_F(ReplacingFileSave, AFailedSaveOverAFileWithHolesLeavesItAsItWas)
         {"ext2", DiskKind::kExt2, 0, {}},
         {"ext4 neither reserving room nor making holes", DiskKind::kExt4, 0, {{{__NR_fallocate}, EOPNOTSUPP}}},
     };
-    int number = 0;
+    int number = 0, ran = 0;
     for (const auto& [name, kind, keptBlocks, faults] : disks) {
         SCOPED_TRACE(name);
         const std::string disk = dir_ + "/" + std::to_string(++number);
@@ -385,10 +384,11 @@ TEST_F(ReplacingFileSave, AFailedSaveOverAFileWithHolesLeavesItAsItWas)
             }
             const std::string first = disk + "/first.bmp", second = disk + "/second.bmp";
             // Old bytes, the hole, old bytes.
+            const auto written = [&bytes](ssize_t n) { return n == static_cast<ssize_t>(bytes.size()); };
             const int fd = open(first.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-            if (fd < 0 || pwrite(fd, bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size()) ||
-                pwrite(fd, bytes.data(), bytes.size(), kHole) != static_cast<ssize_t>(bytes.size()) || close(fd) != 0 || link(first.c_str(), second.c_str()) != 0 ||
-                !FillDisk(disk + "/filler", 1536 * 1024))
+            if (fd < 0 || !written(pwrite(fd, bytes.data(), bytes.size(), 0)) ||
+                !written(pwrite(fd, bytes.data(), bytes.size(), kHole)) || close(fd) != 0 ||
+                link(first.c_str(), second.c_str()) != 0 || !FillDisk(disk + "/filler", 1536 * 1024))
                 return 2;
             struct stat before, after;
             struct statvfs freeBefore, freeAfter;
@@ -410,7 +410,7 @@ TEST_F(ReplacingFileSave, AFailedSaveOverAFileWithHolesLeavesItAsItWas)
         if (ExitCode(status) == 125)
             continue;
         ++ran;
-        EXPECT_EQ(ExitCode(status), 0) << "2: the disk could not be laid out";
+        EXPECT_EQ(ExitCode(status), 0) << "1: see above; 2: the disk could not be laid out";
     }
     if (ran == 0)
         GTEST_SKIP() << "this process may not mount small disks of its own";
