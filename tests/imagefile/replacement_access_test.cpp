@@ -1,6 +1,8 @@
 // A picture saved over a file lets in nobody that file shut out, by its
 // access ACL or by the default ACL of its folder, and keeps its tags (user
-// extended attributes), on the file systems pictures are saved on.
+// extended attributes), on the file systems pictures are saved on; on disks
+// that keep no ACLs it replaces the file whole, and through FUSE it goes
+// into the file itself.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>

@@ -2,7 +2,8 @@
 // killed midway, files the saver may write but not replace, files of other
 // owners or with several names, symbolic links to files not made yet and
 // links planted by other users, names swapped while a save runs, refused
-// permissions and the file-size limit.
+// permissions, the file-size limit, full disks that reserve room or none,
+// and files with holes.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
