@@ -1,7 +1,9 @@
 #include "imagefile/replacement_access.h"
 
 #include <acl/libacl.h>
+#include <linux/magic.h>
 #include <sys/acl.h>
+#include <sys/vfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -66,15 +68,41 @@ bool CarryUserAttributes(int from, int to)
     return true;
 }
 
+// The type of the file system that holds `fd`; 0 when it cannot be told.
+decltype(statfs::f_type) FileSystemType(int fd)
+{
+    struct statfs fs;
+    return ::fstatfs(fd, &fs) == 0 ? fs.f_type : 0;
+}
+
+// Whether nothing beyond a file's owner, group and mode governs who may use
+// it on the file system that holds `fd`: FAT and exFAT (which take all three
+// from the mount) and ramfs. Other file systems that keep no POSIX ACLs may
+// keep rules of another kind (NFSv4 and SMB ACLs, NTFS security
+// descriptors), or are not known here.
+bool KeepsOnlyOwnerGroupAndMode(int fd)
+{
+    switch (FileSystemType(fd)) {
+    case MSDOS_SUPER_MAGIC:
+    case EXFAT_SUPER_MAGIC:
+    case RAMFS_MAGIC:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // Whether `fd` has an access ACL beyond its permission bits; nullopt when
-// that cannot be told, also on a file system that keeps no such ACLs: it may
+// that cannot be told, also on a file system that keeps no such ACLs and may
 // keep access rules of another kind, which a new file would not have.
 std::optional<bool> HasExtendedAcl(int fd)
 {
     const int extended = ::acl_extended_fd(fd);
-    if (extended < 0)
-        return std::nullopt;
-    return extended == 1;
+    if (extended >= 0)
+        return extended == 1;
+    if (Unsupported(errno) && KeepsOnlyOwnerGroupAndMode(fd))
+        return false;
+    return std::nullopt;
 }
 
 // Gives `to` the access ACL of `from`. Where `from` has none, `to` gets one
@@ -107,7 +135,25 @@ bool TakeOwner(int made, const struct stat& existing)
            ::fchown(made, existing.st_uid, existing.st_gid) == 0;
 }
 
+// Whether `made` shows the owner, group and permissions of `existing`: a
+// file system may take a change of them without making it (FAT with the
+// option quiet, exFAT through FUSE).
+bool ShowsOwnerGroupAndMode(int made, const struct stat& existing)
+{
+    constexpr mode_t kPermissions = S_IRWXU | S_IRWXG | S_IRWXO;
+    struct stat st;
+    return ::fstat(made, &st) == 0 && st.st_uid == existing.st_uid && st.st_gid == existing.st_gid &&
+           (st.st_mode & kPermissions) == (existing.st_mode & kPermissions);
+}
+
 }  // namespace
+
+bool AccessCanBeCarried(int existing)
+{
+    // A FUSE program (sshfs, say) may keep rules it does not show: it may
+    // answer the ACL read as if there were none, and keep a server's ACL.
+    return FileSystemType(existing) != FUSE_SUPER_MAGIC;
+}
 
 bool TakeAccess(int made, int existing, const struct stat& existingStat)
 {
@@ -115,7 +161,7 @@ bool TakeAccess(int made, int existing, const struct stat& existingStat)
     // permission bits, which with an inherited ACL would open its entries;
     // the bits last, which also give the set-id bits back.
     return CarryUserAttributes(existing, made) && TakeOwner(made, existingStat) && CarryAcl(existing, made) &&
-           ::fchmod(made, existingStat.st_mode & 07777) == 0;
+           ::fchmod(made, existingStat.st_mode & 07777) == 0 && ShowsOwnerGroupAndMode(made, existingStat);
 }
 
 }  // namespace replacing_file

@@ -8,7 +8,9 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
+using replacing_file::AccessCanBeCarried;
 using replacing_file::Descriptor;
 using replacing_file::ProcPath;
 using replacing_file::TakeAccess;
@@ -80,58 +82,137 @@ bool WriteAll(int fd, const char* bytes, std::size_t count, off_t offset)
     return true;
 }
 
+// What a reservation of room for a file's new bytes came to.
+enum class Room {
+    kReserved,     // the disk holds the room for them
+    kNone,         // the disk says the room is not there
+    kNotReserved,  // the disk reserves nothing (ext2, exFAT, FUSE, ramfs, NFSv3)
+};
+
 // Reserves the space of `size` bytes for `fd` without changing a byte of
 // it, so that a full disk or a quota refuses an in-place copy before it
-// begins. False only when the file system says the space is not there;
-// where it cannot reserve at all, the copy goes ahead as before.
-bool ReserveSpace(int fd, off_t size)
+// begins.
+Room ReserveSpace(int fd, off_t size)
 {
     if (size <= 0 || ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, size) == 0)
-        return true;
-    return errno != ENOSPC && errno != EDQUOT && errno != EFBIG;
+        return Room::kReserved;
+    return errno == ENOSPC || errno == EDQUOT || errno == EFBIG ? Room::kNone : Room::kNotReserved;
 }
 
-// Gives back the room a failed copy into `fd` took, to what `before` shows:
-// a file that grew is cut back to its old size, and the blocks reserved past
-// its end are let go by that cut, which ext4 and tmpfs make also to the size
-// the file has.
-void GiveBackRoom(int fd, const struct stat& before)
+// A stretch of a file that holds no room of the disk: [begin, end).
+struct Hole {
+    off_t begin, end;
+};
+
+// The holes in the first `size` bytes of `fd`; none where the disk cannot
+// tell.
+std::vector<Hole> HolesOf(int fd, off_t size)
+{
+    std::vector<Hole> holes;
+    for (off_t at = 0; at < size;) {
+        const off_t begin = ::lseek(fd, at, SEEK_HOLE);
+        if (begin < 0 || begin >= size)
+            break;
+        const off_t data = ::lseek(fd, begin, SEEK_DATA);  // fails past the last data
+        const off_t end = data < 0 || data > size ? size : data;
+        holes.push_back({begin, end});
+        at = end;
+    }
+    return holes;
+}
+
+// Lets go the room that `hole` of `fd` took since it was seen, which reads
+// as zeros all the same. False where the disk cannot.
+bool Punch(int fd, const Hole& hole)
+{
+    return ::fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, hole.begin, hole.end - hole.begin) == 0;
+}
+
+// Gives back the room a failed copy into `fd` took, to what `before` and
+// its `holes` show: a file that grew is cut back to its old size, and the
+// blocks reserved past its end are let go by that cut, which ext4 and tmpfs
+// make also to the size the file has; the blocks taken in its holes are let
+// go again.
+void GiveBackRoom(int fd, const struct stat& before, const std::vector<Hole>& holes)
 {
     struct stat now;
     if (::fstat(fd, &now) == 0 && (now.st_size > before.st_size || now.st_blocks > before.st_blocks))
         ::ftruncate(fd, std::min(now.st_size, before.st_size));
+    for (const Hole& hole : holes)
+        Punch(fd, hole);
 }
 
-// Writes the whole of `from` over `to` from its start, then cuts off the old
-// tail, so that the space reserved beforehand is the space written.
-bool CopyBytes(int from, int to)
+// Writes the bytes of `from` from `begin` to `end` at the same place in `to`.
+bool CopyBytes(int from, int to, off_t begin, off_t end)
 {
     char buffer[65536];
-    for (off_t offset = 0;;) {
-        const ssize_t n = ::pread(from, buffer, sizeof buffer, offset);
+    for (off_t offset = begin; offset < end;) {
+        const ssize_t n =
+            ::pread(from, buffer, static_cast<std::size_t>(std::min<off_t>(sizeof buffer, end - offset)), offset);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0)
+        if (n <= 0)
             return false;
-        if (n == 0)
-            return ::ftruncate(to, offset) == 0 && ::fsync(to) == 0;
         if (!WriteAll(to, buffer, static_cast<std::size_t>(n), offset))
             return false;
         offset += n;
     }
+    return true;
 }
 
-// Puts the whole of `from` in place of what `to` held, onto the device. A
-// copy that fails, also one refused for want of room, leaves `to` holding no
-// more of the disk than before.
+// Whether the room that writing `holes` of `fd` takes can be given back: a
+// hole punched where there is one already changes nothing.
+bool HolesCanBeGivenBack(int fd, const std::vector<Hole>& holes)
+{
+    return holes.empty() || Punch(fd, holes.front());
+}
+
+// Writes the bytes of `from` that take room of the disk when written into
+// `to` (those in the `holes` of `to`, and those from `end`, its old end, to
+// `size`) and settles them on the device: a network or FUSE disk may take a
+// write and refuse it only then. True when `to` is then seen to reach `size`.
+bool WriteWhatTakesRoom(int from, int to, const std::vector<Hole>& holes, off_t end, off_t size)
+{
+    for (const Hole& hole : holes)
+        if (!CopyBytes(from, to, hole.begin, hole.end))
+            return false;
+    struct stat settled;
+    return CopyBytes(from, to, end, size) && ::fsync(to) == 0 && ::fstat(to, &settled) == 0 &&
+           settled.st_size >= size;
+}
+
+// Puts the whole of `from` in place of what `to` held, onto the device.
+// The room is made sure before the first old byte is overwritten: reserved
+// where the disk reserves; elsewhere what takes room (the new bytes past the
+// old end and in the old file's holes) is written and settled first, and an
+// old file with holes that cannot be given back is not written at all. A
+// copy that fails before the old bytes are overwritten, also one refused
+// for want of room, leaves `to` as it was, holding no more of the disk than
+// before.
 bool CopyInto(int from, int to)
 {
     struct stat scratch, before;
     if (::fstat(from, &scratch) != 0 || ::fstat(to, &before) != 0)
         return false;
-    if (ReserveSpace(to, scratch.st_size) && CopyBytes(from, to))
+    const off_t size = scratch.st_size;
+    const off_t overwritten = std::min(size, before.st_size);
+    const std::vector<Hole> holes = HolesOf(to, overwritten);
+    bool ok = false;
+    switch (ReserveSpace(to, size)) {
+    case Room::kReserved:
+        ok = CopyBytes(from, to, 0, size);
+        break;
+    case Room::kNone:
+        break;
+    case Room::kNotReserved:
+        ok = HolesCanBeGivenBack(to, holes) && WriteWhatTakesRoom(from, to, holes, overwritten, size) &&
+             CopyBytes(from, to, 0, overwritten);
+        break;
+    }
+    // The old tail cut off last, so that the room reserved is the room written.
+    if (ok && ::ftruncate(to, size) == 0 && ::fsync(to) == 0)
         return true;
-    GiveBackRoom(to, before);
+    GiveBackRoom(to, before, holes);
     return false;
 }
 
@@ -171,6 +252,8 @@ Way ReplacingFile::OpenReplacement()
 {
     const int folder = destination_.folder.Get();
     const bool replacing = destination_.file.Valid();
+    if (replacing && !AccessCanBeCarried(destination_.file.Get()))
+        return Way::kInPlace;
     // Made like a new file (the process's umask applies); one that is to
     // replace a file is readable by this user alone until it has that
     // file's permissions.

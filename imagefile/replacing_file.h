@@ -6,13 +6,17 @@
 // so a save that is killed leaves nothing behind.
 //
 // Where a new file could not take the old one's place whole (the folder
-// takes no new file, the file has more names than one, or its owner, group,
+// takes no new file, the file has more names than one, its owner, group,
 // permissions, ACL or user extended attributes could not be given to a new
-// file), the bytes go to a scratch file outside the folder and are copied
-// into the destination itself on commit: a failed encoding, or a disk
-// without room for the whole picture, still leaves it as it was; a write
-// that fails during the copy does not. Either way a failed copy gives back
-// the room it took on the disk.
+// file, or it is reached through FUSE, whose program may keep rules it does
+// not show), the bytes go to a scratch file outside the folder and are
+// copied into the destination itself on commit. The room for them is made
+// sure before the first old byte changes (reserved, or where the disk
+// reserves nothing, by writing first what lies past the old end), so a
+// failed encoding, or a disk without room for the whole picture, still
+// leaves it as it was; a write that fails once the old bytes are being
+// overwritten does not. Either way a failed copy gives back the room it
+// took on the disk.
 //
 // The destination is the file that the path's symbolic links lead to, also
 // one not made yet, where the system would follow them for this user. It is

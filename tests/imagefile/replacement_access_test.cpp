@@ -1,6 +1,8 @@
 // A picture saved over a file lets in nobody that file shut out, by its
 // access ACL or by the default ACL of its folder, and keeps its tags (user
-// extended attributes), on the file systems pictures are saved on.
+// extended attributes), on the file systems pictures are saved on; on disks
+// that keep no ACLs it replaces the file whole, and through FUSE it goes
+// into the file itself.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -290,6 +292,82 @@ TEST_F(ReplacementAccess, APictureLetsInNobodyTheFileItReplacesShutOut)
         GTEST_SKIP() << "no file system here keeps ACLs and user extended attributes";
     if (!skipped.empty())
         std::printf("left out (see above): %s\n", skipped.c_str());
+}
+
+// On a disk that keeps nothing of who may use a file beyond its owner, group
+// and mode (ramfs here, as FAT and exFAT), a save replaces the file with a
+// new one, which a kill cannot leave half written, once the new file shows
+// the old one's owner, group and mode; where it does not, as when a call
+// says it gave them and did not, the picture goes into the file itself.
+// Through FUSE, whose program may keep rules it does not show (an sshfs
+// server's ACL), the picture always goes into the file itself. As root,
+// the file belonging to nobody and the group users.
+TEST_F(ReplacementAccess, ADiskWithoutACLsIsReplacedWholeAndFUSEWrittenInPlace)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "small disks are mounted, and files of other users made, as root";
+    using testsupport::DiskKind;
+    const struct {
+        const char* name;
+        DiskKind kind;
+        std::vector<SyscallFault> faults;
+        bool inPlace;
+    } cases[] = {
+        {"ramfs", DiskKind::kRamfs, {}, false},
+        {"ramfs, an owner that is not given", DiskKind::kRamfs, {{{__NR_fchown}, 0}, {{__NR_fchownat}, 0}}, true},
+        {"ramfs, permissions that are not given", DiskKind::kRamfs, {{{__NR_fchmod}, 0}, {{__NR_fchmodat}, 0}}, true},
+        {"exFAT through FUSE", DiskKind::kFuseExfat, {}, true},
+    };
+    Picture older(6, 6, 1), newer(30, 20, 2);
+    int number = 0, ran = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string disk = dir_ + "/disk" + std::to_string(++number);
+        ASSERT_EQ(mkdir(disk.c_str(), 0755), 0);
+        const int status = ExitCode(RunInChild([&] {
+            const std::string why = testsupport::MountScratchDisk(c.kind, disk, 8ul << 20);
+            if (!why.empty()) {
+                std::printf("%s: %s\n", testsupport::DiskName(c.kind), why.c_str());
+                return 125;
+            }
+            const std::string path = disk + "/x.bmp";
+            WriteBytes(path, older.bytes);
+            // exFAT keeps the mount's owner and mode whatever is asked.
+            const bool laidOut = chown(path.c_str(), kNobody, kUsers) == 0 && chmod(path.c_str(), 0640) == 0;
+            if (!laidOut && c.kind != DiskKind::kFuseExfat)
+                return 2;
+            struct stat before;
+            const int kept = open(path.c_str(), O_RDONLY | O_CLOEXEC);  // holds the file that was there
+            if (kept < 0 || fstat(kept, &before) != 0)
+                return 2;
+            const int saved = ExitCode(RunInChild([&] {
+                if (!testsupport::InjectSyscallFaults(c.faults))
+                    return 125;
+                return FailThenSave(newer.image, path, older.bytes);
+            }));
+            if (saved == 125)
+                return 125;
+            EXPECT_EQ(saved, 0) << "the step of the saves that went wrong";
+            EXPECT_EQ(ReadFile(path), newer.bytes);
+            struct stat after, keptAfter;
+            if (stat(path.c_str(), &after) != 0 || fstat(kept, &keptAfter) != 0)
+                return 2;
+            EXPECT_EQ(after.st_dev == keptAfter.st_dev && after.st_ino == keptAfter.st_ino, c.inPlace)
+                << "the same file: written in place";
+            EXPECT_EQ(after.st_uid, before.st_uid);
+            EXPECT_EQ(after.st_gid, before.st_gid);
+            EXPECT_EQ(after.st_mode, before.st_mode);
+            close(kept);
+            EXPECT_EQ(FolderEntries(disk), std::vector<std::string>{"x.bmp"});
+            return testing::Test::HasFailure() ? 1 : 0;
+        }));
+        if (status == 125)
+            continue;
+        ++ran;
+        EXPECT_EQ(status, 0) << "1: see above; 2: the case could not be laid out";
+    }
+    if (ran == 0)
+        GTEST_SKIP() << "this process may not mount small disks of its own";
 }
 
 }  // namespace

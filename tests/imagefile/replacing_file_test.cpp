@@ -2,7 +2,8 @@
 // killed midway, files the saver may write but not replace, files of other
 // owners or with several names, symbolic links to files not made yet and
 // links planted by other users, names swapped while a save runs, refused
-// permissions and the file-size limit.
+// permissions, the file-size limit, full disks that reserve room or none,
+// and files with holes.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -239,12 +240,44 @@ TEST_F(ReplacingFileSave, AFullDiskLeavesAFileWrittenInPlaceAsItWas)
     EXPECT_EQ(ExitCode(status), 0);
 }
 
-// An in-place save that fails, for want of room or on a write after the room
-// for the picture was reserved, leaves the file holding no more of the disk
-// than before and the disk as free as it was. On small disks of their own:
-// ext4 keeps what a reservation took before it ran out, and the blocks
-// reserved past a file's end stay with it on ext4 and tmpfs alike until
-// they are let go.
+// Fills the disk up to `leftFree` bytes with the new file `filler`: by
+// reserving the room where the disk reserves, else by writing.
+bool FillDisk(const std::string& filler, unsigned long leftFree)
+{
+    struct statvfs fs;
+    const int fd = open(filler.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    bool filled = fd >= 0 && fstatvfs(fd, &fs) == 0 && fs.f_bavail * fs.f_frsize > leftFree;
+    const unsigned long bytes = filled ? fs.f_bavail * fs.f_frsize - leftFree : 0;
+    if (filled && fallocate(fd, 0, 0, static_cast<off_t>(bytes)) != 0) {
+        const Bytes block(1 << 20, 0);
+        for (unsigned long left = bytes; filled && left > 0;) {
+            const std::size_t n = std::min<unsigned long>(left, block.size());
+            filled = write(fd, block.data(), n) == static_cast<ssize_t>(n);
+            left -= n;
+        }
+    }
+    return fd >= 0 && close(fd) == 0 && filled;
+}
+
+// The file `path` and its disk once what they hold has settled.
+bool LookSettled(const std::string& path, struct stat& file, struct statvfs& disk)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const bool seen = fd >= 0 && syncfs(fd) == 0 && fstat(fd, &file) == 0 && fstatvfs(fd, &disk) == 0;
+    if (fd >= 0)
+        close(fd);
+    return seen;
+}
+
+// An in-place save that fails, for want of room or on a write into the
+// file, leaves every byte of the file as it was, the file holding no more of
+// the disk than before and the disk as free as it was. On small disks of
+// their own: ext4 keeps what a reservation took before it ran out, and the
+// blocks reserved past a file's end stay with it on ext4 and tmpfs alike
+// until they are let go; ext2 and exFAT through FUSE reserve nothing, so
+// the room is made sure by writing before an old byte is overwritten. The
+// file is written in place because it has two names, or, on exFAT (which
+// takes no second name), because FUSE is always written in place.
 TEST_F(ReplacingFileSave, AFailedInPlaceSaveGivesBackTheRoomItTook)
 {
     using testsupport::DiskKind;
@@ -256,10 +289,10 @@ TEST_F(ReplacingFileSave, AFailedInPlaceSaveGivesBackTheRoomItTook)
         std::vector<testsupport::SyscallFault> faults;
     } cases[] = {
         {"a disk with less room than the picture", 1536 * 1024, {}},
-        {"a write that fails once the room is reserved", 0, {{{__NR_pwrite64}, EIO}}},
+        {"a write into the file that fails", 0, {{{__NR_pwrite64}, EIO}}},
     };
     int ran = 0;
-    for (const DiskKind kind : {DiskKind::kTmpfs, DiskKind::kExt4}) {
+    for (const DiskKind kind : {DiskKind::kTmpfs, DiskKind::kExt4, DiskKind::kExt2, DiskKind::kFuseExfat}) {
         SCOPED_TRACE(testsupport::DiskName(kind));
         const std::string disk = dir_ + "/" + testsupport::DiskName(kind);
         ASSERT_EQ(mkdir(disk.c_str(), 0755), 0);
@@ -274,34 +307,21 @@ TEST_F(ReplacingFileSave, AFailedInPlaceSaveGivesBackTheRoomItTook)
                 SCOPED_TRACE(c.name);
                 const int code = ExitCode(RunInChild([&] {
                     WriteBytes(first, older);
-                    if (link(first.c_str(), second.c_str()) != 0)
+                    const bool twoNames = link(first.c_str(), second.c_str()) == 0;
+                    if (!twoNames && kind != DiskKind::kFuseExfat)
                         return 2;
-                    if (c.leftFree > 0) {
-                        struct statvfs fs;
-                        const int fd = open(filler.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-                        if (fd < 0 || fstatvfs(fd, &fs) != 0 ||
-                            fallocate(fd, 0, 0, static_cast<off_t>(fs.f_bavail * fs.f_frsize - c.leftFree)) != 0)
-                            return 2;
-                        close(fd);
-                    }
-                    // The file and the disk once what they hold has settled.
-                    const auto look = [&](struct stat& file, struct statvfs& free) {
-                        const int fd = open(first.c_str(), O_RDONLY | O_CLOEXEC);
-                        const bool seen = fd >= 0 && syncfs(fd) == 0 && fstat(fd, &file) == 0 && fstatvfs(fd, &free) == 0;
-                        if (fd >= 0)
-                            close(fd);
-                        return seen;
-                    };
+                    if (c.leftFree > 0 && !FillDisk(filler, c.leftFree))
+                        return 2;
                     struct stat before, after;
                     struct statvfs freeBefore, freeAfter;
-                    if (!look(before, freeBefore))
+                    if (!LookSettled(first, before, freeBefore))
                         return 2;
                     if (!testsupport::InjectSyscallFaults(c.faults))
                         return 125;
                     EXPECT_FALSE(large.image.Save(first.c_str(), RASTER_TYPE_BMP));
-                    if (!look(after, freeAfter))
+                    if (!LookSettled(first, after, freeAfter))
                         return 2;
-                    EXPECT_EQ(ReadFile(second), older);
+                    EXPECT_EQ(ReadFile(twoNames ? second : first), older);
                     EXPECT_EQ(after.st_size, before.st_size);
                     EXPECT_EQ(after.st_blocks, before.st_blocks) << "blocks of 512 bytes the file holds";
                     EXPECT_EQ(freeAfter.f_bfree, freeBefore.f_bfree)
@@ -319,6 +339,79 @@ TEST_F(ReplacingFileSave, AFailedInPlaceSaveGivesBackTheRoomItTook)
             continue;
         ++ran;
         EXPECT_EQ(ExitCode(status), 0);
+    }
+    if (ran == 0)
+        GTEST_SKIP() << "this process may not mount small disks of its own";
+}
+
+// An in-place save over a file with holes, on a disk with room for the new
+// bytes past the old end but not for the holes as well, fails and leaves
+// the file as it was, holding no more of the disk than before. Where the
+// disk reserves room, what the reservation took in the holes before it ran
+// out is let go again (ext4 may keep one block of the file's extent tree,
+// grown for the reservation); where it reserves none (ext2), the holes are
+// written first and let go again, before an old byte changes; where it
+// could not let them go either, the file is not written.
+TEST_F(ReplacingFileSave, AFailedSaveOverAFileWithHolesLeavesItAsItWas)
+{
+    using testsupport::DiskKind;
+    const Bytes bytes{'0', '1', '2', '3', '4', '5', '6', '7', '8', '9'};
+    constexpr off_t kHole = 2 << 20;
+    Picture large(1024, 1024, 2);  // 3 MB on a disk of 8 MB
+    Bytes older(kHole + bytes.size(), 0);
+    std::copy(bytes.begin(), bytes.end(), older.begin());
+    std::copy(bytes.begin(), bytes.end(), older.begin() + kHole);
+    const struct {
+        const char* name;
+        DiskKind kind;
+        unsigned long keptBlocks;  // blocks of the disk the file may keep
+        std::vector<testsupport::SyscallFault> faults;
+    } disks[] = {
+        {"tmpfs", DiskKind::kTmpfs, 0, {}},
+        {"ext4", DiskKind::kExt4, 1, {}},
+        {"ext2", DiskKind::kExt2, 0, {}},
+        {"ext4 neither reserving room nor making holes", DiskKind::kExt4, 0, {{{__NR_fallocate}, EOPNOTSUPP}}},
+    };
+    int number = 0, ran = 0;
+    for (const auto& [name, kind, keptBlocks, faults] : disks) {
+        SCOPED_TRACE(name);
+        const std::string disk = dir_ + "/" + std::to_string(++number);
+        ASSERT_EQ(mkdir(disk.c_str(), 0755), 0);
+        const int status = RunInChild([&] {
+            const std::string why = testsupport::MountScratchDisk(kind, disk, 8ul << 20);
+            if (!why.empty()) {
+                std::printf("%s: %s\n", testsupport::DiskName(kind), why.c_str());
+                return 125;
+            }
+            const std::string first = disk + "/first.bmp", second = disk + "/second.bmp";
+            // Old bytes, the hole, old bytes.
+            const auto written = [&bytes](ssize_t n) { return n == static_cast<ssize_t>(bytes.size()); };
+            const int fd = open(first.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+            if (fd < 0 || !written(pwrite(fd, bytes.data(), bytes.size(), 0)) ||
+                !written(pwrite(fd, bytes.data(), bytes.size(), kHole)) || close(fd) != 0 ||
+                link(first.c_str(), second.c_str()) != 0 || !FillDisk(disk + "/filler", 1536 * 1024))
+                return 2;
+            struct stat before, after;
+            struct statvfs freeBefore, freeAfter;
+            if (!LookSettled(first, before, freeBefore))
+                return 2;
+            if (!testsupport::InjectSyscallFaults(faults))
+                return 125;
+            EXPECT_FALSE(large.image.Save(first.c_str(), RASTER_TYPE_BMP));
+            if (!LookSettled(first, after, freeAfter))
+                return 2;
+            EXPECT_EQ(ReadFile(second), older);
+            EXPECT_LE(static_cast<unsigned long>(after.st_blocks - before.st_blocks) * 512,
+                      keptBlocks * freeAfter.f_frsize)
+                << "the file held " << before.st_blocks << " blocks of 512 bytes, now " << after.st_blocks;
+            EXPECT_LE(freeBefore.f_bfree - freeAfter.f_bfree, keptBlocks)
+                << "free blocks of " << freeAfter.f_frsize << " bytes, " << freeBefore.f_bfree << " before";
+            return testing::Test::HasFailure() ? 1 : 0;
+        });
+        if (ExitCode(status) == 125)
+            continue;
+        ++ran;
+        EXPECT_EQ(ExitCode(status), 0) << "1: see above; 2: the disk could not be laid out";
     }
     if (ran == 0)
         GTEST_SKIP() << "this process may not mount small disks of its own";
