@@ -99,16 +99,11 @@ bool trimByStreamCopy(const std::string& in, const std::string& out, double star
 
 bool cutByStreamCopy(const std::string& in, const std::string& out, double startSeconds,
                      std::string* error) {
-  std::vector<bool> started;
   const auto cut = [&](AVFormatContext* ic, AVPacket* p) {
     const AVRational base = ic->streams[p->stream_index]->time_base;
     const std::int64_t start = std::llround(startSeconds / av_q2d(base));
-    started.resize(ic->nb_streams, false);
-    if (!started[p->stream_index]) {
-      if (p->pts == AV_NOPTS_VALUE || p->pts < start) return false;
-      started[p->stream_index] = true;
-    }
-    if (p->pts != AV_NOPTS_VALUE) p->pts -= start;
+    if (p->pts == AV_NOPTS_VALUE || p->pts < start) return false;
+    p->pts -= start;
     if (p->dts != AV_NOPTS_VALUE) p->dts -= start;
     return true;
   };

@@ -31,10 +31,10 @@ bool copyStreams(const std::string& in, const std::string& out, const PacketEdit
 bool trimByStreamCopy(const std::string& in, const std::string& out, double startSeconds,
                       std::string* error);
 
-// Copies every stream of `in` to `out` without decoding, from its first
-// packet shown at or after `startSeconds` on, keyframe or not, with all
-// timestamps moved back by `startSeconds`: a stream copy cut at a start time
-// that keeps the frames before the first keyframe, which never decode.
+// Copies every stream of `in` to `out` without decoding, each packet shown at
+// or after `startSeconds`, keyframe or not, with all timestamps moved back by
+// `startSeconds`: a stream copy cut at a start time that keeps the frames
+// before the first keyframe, which never decode.
 // Returns false and a reason in `error` on failure.
 bool cutByStreamCopy(const std::string& in, const std::string& out, double startSeconds,
                      std::string* error);
