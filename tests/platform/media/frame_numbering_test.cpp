@@ -175,10 +175,11 @@ TEST_P(ZeroedPacketInAGroup, SeeksPastItShowThePicturesAPlaybackShows) {
   std::map<int, std::uint64_t> played;
   for (std::size_t i = 0; i < times.size(); ++i)
     played[static_cast<int>(std::lround(times[i] * spec.fps))] = sums[i];
-  EXPECT_EQ(played.size(), 59u);
+  ASSERT_EQ(played.size(), 59u);
   EXPECT_EQ(played.count(kZeroed), 0u);
-  EXPECT_EQ(b.callback->numbers()[kZeroed - 1], kZeroed - 1);
-  EXPECT_EQ(b.callback->numbers()[29], 30);
+  const std::vector<int> numbers = b.callback->numbers();
+  EXPECT_EQ(numbers[kZeroed - 1], kZeroed - 1);
+  EXPECT_EQ(numbers[29], 30);  // the keyframe after the concealed pictures
 
   for (int target : {1, 25, kZeroed, 29, 12, 30}) {
     SCOPED_TRACE(testing::Message() << "seek to " << target);
