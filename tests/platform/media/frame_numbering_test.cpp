@@ -235,6 +235,11 @@ TEST(FrameNumbering, AnErrorInsideAPacketOfSeveralFramesIsPassedOver) {
     EXPECT_EQ(position, target);
     EXPECT_EQ(b.graph.WaitForFrame(target, 5000), media::kOk);
   }
+  // The packet holds a keyframe among its frames: seeks after it start there.
+  EXPECT_EQ(b.seekPaused(45), picture(45));
+  media::DecodeStart start;
+  ASSERT_EQ(b.graph.GetDecodeStart(&start), media::kOk);
+  EXPECT_EQ(start.keyFrame, 28);
 }
 
 // Packets of the video stream that the demuxer marks to be discarded.
