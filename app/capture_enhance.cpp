@@ -138,6 +138,13 @@ void EnhanceController::RunCapture(std::int64_t c)
         return;
     }
 
+    // A move that brought no frame (to one that does not decode, or past the
+    // end) leaves the frame shown from before it, named by the position: it
+    // is read anew.
+    if (graph->WaitForFrame(c, kSeekWaitMs) == media::kFail && m_player->seekable()) {
+        graph->SetPositions(c);
+        graph->Pause();
+    }
     // The paused frame becomes the raw frame only once the capture has made
     // its picture; until then the previous one stays.
     Image8uC3 raw;

@@ -26,6 +26,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "platform/media/key_frame_header.h"
 #include "platform/media/picture_order.h"
 
 namespace media {
@@ -201,6 +202,13 @@ struct MediaGraph::Impl {
   // The demuxer landed past a keyframe sought by its presentation timestamp
   // and on it by its decode timestamp: it searches by decode time.
   bool seeksByDecodeTime = false;
+  // The keyframe (its place in `keys`) the decoding under way started from,
+  // else -1; and the frame that a decoding from the keyframe before it was
+  // last begun for, else -1.
+  std::ptrdiff_t decodeKey = -1;
+  std::int64_t retriedFor = -1;
+  // The display index of the picture on the surface (-1 before the first).
+  std::int64_t onSurface = -1;
   // Where decoding started (read by GetDecodeStart on the controlling thread).
   std::atomic<std::int64_t> startKey{-1};
   std::atomic<std::int64_t> packetsDecoded{0};
@@ -305,12 +313,15 @@ struct MediaGraph::Impl {
     PictureParser pictures(fc->streams[videoIndex]->codecpar);
     std::vector<PictureHeader> headers;
     std::vector<bool> keyFlags;
+    std::vector<bool> keyHeaders;  // a keyframe's header, where the codec has one to check
+    const int codecId = fc->streams[videoIndex]->codecpar->codec_id;
     while (av_read_frame(fc, packet) >= 0) {
       if (packet->stream_index == videoIndex) {
         const bool key = (packet->flags & AV_PKT_FLAG_KEY) != 0;
         const bool shown = !(packet->flags & AV_PKT_FLAG_DISCARD);
         headers.push_back(pictures.read(packet));
         keyFlags.push_back(key);
+        keyHeaders.push_back(key && keyFrameHeaderIntact(codecId, packet->data, packet->size));
         packets.push_back({packet->pts, packet->dts, key, shown, headers.back().bFrame,
                            key && headers.back().keepsLeadingB});
       }
@@ -340,7 +351,8 @@ struct MediaGraph::Impl {
     keys.clear();
     for (std::size_t i = 0; i < packets.size(); ++i) {
       const PacketInfo& p = packets[i];
-      if (!p.key) continue;
+      // A damaged packet the demuxer takes for a keyframe starts no decoding.
+      if (!p.key || !keyHeaders[i]) continue;
       if (timestampMode) {
         // A keyframe the file does not show starts the decoding that leads
         // to the first frame shown after it.
@@ -523,6 +535,7 @@ struct MediaGraph::Impl {
       // whose index gives no frame positions (timestamps missing or out of
       // order) is read again from its start, as the index scan left the
       // demuxer at its end.
+      decodeKey = -1;
       if (indexed) {
         resetDecoder();
         if (!openInput()) {
@@ -554,7 +567,8 @@ struct MediaGraph::Impl {
     // Going forward within reach of the frames already being decoded:
     // decode on instead of seeking.
     const std::int64_t next = hadCurrent ? currentIndex : wantIndex;
-    if (streamValid && !atEnd && !demuxEnd && target >= next && !keys.empty() &&
+    // Frames the decoder still holds count too once the demuxer has ended.
+    if (streamValid && !atEnd && target >= next && !keys.empty() &&
         keys[k].display <= next) {
       wantIndex = target;
       return;
@@ -564,9 +578,12 @@ struct MediaGraph::Impl {
       if (a >= keys.size()) break;
       if (seekToKey(keys[a], target)) {
         wantIndex = target;
+        decodeKey = static_cast<std::ptrdiff_t>(a);
+        retriedFor = -1;
         return;
       }
     }
+    decodeKey = -1;
     // Last resort: read the file again from its start.
     resetDecoder();
     if (!openInput()) {
@@ -578,6 +595,20 @@ struct MediaGraph::Impl {
       return;
     }
     atEnd = true;
+  }
+
+  // A decoding that ended short of the frames the index lists is tried once
+  // more from the keyframe before the one it started from: after the last
+  // keyframe of an open group of pictures, the frames may come only from a
+  // decoding begun in the group before. False when there is none to try.
+  bool decodeAgainFromEarlierKey() {
+    if (decodeKey <= 0 || wantIndex >= frameCount || retriedFor == wantIndex) return false;
+    const std::int64_t target = wantIndex;
+    retriedFor = target;
+    --decodeKey;
+    if (!seekToKey(keys[static_cast<std::size_t>(decodeKey)], target)) return false;
+    wantIndex = target;
+    return true;
   }
 
   // The display index of a decoded frame; -1 for one not to be shown.
@@ -643,10 +674,14 @@ struct MediaGraph::Impl {
         wantIndex = index + 1;
         return true;
       }
-      if (r != AVERROR(EAGAIN)) {
+      if (r == AVERROR_EOF) {
+        if (decodeAgainFromEarlierKey()) continue;
         atEnd = true;
         return false;
       }
+      // Any other error is a frame that does not decode, passed over like a
+      // packet that makes no picture: the decoder has dropped its packet.
+      if (r != AVERROR(EAGAIN)) continue;
       if (haveHeld) {
         haveHeld = false;
         ++packetsDecoded;
@@ -743,6 +778,8 @@ struct MediaGraph::Impl {
         eos = atEnd;
         eosPosted = false;
         needPreroll = !atEnd;
+        // No frame will come: the position names the picture still shown.
+        if (atEnd) showPositionOnSurface();
         rebase = true;
         settled.notify_all();
         continue;
@@ -782,6 +819,7 @@ struct MediaGraph::Impl {
       if (!got) {
         eos = true;
         needPreroll = false;
+        showPositionOnSurface();
         // A stream input that stalled or failed has not ended: what came
         // has been shown, and the rest will not come.
         if (input && input->lost()) reportLost(lock);
@@ -823,6 +861,13 @@ struct MediaGraph::Impl {
     }
   }
 
+  // After a move that brought no frame (mutex held): the position, set to the
+  // move's target, goes back to the picture shown, unless another move has
+  // been asked for meanwhile.
+  void showPositionOnSurface() {
+    if (!seekPending && onSurface >= 0) position = onSurface;
+  }
+
   // True when the frame reached the callback.
   bool deliver(FrameCallback* cb, std::int64_t index) {
     currentValid = false;
@@ -833,6 +878,7 @@ struct MediaGraph::Impl {
     av_frame_unref(current);
     if (cb) cb->BufferCB(sampleTimeOf(index), buffer.data(), static_cast<long>(bufferBytes));
     surface.Present(buffer.data(), width, height, rowBytes);
+    onSurface = index;
     return cb != nullptr;
   }
 
@@ -1099,11 +1145,7 @@ MediaStatus MediaGraph::WaitForFrame(std::int64_t position, int timeoutMs) {
   });
   if (!done) return kStateIntermediate;
   if (d.delivered < 0) return kFail;
-  if (d.fromFrames(d.delivered) == position) return kOk;
-  // A position before the first keyframe shows that keyframe's frame.
-  const bool beforeFirstKey =
-      d.seekable && !d.keys.empty() && d.toFrames(position) < d.keys.front().display;
-  return beforeFirstKey && d.delivered == d.keys.front().display ? kOk : kFalse;
+  return d.fromFrames(d.delivered) == position ? kOk : kFalse;
 }
 
 MediaStatus MediaGraph::GetDecodeStart(DecodeStart* start) const {

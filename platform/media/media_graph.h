@@ -118,6 +118,9 @@ class MediaGraph {
   MediaStatus CheckCapabilities(unsigned capabilities) const;
   MediaStatus SetTimeFormat(TimeFormat format);
   MediaStatus GetDuration(std::int64_t* duration) const;
+  // A seek's target from the moment it is asked, then the frame it brought;
+  // where it brings none (past the end, or no frame there decodes), the
+  // frame still shown.
   MediaStatus GetCurrentPosition(std::int64_t* position) const;
   MediaStatus SetPositions(std::int64_t current);
   MediaStatus SetRate(double rate);
@@ -132,9 +135,9 @@ class MediaGraph {
 
   // Waits up to timeoutMs until the last seek or pause has completed with a
   // frame handed to the callback. kOk when that frame lies at `position`
-  // (in the time format in use), or when `position` lies before the first
-  // keyframe and that keyframe's frame came; kFalse when another came;
-  // kFail when none came (the stream ended, could not be read or decoded);
+  // (in the time format in use); kFalse when another came (the next one that
+  // decodes, such as the first keyframe's for a position before it); kFail
+  // when none came (the stream ended, could not be read or decoded);
   // kStateIntermediate when the time ran out.
   MediaStatus WaitForFrame(std::int64_t position, int timeoutMs);
 

@@ -1,5 +1,6 @@
 #include "tests/support/stream_copy.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -94,6 +95,19 @@ bool trimByStreamCopy(const std::string& in, const std::string& out, double star
     return true;
   };
   return copyStreams(in, out, shift, error, seek);
+}
+
+bool cutByStreamCopy(const std::string& in, const std::string& out, double startSeconds,
+                     std::string* error) {
+  const auto cut = [&](AVFormatContext* ic, AVPacket* p) {
+    const AVRational base = ic->streams[p->stream_index]->time_base;
+    const std::int64_t start = std::llround(startSeconds / av_q2d(base));
+    if (p->pts == AV_NOPTS_VALUE || p->pts < start) return false;
+    p->pts -= start;
+    if (p->dts != AV_NOPTS_VALUE) p->dts -= start;
+    return true;
+  };
+  return copyStreams(in, out, cut, error);
 }
 
 namespace {

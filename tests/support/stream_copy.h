@@ -31,6 +31,14 @@ bool copyStreams(const std::string& in, const std::string& out, const PacketEdit
 bool trimByStreamCopy(const std::string& in, const std::string& out, double startSeconds,
                       std::string* error);
 
+// Copies every stream of `in` to `out` without decoding, each packet shown at
+// or after `startSeconds`, keyframe or not, with all timestamps moved back by
+// `startSeconds`: a stream copy cut at a start time that keeps the frames
+// before the first keyframe, which never decode.
+// Returns false and a reason in `error` on failure.
+bool cutByStreamCopy(const std::string& in, const std::string& out, double startSeconds,
+                     std::string* error);
+
 // Rewrites an AVI of MPEG-4 Part 2 whose B-frames come one at a time as an
 // AVI with packed B-frames, as DivX and Xvid write them: each reference
 // picture shares its packet with the B-frame decoded after it, the packet

@@ -304,6 +304,12 @@ bool writeVideo(const std::string& path, const VideoSpec& spec, std::string* err
       params += ":open-gop=1:keyint=" + std::to_string(spec.gop) +
                 ":min-keyint=" + std::to_string(spec.gop);
     av_opt_set(c->priv_data, "x264-params", params.c_str(), 0);
+  } else if (spec.codec == "libvpx" || spec.codec == "libvpx-vp9") {
+    // Keyframes exactly every `gop` frames.
+    c->keyint_min = spec.gop;
+    c->bit_rate = 0;
+    av_opt_set(c->priv_data, "crf", "12", 0);
+    av_opt_set(c->priv_data, "cpu-used", "5", 0);
   } else if (spec.codec == "mpeg4" || spec.codec == "mpeg2video" ||
              spec.codec == "mpeg1video" || spec.codec == "mjpeg") {
     c->flags |= AV_CODEC_FLAG_QSCALE;
@@ -323,7 +329,11 @@ bool writeVideo(const std::string& path, const VideoSpec& spec, std::string* err
       return fail(error, "cannot create " + path);
     w.fileOpen = true;
   }
-  if (avformat_write_header(w.oc, nullptr) < 0) return fail(error, "cannot write header");
+  AVDictionary* muxerOptions = nullptr;
+  if (spec.fastStart) av_dict_set(&muxerOptions, "movflags", "+faststart", 0);
+  const int header = avformat_write_header(w.oc, &muxerOptions);
+  av_dict_free(&muxerOptions);
+  if (header < 0) return fail(error, "cannot write header");
 
   w.frame->format = c->pix_fmt;
   w.frame->width = c->width;

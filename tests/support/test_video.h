@@ -31,6 +31,7 @@ struct VideoSpec {
   bool closedGop = true;          // false: B-frames may refer across a keyframe (open GOP)
   int blackLeadIn = 0;            // the first frames are black: a cut from black into the scene
   int cutAt = 0;                  // above 0: from this frame on the panning scene's second shot
+  bool fastStart = false;         // MP4, MOV: the index written before the frame data
   // Frames whose packets are written with every byte zero: the file indexes
   // them as usual, but a decoder that looks for its headers (MPEG-4's, for
   // one) makes no picture of them.

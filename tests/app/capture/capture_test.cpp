@@ -34,7 +34,9 @@
 #include "tests/primitives/level_harness.h"
 #include "tests/support/heap_memory.h"
 #include "tests/support/memory_group.h"
+#include "tests/support/stream_copy.h"
 #include "tests/support/test_video.h"
+#include "tests/support/video_damage.h"
 
 namespace {
 
@@ -813,8 +815,7 @@ std::string VideoWithUnreadableEnds() {
 // A neighbour that cannot be read is left out of the run, as a frame of
 // another shot is: the capture goes on without a message, its slot stays
 // empty and adds no field, and the chosen frame stays the reference, also
-// where the run starts at frame 0. An unreadable chosen frame still stops
-// the capture with the message.
+// where the run starts at frame 0.
 TEST_F(CaptureTest, AnUnreadableNeighbourIsLeftOutOfTheRun) {
   playerHost.file = VideoWithUnreadableEnds();
   host.options.neighbors = 3;  // "8"
@@ -852,11 +853,78 @@ TEST_F(CaptureTest, AnUnreadableNeighbourIsLeftOutOfTheRun) {
   EXPECT_TRUE(host.errors.empty());
   EXPECT_TRUE(host.messages.empty());
 
+  // Typing the last frame, which does not decode, leaves the frame shown
+  // before and names it: a capture there is of that frame.
   PauseAt(kFrames - 1);
+  std::int64_t shown = -1;
+  ASSERT_EQ(player.graph()->GetCurrentPosition(&shown), media::kOk);
+  EXPECT_EQ(shown, kFrames - 3);
+  slots.assign(9, -1);
   Capture();
-  EXPECT_EQ(runs, expectedRuns);
-  EXPECT_EQ(host.errors,
-            std::vector<std::string>{kFrameUnreadableMessage + std::to_string(kFrames - 1) + " of the video."});
+  EXPECT_EQ(runs, expectedRuns + 1);
+  EXPECT_EQ(slots, cases[2].slots);
+  EXPECT_TRUE(host.errors.empty());
+}
+
+// Numbered H.264 videos (keyframe every 24 frames) cut so that they start
+// before a keyframe: by stream copies that keep the frames before the first
+// keyframe (cut at 1.3 s), and a transport stream cut halfway through its
+// bytes. The frames before the first keyframe are listed but never decode.
+std::string VideoStartingBeforeAKeyframe(const std::string& container, bool byteCut) {
+  testvideo::VideoSpec spec;
+  spec.container = container;
+  spec.codec = "libx264";
+  spec.width = kWidth;
+  spec.height = kHeight;
+  spec.frames = 75;
+  spec.gop = 24;
+  spec.bFrames = 2;
+  const std::string whole = mediatest::videoFor(spec);
+  if (whole.empty()) return whole;
+  const std::string cut = mediatest::scratchDir() + "/starting_before_a_keyframe" +
+                          (byteCut ? "_bytes." : ".") + container;
+  std::string error;
+  const std::uintmax_t size = fs::file_size(whole);
+  const bool ok = byteCut ? testvideo::copyByteRange(whole, cut, size / 2 / 188 * 188, size, &error)
+                          : testvideo::cutByStreamCopy(whole, cut, 1.3, &error);
+  if (!ok) ADD_FAILURE() << error;
+  return ok ? cut : std::string();
+}
+
+// An 8-neighbour capture at the first frame such a video shows stores that
+// frame once, in its own slot: the neighbours before it were never read and
+// leave their slots empty, and the frames after it fill theirs.
+TEST_F(CaptureTest, NeighboursBeforeTheFirstKeyframeLeaveTheirSlotsEmpty) {
+  const struct Shape {
+    const char* container;
+    bool byteCut;
+  } shapes[] = {{"mkv", false}, {"ts", false}, {"ts", true}};
+  for (const Shape& shape : shapes) {
+    SCOPED_TRACE(testing::Message() << shape.container << (shape.byteCut ? " cut at a byte offset" : " cut at 1.3 s"));
+    playerHost.file = VideoStartingBeforeAKeyframe(shape.container, shape.byteCut);
+    if (playerHost.file.empty()) GTEST_SKIP() << "this FFmpeg build cannot write H.264";
+    OpenAndPauseAt(0);  // shows the first keyframe's frame, and names it
+    std::int64_t first = -1;
+    ASSERT_EQ(player.graph()->GetCurrentPosition(&first), media::kOk);
+    ASSERT_GE(first, 4);  // four listed frames before it
+    const int picture = GrabbedNumber();
+    ASSERT_GE(picture, 0);
+
+    host.options.neighbors = 3;  // "8"
+    std::vector<std::int64_t> slots(9, -1);
+    std::vector<int> numbers(9, -1);
+    controller.frameStoredHook = [&](int slot, std::int64_t p) {
+      slots.at(slot) = p;
+      numbers.at(slot) = GrabbedNumber();
+    };
+    Capture();
+    EXPECT_TRUE(host.errors.empty());
+    EXPECT_EQ(referenceIndex, 4);
+    const std::vector<std::int64_t> expectedSlots = {-1, -1, -1, -1, first, first + 1, first + 2, first + 3, first + 4};
+    EXPECT_EQ(slots, expectedSlots);
+    const std::vector<int> expectedNumbers = {-1, -1, -1, -1, picture, picture + 1, picture + 2, picture + 3, picture + 4};
+    EXPECT_EQ(numbers, expectedNumbers);
+  }
 }
 
 // Live bytes of the engine's pixel rows, and their peak.

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,6 +18,7 @@ extern "C" {
 #include "platform/media/media_graph.h"
 #include "tests/platform/media/media_test_util.h"
 #include "tests/support/stream_copy.h"
+#include "tests/support/video_damage.h"
 
 using mediatest::Built;
 using testvideo::VideoSpec;
@@ -122,12 +126,121 @@ const NumberingCase kNumberingCases[] = {
     // nearly empty packet after, so pictures are counted as they come.
     {"AviMpeg4PackedBFrames", numbered("avi", "mpeg4", 30, 1, 12),
      {0, 1, 2, 3, 4, 11, 12, 13, 14, 29, 28, 27, 5}, testvideo::packBFrames},
+    // After the last keyframe of an open group of pictures, in three
+    // containers: the frames after it come only from a decoding begun in the
+    // group before, typed or stepped to.
+    {"MkvH264OpenGopEnd", numbered("mkv", "libx264", 75, 3, 24, false),
+     {72, 73, 74, 20, 74, 73, 71, 48, 47, 73}},
+    {"Mp4H264OpenGopEnd", numbered("mp4", "libx264", 75, 3, 24, false),
+     {72, 73, 74, 20, 74, 73, 71, 48, 47, 73}},
+    {"TsH264OpenGopEnd", numbered("ts", "libx264", 75, 3, 24, false),
+     {72, 73, 74, 20, 74, 73, 71, 48, 47, 73}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Shapes, FrameNumbering, ::testing::ValuesIn(kNumberingCases),
                          [](const ::testing::TestParamInfo<NumberingCase>& info) {
                            return std::string(info.param.name);
                          });
+
+class ZeroedPacketInAGroup : public ::testing::TestWithParam<const char*> {};
+
+// A packet whose bytes were lost (zeroed) inside a group of pictures, VP8 or
+// VP9 in Matroska: its frame does not decode, and the frames after it up to
+// the next keyframe are the decoder's concealed pictures, named as a
+// sequential decode names them. The zeroed packet reads as a keyframe to the
+// demuxer, yet a seek past it still decodes from the keyframe before it.
+TEST_P(ZeroedPacketInAGroup, SeeksPastItShowThePicturesAPlaybackShows) {
+  const VideoSpec spec = numbered("mkv", GetParam(), 60, 0, 30);
+  const std::string whole = mediatest::videoFor(spec);
+  if (whole.empty()) GTEST_SKIP() << "this FFmpeg build cannot write " << spec.codec;
+  const std::string path = mediatest::scratchDir() + "/zeroed_in_group_" + GetParam() + ".mkv";
+  std::filesystem::copy_file(whole, path, std::filesystem::copy_options::overwrite_existing);
+  std::string error;
+  constexpr int kZeroed = 8;
+  ASSERT_TRUE(testvideo::zeroVideoPacket(path, kZeroed, &error)) << error;
+
+  Built b;
+  ASSERT_TRUE(b.build(path));
+  std::int64_t count = 0;
+  ASSERT_EQ(b.graph.GetDuration(&count), media::kOk);
+  EXPECT_EQ(count, 60);
+  b.graph.SetRate(100.0);
+  b.graph.Run();
+  long code = 0;
+  ASSERT_TRUE(b.waitForEvent(&code));
+  EXPECT_EQ(code, media::kEventComplete);
+  // Every frame but the zeroed one, each picture kept by its index.
+  const std::vector<double> times = b.callback->times();
+  const std::vector<std::uint64_t> sums = b.callback->checksums();
+  std::map<int, std::uint64_t> played;
+  for (std::size_t i = 0; i < times.size(); ++i)
+    played[static_cast<int>(std::lround(times[i] * spec.fps))] = sums[i];
+  ASSERT_EQ(played.size(), 59u);
+  EXPECT_EQ(played.count(kZeroed), 0u);
+  const std::vector<int> numbers = b.callback->numbers();
+  EXPECT_EQ(numbers[kZeroed - 1], kZeroed - 1);
+  EXPECT_EQ(numbers[29], 30);  // the keyframe after the concealed pictures
+
+  for (int target : {1, 25, kZeroed, 29, 12, 30}) {
+    SCOPED_TRACE(testing::Message() << "seek to " << target);
+    const int expected = target == kZeroed ? kZeroed + 1 : target;
+    b.seekPaused(target);
+    ASSERT_FALSE(b.callback->checksums().empty());
+    EXPECT_EQ(b.callback->checksums().back(), played[expected]);
+    std::int64_t position = -1;
+    EXPECT_EQ(b.graph.GetCurrentPosition(&position), media::kOk);
+    EXPECT_EQ(position, expected);
+    EXPECT_EQ(b.graph.WaitForFrame(target, 5000), target == expected ? media::kOk : media::kFalse);
+    media::DecodeStart start;
+    ASSERT_EQ(b.graph.GetDecodeStart(&start), media::kOk);
+    EXPECT_EQ(start.keyFrame, target < 30 ? 0 : 30);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Codecs, ZeroedPacketInAGroup, ::testing::Values("libvpx", "libvpx-vp9"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           return std::string(info.param) == "libvpx" ? "Vp8" : "Vp9";
+                         });
+
+// VP9 in Matroska whose two frames before the keyframe at 30 were zeroed as
+// they were written: the muxer takes them for frames not shown and packs them
+// with the keyframe into one packet (listed as frame 28), which the decoder
+// takes apart, so the second one's error comes when a frame is asked for.
+// Neither error ends the video: playback, decoding on from an earlier frame
+// and a seek from that packet all go on to the keyframe's frame and after.
+TEST(FrameNumbering, AnErrorInsideAPacketOfSeveralFramesIsPassedOver) {
+  const VideoSpec spec = numbered("mkv", "libvpx-vp9", 60, 0, 30, true, {28, 29});
+  const std::string path = mediatest::videoFor(spec);
+  if (path.empty()) GTEST_SKIP() << "this FFmpeg build cannot write " << spec.codec;
+  Built b;
+  ASSERT_TRUE(b.build(path));
+  std::int64_t count = 0;
+  ASSERT_EQ(b.graph.GetDuration(&count), media::kOk);
+  ASSERT_EQ(count, 58);
+  // Listed frame i shows picture i below 28 and picture i + 2 from there on.
+  const auto picture = [](int listed) { return listed < 28 ? listed : listed + 2; };
+  b.graph.SetRate(100.0);
+  b.graph.Run();
+  long code = 0;
+  ASSERT_TRUE(b.waitForEvent(&code));
+  EXPECT_EQ(code, media::kEventComplete);
+  std::vector<int> all;
+  for (int i = 0; i < count; ++i) all.push_back(picture(i));
+  EXPECT_EQ(b.callback->numbers(), all);
+  for (int target : {1, 28, 40, 27, 29, 57}) {
+    SCOPED_TRACE(testing::Message() << "seek to " << target);
+    EXPECT_EQ(b.seekPaused(target), picture(target));
+    std::int64_t position = -1;
+    EXPECT_EQ(b.graph.GetCurrentPosition(&position), media::kOk);
+    EXPECT_EQ(position, target);
+    EXPECT_EQ(b.graph.WaitForFrame(target, 5000), media::kOk);
+  }
+  // The packet holds a keyframe among its frames: seeks after it start there.
+  EXPECT_EQ(b.seekPaused(45), picture(45));
+  media::DecodeStart start;
+  ASSERT_EQ(b.graph.GetDecodeStart(&start), media::kOk);
+  EXPECT_EQ(start.keyFrame, 28);
+}
 
 // Packets of the video stream that the demuxer marks to be discarded.
 int discardedPackets(const std::string& path) {

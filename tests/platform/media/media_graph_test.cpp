@@ -19,6 +19,7 @@ extern "C" {
 
 #include "tests/platform/media/media_test_util.h"
 #include "tests/support/stream_copy.h"
+#include "tests/support/video_damage.h"
 
 using media::GraphState;
 using media::MediaGraph;
@@ -487,7 +488,8 @@ bool copyVideoPackets(const std::string& in, const std::string& out,
 
 // A video whose first frames belong to a group of pictures whose keyframe
 // was cut off: seeking into them, and playing from the start, show the
-// frames from the first keyframe on instead of ending at once.
+// frames from the first keyframe on instead of ending at once. A seek into
+// them names the keyframe's frame it shows, never the frame asked for.
 TEST(MediaGraph, VideoStartingWithoutAKeyframePlaysFromItsFirstKeyframe) {
   for (const char* container : {"avi", "mp4"}) {
     SCOPED_TRACE(container);
@@ -511,7 +513,8 @@ TEST(MediaGraph, VideoStartingWithoutAKeyframePlaysFromItsFirstKeyframe) {
     EXPECT_EQ(b.graph.GetCurrentPosition(&position), media::kOk);
     EXPECT_EQ(position, 5);
     EXPECT_EQ(b.seekPaused(2), 8);
-    EXPECT_EQ(b.graph.WaitForFrame(2, 5000), media::kOk);  // the frame position 2 shows
+    // Frame 2 never came: the keyframe's frame did, in its place.
+    EXPECT_EQ(b.graph.WaitForFrame(2, 5000), media::kFalse);
     EXPECT_EQ(b.graph.WaitForFrame(5, 5000), media::kOk);
     EXPECT_EQ(b.graph.WaitForFrame(6, 5000), media::kFalse);
     EXPECT_EQ(b.seekPaused(10), 13);
@@ -683,6 +686,55 @@ TEST(MediaGraph, PendingSeekKeepsItsPositionWhileAnOlderFrameGoesOut) {
   EXPECT_EQ(position, 12);
   EXPECT_EQ(b.callback->numbers().back(), 12);
   EXPECT_EQ(b.graph.WaitForFrame(12, 5000), media::kOk);
+}
+
+// An MP4 whose index comes first, cut off inside its last packet: the index
+// lists a frame that never decodes. A move that brings no frame (a step on
+// to that frame, typing it from further back, a seek past the end) leaves
+// the picture shown, and the position names that picture, not the target.
+TEST(MediaGraph, AMoveThatBringsNoFrameLeavesThePositionOnThePictureShown) {
+  VideoSpec spec = makeSpec("mp4", "libx264", 3, false, 160, 128);
+  spec.frames = 75;
+  spec.fastStart = true;
+  const std::string whole = mediatest::videoFor(spec);
+  ASSERT_FALSE(whole.empty());
+  const std::string cut = mediatest::scratchDir() + "/cut_in_last_packet.mp4";
+  std::string error;
+  ASSERT_TRUE(testvideo::copyByteRange(whole, cut, 0, std::filesystem::file_size(whole) * 2 / 3,
+                                       &error)) << error;
+  Built b;
+  ASSERT_TRUE(b.build(cut));
+  std::int64_t count = 0;
+  ASSERT_EQ(b.graph.GetDuration(&count), media::kOk);
+  ASSERT_GT(count, 24);
+  ASSERT_LT(count, 75);
+  b.graph.SetRate(100.0);
+  b.graph.Run();
+  long code = 0;
+  ASSERT_TRUE(b.waitForEvent(&code));
+  const int last = static_cast<int>(count) - 1;  // listed, but it never decodes
+  std::vector<int> decodable(last);
+  for (int i = 0; i < last; ++i) decodable[i] = i;
+  ASSERT_EQ(b.callback->numbers(), decodable);
+
+  const struct Move {
+    int from, to;
+  } moves[] = {{last - 1, last}, {5, last}, {last - 3, last + 1}};
+  for (const Move& m : moves) {
+    SCOPED_TRACE(testing::Message() << "from " << m.from << " to " << m.to);
+    ASSERT_EQ(b.seekPaused(m.from), m.from);
+    const std::size_t delivered = b.callback->numbers().size();
+    b.seekPaused(m.to);
+    EXPECT_EQ(b.callback->numbers().size(), delivered);
+    std::int64_t position = -1;
+    EXPECT_EQ(b.graph.GetCurrentPosition(&position), media::kOk);
+    EXPECT_EQ(position, m.from);
+    EXPECT_EQ(b.graph.WaitForFrame(m.to, 5000), media::kFail);
+    std::vector<std::uint8_t> pixels;
+    int w = 0, h = 0, stride = 0;
+    ASSERT_TRUE(b.graph.Surface().Snapshot(&pixels, &w, &h, &stride));
+    EXPECT_EQ(testvideo::readFrameNumber(pixels.data(), w, h, stride), m.from);
+  }
 }
 
 // A header promising frames larger than its packets hold: the video opens

@@ -45,6 +45,8 @@ std::string specName(const testvideo::VideoSpec& s) {
                      std::to_string(s.frames) + "_g" + std::to_string(s.gop);
   if (s.lossless) name += "_lossless";
   if (!s.closedGop) name += "_opengop";
+  if (s.fastStart) name += "_faststart";
+  for (int frame : s.zeroedFrames) name += "_z" + std::to_string(frame);
   return name;
 }
 
@@ -105,9 +107,12 @@ media::MediaStatus RecordingCallback::BufferCB(double sampleTime, const std::uin
   const int number = length >= static_cast<long>(stride) * height_
                          ? testvideo::readFrameNumber(buffer, width_, height_, stride)
                          : -2;
+  std::uint64_t checksum = 14695981039346656037u;  // FNV-1a
+  for (long i = 0; i < length; ++i) checksum = (checksum ^ buffer[i]) * 1099511628211u;
   std::lock_guard<std::mutex> lock(mutex_);
   numbers_.push_back(number);
   times_.push_back(sampleTime);
+  checksums_.push_back(checksum);
   last_.assign(buffer, buffer + length);
   lastLength_ = length;
   return media::kOk;
@@ -121,6 +126,10 @@ std::vector<double> RecordingCallback::times() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return times_;
 }
+std::vector<std::uint64_t> RecordingCallback::checksums() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return checksums_;
+}
 std::vector<std::uint8_t> RecordingCallback::lastBuffer() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return last_;
@@ -133,6 +142,7 @@ void RecordingCallback::clear() {
   std::lock_guard<std::mutex> lock(mutex_);
   numbers_.clear();
   times_.clear();
+  checksums_.clear();
 }
 
 media::MediaStatus HoldingCallback::BufferCB(double sampleTime, const std::uint8_t* buffer,
@@ -177,8 +187,9 @@ bool Built::build(const std::string& path) {
 }
 
 int Built::seekPaused(std::int64_t frame) {
-  EXPECT_EQ(graph.SetPositions(frame), media::kOk);
+  // Paused first: a graph still running would go on past the frame.
   graph.Pause();
+  EXPECT_EQ(graph.SetPositions(frame), media::kOk);
   media::GraphState state;
   EXPECT_EQ(graph.GetState(5000, &state), media::kOk);
   EXPECT_EQ(state, media::GraphState::Paused);

@@ -54,6 +54,9 @@ class RecordingCallback : public media::FrameCallback {
 
   std::vector<int> numbers() const;  // frame numbers read back, in delivery order
   std::vector<double> times() const;
+  // A checksum of each picture's bytes, in delivery order: tells pictures
+  // apart whose numbers cannot be read (the decoder's concealed pictures).
+  std::vector<std::uint64_t> checksums() const;
   std::vector<std::uint8_t> lastBuffer() const;
   long lastLength() const;
   void clear();
@@ -63,6 +66,7 @@ class RecordingCallback : public media::FrameCallback {
   mutable std::mutex mutex_;
   std::vector<int> numbers_;
   std::vector<double> times_;
+  std::vector<std::uint64_t> checksums_;
   std::vector<std::uint8_t> last_;
   long lastLength_ = 0;
 };
