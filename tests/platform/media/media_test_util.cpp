@@ -45,6 +45,7 @@ std::string specName(const testvideo::VideoSpec& s) {
                      std::to_string(s.frames) + "_g" + std::to_string(s.gop);
   if (s.lossless) name += "_lossless";
   if (!s.closedGop) name += "_opengop";
+  for (int f : s.zeroedFrames) name += "_z" + std::to_string(f);
   return name;
 }
 
