@@ -1,15 +1,24 @@
 // The media layer on a 720x576 video of 60 frames in two codecs (MPEG-4 Part 2
 // in AVI with B-frames, H.264 in MP4 with B-frames): opening a graph, a random
-// seek until the frame is delivered, and sequential decoding per frame; and a
+// seek until the frame is delivered, and sequential decoding per frame; a
 // step back just after a keyframe of a 1280x720 H.264 video with long groups
-// of pictures in three containers.
+// of pictures in three containers; and a step back deep in a group of
+// pictures at 720p and 1080p beside FFmpeg's own threaded decode of the same
+// frames.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
 
 #include "platform/media/media_graph.h"
 #include "tests/support/test_video.h"
@@ -179,6 +188,109 @@ void BM_StepBackAfterKeyframe(benchmark::State& state) {
   }
 }
 
+// A noisy H.264 video in MP4 (the noisy numbered scene: fresh noise in every
+// frame, as in grainy footage) with B-frames, whose only keyframe is its
+// first frame, `height` lines high (720 or 1080), written on first use.
+constexpr int kDeepFrames = 210;
+constexpr int kDeepTarget = 199;  // the step goes back from 200 to it
+
+const std::string& deepGopVideo(int height) {
+  static std::string paths[2];
+  std::string& path = paths[height == 1080 ? 1 : 0];
+  if (path.empty()) {
+    testvideo::VideoSpec spec;
+    spec.scene = testvideo::Scene::NoisyNumbered;
+    spec.width = height * 16 / 9;
+    spec.height = height;
+    spec.frames = kDeepFrames;
+    spec.gop = 250;
+    spec.bFrames = 2;
+    spec.codec = "libx264";
+    spec.container = "mp4";
+    path = videos().dir + "/deep_gop_" + std::to_string(height) + ".mp4";
+    if (!testvideo::writeVideo(path, spec, nullptr)) path = "-";
+  }
+  return path;
+}
+
+// The step back from frame 200 to 199 on a paused video, as the down arrow
+// does: the graph decodes from the keyframe at frame 0 and delivers 199.
+void BM_StepBackDeepInGop(benchmark::State& state) {
+  const std::string& path = deepGopVideo(static_cast<int>(state.range(0)));
+  CountingCallback cb;  // outlives the graph's streaming thread
+  media::MediaGraph graph;
+  if (path == "-" || !build(graph, &cb, path)) {
+    state.SkipWithError("no video");
+    return;
+  }
+  graph.Pause();
+  media::GraphState s;
+  for (auto _ : state) {
+    state.PauseTiming();
+    graph.SetPositions(kDeepTarget + 1);
+    graph.GetState(60000, &s);
+    state.ResumeTiming();
+    graph.SetPositions(kDeepTarget);
+    if (graph.WaitForFrame(kDeepTarget, 60000) != media::kOk) state.SkipWithError("wrong frame");
+  }
+}
+
+// FFmpeg's own threaded decode of the same frames: a plain libavcodec loop
+// with as many threads as it chooses, from the keyframe at frame 0 until
+// frame 199 (in display order) comes out.
+void BM_FfmpegThreadedDecodeDeepInGop(benchmark::State& state) {
+  const std::string& path = deepGopVideo(static_cast<int>(state.range(0)));
+  AVFormatContext* fc = nullptr;
+  if (path == "-" || avformat_open_input(&fc, path.c_str(), nullptr, nullptr) < 0 ||
+      avformat_find_stream_info(fc, nullptr) < 0) {
+    avformat_close_input(&fc);
+    state.SkipWithError("no video");
+    return;
+  }
+  const AVCodec* codec = nullptr;
+  const int stream = av_find_best_stream(fc, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+  AVCodecContext* dec = avcodec_alloc_context3(codec);
+  avcodec_parameters_to_context(dec, fc->streams[stream]->codecpar);
+  dec->thread_count = 0;
+  avcodec_open2(dec, codec, nullptr);
+  AVPacket* packet = av_packet_alloc();
+  AVFrame* frame = av_frame_alloc();
+  // The presentation time of frame 199.
+  std::vector<std::int64_t> pts;
+  while (av_read_frame(fc, packet) >= 0) {
+    if (packet->stream_index == stream) pts.push_back(packet->pts);
+    av_packet_unref(packet);
+  }
+  std::sort(pts.begin(), pts.end());
+  const std::int64_t targetPts = pts[kDeepTarget];
+  for (auto _ : state) {
+    avcodec_flush_buffers(dec);
+    av_seek_frame(fc, stream, pts.front(), AVSEEK_FLAG_BACKWARD);
+    bool found = false, flushed = false;
+    while (!found) {
+      const int r = avcodec_receive_frame(dec, frame);
+      if (r == 0) {
+        found = frame->pts == targetPts;
+        av_frame_unref(frame);
+        continue;
+      }
+      if (r != AVERROR(EAGAIN) || flushed) break;
+      if (av_read_frame(fc, packet) < 0) {
+        avcodec_send_packet(dec, nullptr);
+        flushed = true;
+        continue;
+      }
+      if (packet->stream_index == stream) avcodec_send_packet(dec, packet);
+      av_packet_unref(packet);
+    }
+    if (!found) state.SkipWithError("frame not decoded");
+  }
+  av_frame_free(&frame);
+  av_packet_free(&packet);
+  avcodec_free_context(&dec);
+  avformat_close_input(&fc);
+}
+
 }  // namespace
 
 // Argument: 0 MPEG-4 in AVI, 1 H.264 in MP4.
@@ -187,5 +299,8 @@ BENCHMARK(BM_RandomSeek)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseReal
 BENCHMARK(BM_SequentialDecodePerFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 // Argument: 0 MP4, 1 Matroska, 2 MPEG transport stream.
 BENCHMARK(BM_StepBackAfterKeyframe)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+// Argument: the video's height; the two side by side, in the same run.
+BENCHMARK(BM_StepBackDeepInGop)->Arg(720)->Arg(1080)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_FfmpegThreadedDecodeDeepInGop)->Arg(720)->Arg(1080)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 BENCHMARK_MAIN();
