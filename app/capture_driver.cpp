@@ -4,7 +4,12 @@
 #include "app/enhancer_dlg.h"
 #include "app/resource_ids.h"
 
-void CEnhancerDlg::OnCaptureEnhance() { m_enhance.OnCaptureEnhance(); }
+void CEnhancerDlg::OnCaptureEnhance() {
+  // A capture asked for while a step back is on its way takes the frame the
+  // step lands on, which the frame field then names.
+  if (!m_enhance.capturing()) m_player.FinishStepBack();
+  m_enhance.OnCaptureEnhance();
+}
 
 void CEnhancerDlg::OnAdjustmentScroll(int code, int position, int controlId) {
   m_enhance.OnHScroll(code, position, controlId);

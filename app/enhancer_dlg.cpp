@@ -1,5 +1,6 @@
 #include "app/enhancer_dlg.h"
 
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -419,6 +420,14 @@ void CEnhancerDlg::SetVideoOptions(float pixelRatio, bool interlaced) {
 bool CEnhancerDlg::StartTimer(int id, int periodMs) { return SetTimer(id, periodMs); }
 
 void CEnhancerDlg::KillTimer(int id) { ui::Dialog::KillTimer(id); }
+
+void CEnhancerDlg::ShowBusy(bool busy) {
+  // The arrow with a busy mark: the window still answers while it works.
+  if (busy)
+    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+  else
+    QGuiApplication::restoreOverrideCursor();
+}
 
 media::NotifyHook CEnhancerDlg::GraphMessagePoster() {
   // Runs on the streaming thread; the graph is always torn down before the

@@ -41,6 +41,7 @@ class CEnhancerDlg : public ui::Dialog, public PlayerHost {
   void SetVideoOptions(float pixelRatio, bool interlaced) override;
   bool StartTimer(int id, int periodMs) override;
   void KillTimer(int id) override;
+  void ShowBusy(bool busy) override;
   media::NotifyHook GraphMessagePoster() override;
   bool AttachVideo(media::VideoSurface* surface) override;
   void DetachVideo() override;

@@ -140,6 +140,8 @@ media::MediaStatus VideoPlayer::TearDownGraph() {
   StopPlayback();
   // The position poll must never reach a released graph.
   KillPositionTimer();
+  m_seekPolls = 0;
+  SetBusy(false);
   if (m_graph) {
     m_graph->SetNotify(nullptr, 0);
     m_host->DetachVideo();
@@ -174,6 +176,7 @@ media::MediaStatus VideoPlayer::RunPlayback() {
     return s;
   }
   m_playState = kPlayRunning;
+  EndStepBack();  // playback goes on from the frame shown
   if (m_seekable) {
     KillPositionTimer();
     m_timerId = m_host->StartTimer(kPositionTimerId, kPositionTimerMs) ? kPositionTimerId : 0;
@@ -192,6 +195,7 @@ void VideoPlayer::PausePlayback() {
 }
 
 void VideoPlayer::StopPlayback() {
+  EndStepBack();
   if (!m_graph || m_playState == kPlayStopped) return;
   if (media::Failed(m_graph->Stop())) {
     ShowError("Failed in Stop()!");
@@ -264,6 +268,17 @@ void VideoPlayer::OnFrameEditChange() {
   std::int64_t frame = value;
   if (frame >= m_frameCount) frame = m_frameCount - 1;
   if (frame < 0) frame = 0;
+  if (m_backWanted >= 0) {
+    // Until a step back has shown its frame the field names the frame it
+    // goes to, and the arrows step on from there: presses in a row go to
+    // one target.
+    if (frame == m_backWanted) return;
+    if (frame < m_backWanted) {
+      StepBackTo(frame);
+      return;
+    }
+    EndStepBack();  // a step forward from there replaces it
+  }
   std::int64_t shown = 0;
   if (media::Failed(m_graph->GetCurrentPosition(&shown))) shown = -1;
   // The field naming the frame the graph is at (or going to) asks for nothing.
@@ -272,23 +287,53 @@ void VideoPlayer::OnFrameEditChange() {
     m_graph->SetPositions(frame);  // the position poll names the frame that comes
     return;
   }
-  SeekBackTo(frame);
+  StepBackTo(frame);
 }
 
-void VideoPlayer::SeekBackTo(std::int64_t frame) {
+void VideoPlayer::StepBackTo(std::int64_t frame) {
+  m_backWanted = frame;
+  // The frames after the one sought have been tried already.
+  if (m_backTry >= 0 && m_backTry <= frame) return;
+  m_backTry = frame;
+  // The graph gives up decoding toward an earlier target at once.
+  if (media::Failed(m_graph->SetPositions(frame))) EndStepBack();  // nothing can be read any more
+}
+
+bool VideoPlayer::AdvanceStepBack(int waitMs) {
+  const media::MediaStatus s = m_graph->WaitForFrame(m_backTry, waitMs);
+  if (s == media::kStateIntermediate) return true;
   // A seek to a frame that does not decode shows the next one that does, so
   // a step back would land where it started: the frames before are tried in
-  // turn until one at or before `frame` comes. When none can be shown, the
-  // graph stays on the first frame after them.
-  for (std::int64_t target = frame; target >= 0; --target) {
-    if (media::Failed(m_graph->SetPositions(target))) return;  // nothing can be read any more
-    const media::MediaStatus s = m_graph->WaitForFrame(target, kSeekWaitMs);
-    if (s == media::kOk) break;
-    if (s == media::kStateIntermediate) return;  // still decoding: the poll names what comes
-    std::int64_t came = 0;
-    if (s == media::kFalse && !media::Failed(m_graph->GetCurrentPosition(&came)) && came <= frame) break;
+  // turn until one at or before the frame asked for comes. When none can be
+  // shown, the graph stays on the first frame after them.
+  std::int64_t came = 0;
+  const bool landed =
+      s == media::kOk ||
+      (s == media::kFalse && !media::Failed(m_graph->GetCurrentPosition(&came)) && came <= m_backWanted);
+  if (!landed && m_backTry > 0) {
+    --m_backTry;
+    if (!media::Failed(m_graph->SetPositions(m_backTry))) return false;
+    EndStepBack();  // nothing can be read any more
+    return false;
   }
+  EndStepBack();
   ShowPosition();
+  return false;
+}
+
+void VideoPlayer::EndStepBack() {
+  m_backWanted = -1;
+  m_backTry = -1;
+}
+
+void VideoPlayer::FinishStepBack() {
+  while (m_graph && m_backWanted >= 0) {
+    if (AdvanceStepBack(kSeekWaitMs)) {
+      // Its frame did not come in all that time: it stays where it is.
+      EndStepBack();
+      ShowPosition();
+    }
+  }
 }
 
 void VideoPlayer::OnGraphNotify() {
@@ -315,7 +360,29 @@ void VideoPlayer::OnGraphNotify() {
   }
 }
 
-void VideoPlayer::OnPositionTimer() { ShowPosition(); }
+void VideoPlayer::OnPositionTimer() {
+  if (!m_graph) return;
+  // The field keeps naming the frame a step back goes to until it came.
+  if (m_backWanted >= 0)
+    AdvanceStepBack(0);
+  else
+    ShowPosition();
+  ShowBusyWhileSeeking();
+}
+
+void VideoPlayer::ShowBusyWhileSeeking() {
+  media::GraphState state;
+  const bool underWay =
+      m_graph && (m_backWanted >= 0 || m_graph->GetState(0, &state) == media::kStateIntermediate);
+  m_seekPolls = underWay ? m_seekPolls + 1 : 0;
+  SetBusy(m_seekPolls >= 2);
+}
+
+void VideoPlayer::SetBusy(bool busy) {
+  if (busy == m_busy) return;
+  m_busy = busy;
+  m_host->ShowBusy(busy);
+}
 
 void VideoPlayer::ShowPosition() {
   if (!m_graph) return;
@@ -331,6 +398,7 @@ void VideoPlayer::ShowPosition() {
 
 void VideoPlayer::OnPositionSliderTrack() {
   if (!m_graph) return;
+  EndStepBack();  // the slider's seek replaces it
   const int q = m_host->PositionSlider();
   if (g_firstDrag) {
     media::GraphState state;

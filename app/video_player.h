@@ -1,7 +1,8 @@
 // The video player of the main dialog: opens a video into a media graph that
 // decodes it, shows it and copies every frame into g_grabbedFrame; play and
 // pause, seeking by the position slider and the frame number, the speed
-// factor, the 100 ms position poll and the end of the stream.
+// factor, the 100 ms position poll and the end of the stream. A move to a
+// frame never waits for that frame: the position poll looks how far it got.
 //
 // Everything it needs of the dialog and the UI layer goes through
 // PlayerHost; all operations run on the GUI thread.
@@ -78,6 +79,10 @@ class PlayerHost {
   virtual bool StartTimer(int id, int periodMs) = 0;
   virtual void KillTimer(int id) = 0;
 
+  // Shows that the window is working (a busy cursor) or no longer is; the
+  // player turns it on while a seek takes longer than a moment.
+  virtual void ShowBusy(bool busy) = 0;
+
   // A hook, callable from any thread, that posts `message` to the dialog,
   // which then calls VideoPlayer::OnGraphNotify on the GUI thread.
   virtual media::NotifyHook GraphMessagePoster() = 0;
@@ -117,6 +122,9 @@ class VideoPlayer {
   void KillPositionTimer();
   void UpdatePlayButtons();
   void ShowError(const std::string& text);
+  // Lets a step back that is still on its way reach its frame, waiting for
+  // it: a capture takes the frame the step lands on.
+  void FinishStepBack();
 
   media::MediaGraph* graph() const { return m_graph.get(); }
   int playState() const { return m_playState; }
@@ -133,9 +141,19 @@ class VideoPlayer {
   void ShowNoPosition();
   // Shows the graph's position in the slider and the frame edit.
   void ShowPosition();
-  // Shows the nearest frame at or before `frame` that can be shown (waiting
-  // for it) and names it in the frame edit.
-  void SeekBackTo(std::int64_t frame);
+  // Starts to show the nearest frame at or before `frame` that can be
+  // shown; the position poll goes on with it (AdvanceStepBack) and names
+  // that frame in the frame edit once it came.
+  void StepBackTo(std::int64_t frame);
+  // Looks, waiting up to waitMs, whether the frame a step back seeks came,
+  // and seeks the frame before when a later one came instead. True when
+  // the frame sought has not come yet.
+  bool AdvanceStepBack(int waitMs);
+  void EndStepBack();
+  // The busy indication follows whether a seek has been under way for two
+  // polls in a row.
+  void ShowBusyWhileSeeking();
+  void SetBusy(bool busy);
 
   PlayerHost* m_host;
   std::unique_ptr<media::MediaGraph> m_graph;
@@ -147,6 +165,12 @@ class VideoPlayer {
   bool m_videoLoaded = false;
   bool m_inputLost = false;  // the graph reported that its input can no longer be read
   bool m_inputEnded = false;  // an input that cannot seek played to its end
+  // A step back under way: the frame asked for, and the frame now sought
+  // (a frame at or before the one asked for is to be shown); -1 for none.
+  std::int64_t m_backWanted = -1;
+  std::int64_t m_backTry = -1;
+  int m_seekPolls = 0;  // position polls in a row that found a seek under way
+  bool m_busy = false;
 };
 
 // Shown when the open video file can no longer be read (cut short or

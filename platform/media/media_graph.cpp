@@ -198,6 +198,11 @@ struct MediaGraph::Impl {
   std::int64_t countBase = 0, countOut = 0;
   bool demuxEnd = false, flushSent = false, atEnd = false;
   bool streamValid = false;  // the demuxer sits where decoding can go on
+  // The display index of the last frame the decoder gave out since it was
+  // last reset (-1 for none): where decoding that gave way stands.
+  std::int64_t lastOut = -1;
+  // decodeNext stopped for a newer seek (or the graph's end), not at the end.
+  bool gaveWay = false;
   bool broken = false;       // a re-open failed: there is no input any more
   // The demuxer landed past a keyframe sought by its presentation timestamp
   // and on it by its decode timestamp: it searches by decode time.
@@ -212,6 +217,7 @@ struct MediaGraph::Impl {
   // Where decoding started (read by GetDecodeStart on the controlling thread).
   std::atomic<std::int64_t> startKey{-1};
   std::atomic<std::int64_t> packetsDecoded{0};
+  int decoderThreads = 0;  // set by Connect
 
   // ---- Shared between the threads, under `mutex`.
   mutable std::mutex mutex;
@@ -452,6 +458,7 @@ struct MediaGraph::Impl {
     atEnd = false;
     streamValid = false;
     countOut = 0;
+    lastOut = -1;
     startKey = -1;
     packetsDecoded = 0;
   }
@@ -656,13 +663,24 @@ struct MediaGraph::Impl {
     nextDecode = index >= 0 ? static_cast<std::size_t>(index) + 1 : packets.size();
   }
 
+  // Whether a seek asked for after the one being decoded toward is waiting,
+  // or the graph is going away: a long decode then gives way.
+  bool newerCommandWaits() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return seekPending || quit;
+  }
+
   // Decodes up to the next frame whose display index is at least wantIndex.
+  // Between packets it gives way to a newer seek (false, with gaveWay set):
+  // wantIndex then names the first frame still to come, so that positionAt
+  // can decode on toward a newer target that lies ahead.
   bool decodeNext() {
     if (atEnd || !fc) return false;
     for (;;) {
       int r = avcodec_receive_frame(dec, frame);
       if (r == 0) {
         const std::int64_t index = identify(frame);
+        if (index >= 0) lastOut = std::max(lastOut, index);
         if (index < 0 || index < wantIndex || (indexed && index >= frameCount)) {
           av_frame_unref(frame);
           continue;
@@ -698,6 +716,11 @@ struct MediaGraph::Impl {
         avcodec_send_packet(dec, nullptr);
         flushSent = true;
         continue;
+      }
+      if (newerCommandWaits()) {
+        gaveWay = true;
+        wantIndex = std::max(lastOut + 1, countBase);
+        return false;
       }
       if (av_read_frame(fc, packet) < 0) {
         demuxEnd = true;
@@ -816,6 +839,10 @@ struct MediaGraph::Impl {
       lock.unlock();
       const bool got = obtainFrame();
       lock.lock();
+      if (!got && gaveWay) {  // a newer seek waits
+        gaveWay = false;
+        continue;
+      }
       if (!got) {
         eos = true;
         needPreroll = false;
@@ -929,9 +956,13 @@ MediaStatus MediaGraph::Connect() {
   d.dec = avcodec_alloc_context3(codec);
   if (!d.dec) return kOutOfMemory;
   if (avcodec_parameters_to_context(d.dec, st->codecpar) < 0) return kNoDecoder;
-  d.dec->thread_count = 1;
+  // As many threads as the machine has cores (frame threads where the codec
+  // has them, else slice threads): the pictures are the same, frame threads
+  // only hand them out some packets later, and a flush drops them all.
+  d.dec->thread_count = 0;
   d.dec->pkt_timebase = st->time_base;
   if (avcodec_open2(d.dec, codec, nullptr) < 0) return kNoDecoder;
+  d.decoderThreads = d.dec->thread_count;  // the number the decoder chose
 
   d.timeBase = st->time_base;
   AVRational rate = st->avg_frame_rate.num > 0 ? st->avg_frame_rate : st->r_frame_rate;
@@ -1152,6 +1183,7 @@ MediaStatus MediaGraph::GetDecodeStart(DecodeStart* start) const {
   if (!start) return kPointer;
   start->keyFrame = impl_->startKey;
   start->packetsDecoded = impl_->packetsDecoded;
+  start->decoderThreads = impl_->decoderThreads;
   return kOk;
 }
 

@@ -92,10 +92,13 @@ struct VideoFormat {
 // Where the decoding for the last seek started, for tests and diagnostics:
 // the display index of the keyframe the decoder was started from (-1 before
 // any seek started one), and how many packets the decoder has been handed
-// since.
+// since; and how many threads the decoder runs on (0 before Connect). With
+// frame threads a frame comes out up to that many packets less one after
+// its own.
 struct DecodeStart {
   std::int64_t keyFrame = -1;
   std::int64_t packetsDecoded = 0;
+  int decoderThreads = 0;
 };
 
 class MediaGraph {
@@ -122,6 +125,9 @@ class MediaGraph {
   // where it brings none (past the end, or no frame there decodes), the
   // frame still shown.
   MediaStatus GetCurrentPosition(std::int64_t* position) const;
+  // Seeks; a seek asked for while an older one still decodes replaces it:
+  // that decoding stops at its next packet, and goes on toward the new
+  // target when that lies ahead of it after the same keyframe.
   MediaStatus SetPositions(std::int64_t current);
   MediaStatus SetRate(double rate);
   MediaStatus GetRate(double* rate) const;

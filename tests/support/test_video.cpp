@@ -354,6 +354,14 @@ bool writeVideo(const std::string& path, const VideoSpec& spec, std::string* err
                        spec.cutAt > 0 && i >= spec.cutAt ? 1 : 0);
     else
       drawFrame(i, spec.width, spec.height, rgb.data(), rgbStride);
+    if (spec.scene == Scene::NoisyNumbered && i >= spec.blackLeadIn) {
+      // Up to 24 levels either way, different in every frame.
+      std::uint32_t noise = 0x9E3779B9u * static_cast<std::uint32_t>(i + 1);
+      for (std::uint8_t& v : rgb) {
+        noise = noise * 1664525u + 1013904223u;
+        v = static_cast<std::uint8_t>(std::clamp(v + static_cast<int>(noise >> 24) % 49 - 24, 0, 255));
+      }
+    }
     if (av_frame_make_writable(w.frame) < 0) return fail(error, "out of memory");
     const std::uint8_t* src[1] = {rgb.data()};
     const int srcStride[1] = {rgbStride};

@@ -43,6 +43,7 @@ class QuietPlayerHost : public PlayerHost {
   void SetVideoOptions(float, bool) override {}
   bool StartTimer(int, int) override { return true; }
   void KillTimer(int) override {}
+  void ShowBusy(bool) override {}
   media::NotifyHook GraphMessagePoster() override {
     return [](unsigned) {};
   }

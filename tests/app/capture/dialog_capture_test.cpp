@@ -49,6 +49,22 @@ std::string Video() {
   return path;
 }
 
+// The same video with frame 9 that does not decode (its packet zeroed).
+std::string VideoWithoutFrame9() {
+  static const std::string path = [] {
+    const std::string p = (Scratch() / "numbered_without_9.avi").string();
+    testvideo::VideoSpec spec;
+    spec.width = 96;
+    spec.height = 64;
+    spec.frames = 20;
+    spec.zeroedFrames = {9};
+    std::string error;
+    if (!testvideo::writeVideo(p, spec, &error)) ADD_FAILURE() << error;
+    return p;
+  }();
+  return path;
+}
+
 class DialogCaptureTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -69,8 +85,8 @@ class DialogCaptureTest : public ::testing::Test {
     for (const auto& b : services.boxes) texts.push_back(b.text);
     return texts;
   }
-  void OpenAndPauseAt(int frame) {
-    services.filesToChoose.push_back(Video());
+  void OpenAndPauseAt(int frame, const std::string& video = Video()) {
+    services.filesToChoose.push_back(video);
     Command(ID_FILE_OPEN_VIDEO);
     ASSERT_TRUE(dialog.Player().videoLoaded());
     if (dialog.Player().playState() != kPlayRunning) Command(IDC_PLAY);
@@ -225,6 +241,28 @@ TEST_F(DialogCaptureTest, AFailedSaveKeepsTheExistingFile) {
   std::size_t entries = 0;
   for (const auto& entry : fs::directory_iterator(Scratch())) entries += entry.path().filename().string()[0] == '.';
   EXPECT_EQ(entries, 0u);  // nothing half-written left beside it
+}
+
+// A capture asked for right after a step back, before the position poll has
+// seen its frame, takes the frame the step lands on: frame 9 does not
+// decode, so the step from 12 to 9 lands on 8, which the field names and
+// the capture centres on.
+TEST_F(DialogCaptureTest, CaptureRightAfterAStepBackTakesTheFrameItLandsOn) {
+  OpenAndPauseAt(12, VideoWithoutFrame9());
+  media::GraphState state;
+  dialog.Player().graph()->GetState(2000, &state);
+  dialog.SendMessage(ui::WM_TIMER, IDT_POSITION);  // the poll names 12
+  ASSERT_EQ(dialog.ItemText(IDC_FRAME_EDIT), "12");
+  std::vector<std::int64_t> sought;
+  dialog.Enhance().frameStoredHook = [&](int, std::int64_t p) { sought.push_back(p); };
+  int runs = 0;
+  dialog.Enhance().engineRanHook = [&](FrameEnhancer&) { ++runs; };
+  dialog.SetItemText(IDC_FRAME_EDIT, "9");
+  Command(IDC_CAPTURE);
+  EXPECT_TRUE(Boxes().empty());
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(sought, (std::vector<std::int64_t>{7, 8}));  // frame 9 leaves its slot empty
+  EXPECT_EQ(dialog.ItemText(IDC_FRAME_EDIT), "8");
 }
 
 // Options chosen in the controls survive Play, Pause and the opening of

@@ -47,6 +47,7 @@ class FakeHost : public PlayerHost {
   std::set<int> timers;
   std::shared_ptr<std::atomic<int>> posted = std::make_shared<std::atomic<int>>(0);
   media::VideoSurface* surface = nullptr;
+  bool busy = false;  // the window shows that it is working
   int attaches = 0, detaches = 0;
   std::vector<std::string> requestTitles;
 
@@ -90,6 +91,10 @@ class FakeHost : public PlayerHost {
     return true;
   }
   void KillTimer(int id) override { timers.erase(id); }
+  void ShowBusy(bool b) override {
+    EXPECT_NE(b, busy);  // turned on and off in turn
+    busy = b;
+  }
   media::NotifyHook GraphMessagePoster() override {
     auto counter = posted;
     return [counter](unsigned message) {
@@ -135,6 +140,16 @@ bool waitPaused(VideoPlayer& player) {
          state == media::GraphState::Paused;
 }
 
+// Lets the streaming thread go and ends it before `hold` goes away.
+struct ReleaseAtEnd {
+  mediatest::HoldingCallback& hold;
+  VideoPlayer& player;
+  ~ReleaseAtEnd() {
+    hold.releaseAll();
+    player.OnDestroy();
+  }
+};
+
 class PlayerTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -157,6 +172,18 @@ class PlayerTest : public ::testing::Test {
     player.OnFrameEditChange();
     ASSERT_TRUE(waitPaused(player));
     player.OnPositionTimer();
+  }
+  // The position poll; the dialog seeks on every change of the frame
+  // field, the poll's too.
+  void poll() {
+    const std::string before = host.frameEdit;
+    player.OnPositionTimer();
+    if (host.frameEdit != before) player.OnFrameEditChange();
+  }
+  // An arrow key: adds `delta` to the number in the field.
+  void press(int delta) {
+    host.frameEdit = std::to_string(std::stoi(host.frameEdit) + delta);
+    player.OnFrameEditChange();
   }
   // Waits for the graph's event and hands it to the player, which must have
   // stopped with the message of a video that can no longer be read.
@@ -271,34 +298,15 @@ TEST_F(PlayerTest, FirstSliderDragPausesTheGraphOnly) {
 TEST_F(PlayerTest, QuickStepsAreNotUndoneByThePositionPoll) {
   ASSERT_NO_FATAL_FAILURE(openPausedAt(standardVideo(), 5));
   mediatest::HoldingCallback hold(&g_grabberCallback);
-  // Lets the streaming thread go and ends it before `hold` goes away.
-  struct Release {
-    mediatest::HoldingCallback& hold;
-    VideoPlayer& player;
-    ~Release() {
-      hold.releaseAll();
-      player.OnDestroy();
-    }
-  } release{hold, player};
+  ReleaseAtEnd release{hold, player};
   player.graph()->SetCallback(&hold);
-  // The dialog seeks on every change of the frame field, the poll's too.
-  auto poll = [&] {
-    const std::string before = host.frameEdit;
-    player.OnPositionTimer();
-    if (host.frameEdit != before) player.OnFrameEditChange();
-  };
-  // The up arrow adds one to the number in the field.
-  auto pressUp = [&] {
-    host.frameEdit = std::to_string(std::stoi(host.frameEdit) + 1);
-    player.OnFrameEditChange();
-  };
-  pressUp();
+  press(+1);
   for (int step = 1; step <= 8; ++step) {
     SCOPED_TRACE(step);
     ASSERT_TRUE(hold.waitArrivals(step));  // a frame is being handed over
     poll();
     EXPECT_EQ(host.frameEdit, std::to_string(5 + step));
-    pressUp();
+    press(+1);
     hold.release();
   }
   hold.releaseAll();
@@ -306,6 +314,78 @@ TEST_F(PlayerTest, QuickStepsAreNotUndoneByThePositionPoll) {
   poll();
   EXPECT_EQ(host.frameEdit, "14");
   EXPECT_EQ(grabbedNumber(), 14);
+}
+
+// A step back returns before its frame has come: the window answers while
+// the frame decodes, the field names the frame asked for, the window shows
+// that it is working once the seek has lasted two polls, and no longer once
+// the frame came.
+TEST_F(PlayerTest, StepBackDoesNotWaitForItsFrame) {
+  ASSERT_NO_FATAL_FAILURE(openPausedAt(standardVideo(), 20));
+  mediatest::HoldingCallback hold(&g_grabberCallback);
+  ReleaseAtEnd release{hold, player};
+  player.graph()->SetCallback(&hold);
+  press(-1);
+  media::GraphState state;
+  ASSERT_EQ(player.graph()->GetState(0, &state), media::kStateIntermediate);
+  ASSERT_TRUE(hold.waitArrivals(1));  // frame 19 is being handed over
+  poll();
+  EXPECT_FALSE(host.busy);  // not for a moment
+  poll();
+  EXPECT_TRUE(host.busy);
+  EXPECT_EQ(host.frameEdit, "19");
+  hold.releaseAll();
+  ASSERT_TRUE(waitPaused(player));
+  poll();
+  EXPECT_FALSE(host.busy);
+  EXPECT_EQ(host.frameEdit, "19");
+  EXPECT_EQ(grabbedNumber(), 19);
+}
+
+// Twenty presses of the down arrow while the first one's frame is still on
+// its way (held inside the frame callback) go to one target: the graph
+// decodes and shows the twentieth frame back, and nothing in between.
+TEST_F(PlayerTest, QuickStepsBackGoToOneTarget) {
+  ASSERT_NO_FATAL_FAILURE(openPausedAt(standardVideo(), 25));
+  mediatest::RecordingCallback seen(96, 64);
+  mediatest::HoldingCallback hold(&seen);
+  ReleaseAtEnd release{hold, player};
+  player.graph()->SetCallback(&hold);
+  press(-1);
+  media::GraphState state;
+  ASSERT_EQ(player.graph()->GetState(0, &state), media::kStateIntermediate);
+  ASSERT_TRUE(hold.waitArrivals(1));  // frame 24 is being handed over
+  for (int step = 2; step <= 20; ++step) {
+    press(-1);
+    poll();
+    EXPECT_EQ(host.frameEdit, std::to_string(25 - step));
+  }
+  hold.releaseAll();
+  ASSERT_TRUE(waitPaused(player));
+  poll();
+  EXPECT_EQ(host.frameEdit, "5");
+  EXPECT_EQ(seen.numbers(), (std::vector<int>{24, 5}));
+}
+
+// A step back onto frames that do not decode (their packets zeroed) walks
+// back, poll by poll, to the nearest frame before them that does; the field
+// keeps naming the frame asked for until then and names the frame shown at
+// the end.
+TEST_F(PlayerTest, StepBackOverFramesThatDoNotDecodeNamesTheFrameShown) {
+  VideoSpec zeroed = spec("avi", "mpeg4", 96, 64, 30, true);
+  zeroed.zeroedFrames = {16, 17};
+  ASSERT_NO_FATAL_FAILURE(openPausedAt(mediatest::videoFor(zeroed), 19));
+  ASSERT_EQ(host.frameEdit, "19");
+  host.frameEdit = "17";
+  player.OnFrameEditChange();
+  for (int round = 0; round < 10 && host.frameEdit == "17"; ++round) {
+    ASSERT_TRUE(waitPaused(player));
+    poll();
+  }
+  EXPECT_EQ(host.frameEdit, "15");
+  EXPECT_EQ(grabbedNumber(), 15);
+  poll();
+  EXPECT_FALSE(host.busy);
 }
 
 TEST_F(PlayerTest, MenuLoopPausesAndPlayPauseToggles) {
