@@ -959,7 +959,11 @@ MediaStatus MediaGraph::Connect() {
   // As many threads as the machine has cores (frame threads where the codec
   // has them, else slice threads): the pictures are the same, frame threads
   // only hand them out some packets later, and a flush drops them all.
+  // VP8's and VP9's frame threads make the frames after one that failed to
+  // decode from a picture never drawn, which differs from one decoding to the
+  // next: those codecs split each frame among the threads instead.
   d.dec->thread_count = 0;
+  if (codec->id == AV_CODEC_ID_VP8 || codec->id == AV_CODEC_ID_VP9) d.dec->thread_type = FF_THREAD_SLICE;
   d.dec->pkt_timebase = st->time_base;
   if (avcodec_open2(d.dec, codec, nullptr) < 0) return kNoDecoder;
   d.decoderThreads = d.dec->thread_count;  // the number the decoder chose
