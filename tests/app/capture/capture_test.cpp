@@ -854,7 +854,9 @@ TEST_F(CaptureTest, AnUnreadableNeighbourIsLeftOutOfTheRun) {
   EXPECT_TRUE(host.messages.empty());
 
   // Typing the last frame, which does not decode, leaves the frame shown
-  // before and names it: a capture there is of that frame.
+  // before and names it: a capture there is of that frame. The capture
+  // went back to its frame, which comes after it has ended.
+  ASSERT_EQ(player.graph()->WaitForFrame(kFrames - 3, 5000), media::kOk);
   PauseAt(kFrames - 1);
   std::int64_t shown = -1;
   ASSERT_EQ(player.graph()->GetCurrentPosition(&shown), media::kOk);
