@@ -310,7 +310,12 @@ bool VideoPlayer::AdvanceStepBack(int waitMs) {
   const bool landed =
       s == media::kOk ||
       (s == media::kFalse && !media::Failed(m_graph->GetCurrentPosition(&came)) && came <= m_backWanted);
-  if (!landed && m_backTry > 0) {
+  // A seek that had to start decoding after its frame sought one before the
+  // first frame that decodes (a video cut before a keyframe): the frames
+  // before it cannot be shown either.
+  media::DecodeStart start;
+  const bool nothingEarlier = !media::Failed(m_graph->GetDecodeStart(&start)) && start.keyFrame > m_backTry;
+  if (!landed && !nothingEarlier && m_backTry > 0) {
     --m_backTry;
     if (!media::Failed(m_graph->SetPositions(m_backTry))) return false;
     EndStepBack();  // nothing can be read any more

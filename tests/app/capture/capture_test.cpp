@@ -868,29 +868,9 @@ TEST_F(CaptureTest, AnUnreadableNeighbourIsLeftOutOfTheRun) {
   EXPECT_TRUE(host.errors.empty());
 }
 
-// Numbered H.264 videos (keyframe every 24 frames) cut so that they start
-// before a keyframe: by stream copies that keep the frames before the first
-// keyframe (cut at 1.3 s), and a transport stream cut halfway through its
-// bytes. The frames before the first keyframe are listed but never decode.
+// A numbered H.264 video cut so that it starts before a keyframe.
 std::string VideoStartingBeforeAKeyframe(const std::string& container, bool byteCut) {
-  testvideo::VideoSpec spec;
-  spec.container = container;
-  spec.codec = "libx264";
-  spec.width = kWidth;
-  spec.height = kHeight;
-  spec.frames = 75;
-  spec.gop = 24;
-  spec.bFrames = 2;
-  const std::string whole = mediatest::videoFor(spec);
-  if (whole.empty()) return whole;
-  const std::string cut = mediatest::scratchDir() + "/starting_before_a_keyframe" +
-                          (byteCut ? "_bytes." : ".") + container;
-  std::string error;
-  const std::uintmax_t size = fs::file_size(whole);
-  const bool ok = byteCut ? testvideo::copyByteRange(whole, cut, size / 2 / 188 * 188, size, &error)
-                          : testvideo::cutByStreamCopy(whole, cut, 1.3, &error);
-  if (!ok) ADD_FAILURE() << error;
-  return ok ? cut : std::string();
+  return mediatest::videoStartingBeforeAKeyframe(container, byteCut, kWidth, kHeight);
 }
 
 // An 8-neighbour capture at the first frame such a video shows stores that

@@ -14,6 +14,9 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "tests/support/stream_copy.h"
+#include "tests/support/video_damage.h"
+
 namespace mediatest {
 
 namespace {
@@ -65,6 +68,28 @@ std::string videoFor(const testvideo::VideoSpec& spec) {
   }
   written[name] = path;
   return path;
+}
+
+std::string videoStartingBeforeAKeyframe(const std::string& container, bool byteCut, int width,
+                                         int height) {
+  testvideo::VideoSpec spec;
+  spec.container = container;
+  spec.codec = "libx264";
+  spec.width = width;
+  spec.height = height;
+  spec.frames = 75;
+  spec.gop = 24;
+  spec.bFrames = 2;
+  const std::string whole = videoFor(spec);
+  if (whole.empty()) return whole;
+  const std::string cut = scratchDir() + "/starting_before_a_keyframe_" + std::to_string(width) + "x" +
+                          std::to_string(height) + (byteCut ? "_bytes." : ".") + container;
+  std::string error;
+  const std::uintmax_t size = std::filesystem::file_size(whole);
+  const bool ok = byteCut ? testvideo::copyByteRange(whole, cut, size / 2 / 188 * 188, size, &error)
+                          : testvideo::cutByStreamCopy(whole, cut, 1.3, &error);
+  if (!ok) ADD_FAILURE() << error;
+  return ok ? cut : std::string();
 }
 
 FifoFeeder::FifoFeeder(const std::string& video, const std::string& name, std::size_t stallAfter)

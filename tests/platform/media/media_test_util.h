@@ -30,6 +30,15 @@ std::string videoFor(const testvideo::VideoSpec& spec);
 // A short readable name for a spec, for test names and file names.
 std::string specName(const testvideo::VideoSpec& spec);
 
+// A numbered H.264 video (75 frames, a keyframe every 24, B-frames) cut so
+// that it starts before a keyframe: by a stream copy that keeps the frames
+// before the first keyframe (cut at 1.3 s), or, given `byteCut`, a
+// transport stream cut halfway through its bytes. The frames before the
+// first keyframe are listed but never decode. Empty (after a test failure
+// where the cut failed) when this FFmpeg build cannot write H.264.
+std::string videoStartingBeforeAKeyframe(const std::string& container, bool byteCut, int width,
+                                         int height);
+
 // Feeds a video file through a named pipe (an input that cannot seek) from
 // a thread of its own, for as long as a reader takes the bytes. Given
 // `stallAfter`, it writes only that many bytes and then keeps the pipe open

@@ -388,6 +388,23 @@ TEST_F(PlayerTest, StepBackOverFramesThatDoNotDecodeNamesTheFrameShown) {
   EXPECT_FALSE(host.busy);
 }
 
+// In a video cut before a keyframe, a step back from the first frame it
+// shows has nothing earlier to go to: it ends on that frame, named in the
+// field, as soon as the seek has come, without trying each frame listed
+// before it in turn.
+TEST_F(PlayerTest, StepBackFromTheFirstFrameOfACutVideoEndsAtOnce) {
+  const std::string cut = mediatest::videoStartingBeforeAKeyframe("mkv", false, 96, 64);
+  if (cut.empty()) GTEST_SKIP() << "this FFmpeg build cannot write H.264";
+  ASSERT_NO_FATAL_FAILURE(openPausedAt(cut, 0));
+  const std::string first = host.frameEdit;
+  ASSERT_GE(std::stoi(first), 4);  // four listed frames before it
+  press(-1);
+  ASSERT_TRUE(waitPaused(player));
+  poll();
+  EXPECT_EQ(host.frameEdit, first);
+  EXPECT_FALSE(host.busy);
+}
+
 TEST_F(PlayerTest, MenuLoopPausesAndPlayPauseToggles) {
   host.nextFile = standardVideo();
   player.OnOpenVideo();
