@@ -82,13 +82,13 @@ bool build(media::MediaGraph& graph, media::FrameCallback* cb, const std::string
          !media::Failed(graph.SetTimeFormat(media::TimeFormat::Frame));
 }
 
-// Builds the graph on the video the benchmark's argument names; marks the
-// benchmark skipped and returns false when there is no such video or it
-// does not open.
-bool openForBenchmark(benchmark::State& state, media::MediaGraph& graph, media::FrameCallback* cb) {
-  const std::string& path = videoFor(static_cast<int>(state.range(0)));
-  if (path.empty()) {
-    state.SkipWithError("no encoder");
+// Builds the graph on `path`, written by one of the video makers here
+// (empty or "-" when it could not be); marks the benchmark skipped and
+// returns false when there is no such video or it does not open.
+bool openVideo(benchmark::State& state, media::MediaGraph& graph, media::FrameCallback* cb,
+               const std::string& path) {
+  if (path.empty() || path == "-") {
+    state.SkipWithError("no video (no encoder)");
     return false;
   }
   if (!build(graph, cb, path)) {
@@ -96,6 +96,11 @@ bool openForBenchmark(benchmark::State& state, media::MediaGraph& graph, media::
     return false;
   }
   return true;
+}
+
+// The same on the video the benchmark's argument names.
+bool openForBenchmark(benchmark::State& state, media::MediaGraph& graph, media::FrameCallback* cb) {
+  return openVideo(state, graph, cb, videoFor(static_cast<int>(state.range(0))));
 }
 
 void BM_Open(benchmark::State& state) {
@@ -174,10 +179,7 @@ void BM_StepBackAfterKeyframe(benchmark::State& state) {
   const std::string& path = longGopVideo(static_cast<int>(state.range(0)));
   CountingCallback cb;  // outlives the graph's streaming thread
   media::MediaGraph graph;
-  if (path == "-" || !build(graph, &cb, path)) {
-    state.SkipWithError("no video");
-    return;
-  }
+  if (!openVideo(state, graph, &cb, path)) return;
   graph.Pause();
   media::GraphState s;
   graph.SetPositions(256);
@@ -293,10 +295,7 @@ void BM_StepBackDeepInGop(benchmark::State& state) {
   const std::string& path = deepGopVideo(static_cast<int>(state.range(0)));
   CountingCallback cb;  // outlives the graph's streaming thread
   media::MediaGraph graph;
-  if (path == "-" || !build(graph, &cb, path)) {
-    state.SkipWithError("no video");
-    return;
-  }
+  if (!openVideo(state, graph, &cb, path)) return;
   PlainThreadedDecode plain(path);
   graph.Pause();
   media::GraphState s;
@@ -336,10 +335,7 @@ void BM_HeldStepsBackDeepInGop(benchmark::State& state) {
   const std::string& path = deepGopVideo(static_cast<int>(state.range(0)));
   CountingCallback cb;  // outlives the graph's streaming thread
   media::MediaGraph graph;
-  if (path == "-" || !build(graph, &cb, path)) {
-    state.SkipWithError("no video");
-    return;
-  }
+  if (!openVideo(state, graph, &cb, path)) return;
   graph.Pause();
   media::GraphState s;
   for (auto _ : state) {

@@ -43,10 +43,13 @@ constexpr std::int64_t kMaxBufferBytes = 1LL << 30;
 struct PacketInfo {
   std::int64_t pts;
   std::int64_t dts;
-  bool key;
-  bool shown;          // not marked to be discarded (the part an edit list hides)
-  bool bFrame;         // a bidirectionally predicted picture, as the codec's headers say
+  bool key;           // flagged as a keyframe by the demuxer
+  bool shown;         // not marked to be discarded (the part an edit list hides)
+  bool bFrame;        // a bidirectionally predicted picture, as the codec's headers say
   bool keepsLeadingB;  // a keyframe whose following B-frames the decoder keeps
+  // A keyframe that decoding can start from: one whose header is intact,
+  // where the codec has one to check (a damaged packet may read as one).
+  bool startsDecoding;
 };
 
 // A keyframe where decoding can start: its display index and the timestamp
@@ -319,7 +322,6 @@ struct MediaGraph::Impl {
     PictureParser pictures(fc->streams[videoIndex]->codecpar);
     std::vector<PictureHeader> headers;
     std::vector<bool> keyFlags;
-    std::vector<bool> keyHeaders;  // a keyframe's header, where the codec has one to check
     const int codecId = fc->streams[videoIndex]->codecpar->codec_id;
     while (av_read_frame(fc, packet) >= 0) {
       if (packet->stream_index == videoIndex) {
@@ -327,9 +329,9 @@ struct MediaGraph::Impl {
         const bool shown = !(packet->flags & AV_PKT_FLAG_DISCARD);
         headers.push_back(pictures.read(packet));
         keyFlags.push_back(key);
-        keyHeaders.push_back(key && keyFrameHeaderIntact(codecId, packet->data, packet->size));
         packets.push_back({packet->pts, packet->dts, key, shown, headers.back().bFrame,
-                           key && headers.back().keepsLeadingB});
+                           key && headers.back().keepsLeadingB,
+                           key && keyFrameHeaderIntact(codecId, packet->data, packet->size)});
       }
       av_packet_unref(packet);
     }
@@ -358,7 +360,7 @@ struct MediaGraph::Impl {
     for (std::size_t i = 0; i < packets.size(); ++i) {
       const PacketInfo& p = packets[i];
       // A damaged packet the demuxer takes for a keyframe starts no decoding.
-      if (!p.key || !keyHeaders[i]) continue;
+      if (!p.startsDecoding) continue;
       if (timestampMode) {
         // A keyframe the file does not show starts the decoding that leads
         // to the first frame shown after it.

@@ -257,11 +257,8 @@ TEST_F(ReplacementAccess, APictureLetsInNobodyTheFileItReplacesShutOut)
         ASSERT_EQ(mkdir(root.c_str(), 0755), 0);
         const int status = ExitCode(RunInChild([&] {
             if (disk.kind) {
-                const std::string why = testsupport::MountScratchDisk(*disk.kind, root, 8ul << 20);
-                if (!why.empty()) {
-                    std::printf("%s: %s\n", disk.name, why.c_str());
+                if (!testsupport::MountScratchDiskOrSay(*disk.kind, root, 8ul << 20))
                     return 125;
-                }
                 chmod(root.c_str(), 0755);
             }
             const std::string missing = MissingFeature(root);
@@ -325,11 +322,8 @@ TEST_F(ReplacementAccess, ADiskWithoutACLsIsReplacedWholeAndFUSEWrittenInPlace)
         const std::string disk = dir_ + "/disk" + std::to_string(++number);
         ASSERT_EQ(mkdir(disk.c_str(), 0755), 0);
         const int status = ExitCode(RunInChild([&] {
-            const std::string why = testsupport::MountScratchDisk(c.kind, disk, 8ul << 20);
-            if (!why.empty()) {
-                std::printf("%s: %s\n", testsupport::DiskName(c.kind), why.c_str());
+            if (!testsupport::MountScratchDiskOrSay(c.kind, disk, 8ul << 20))
                 return 125;
-            }
             const std::string path = disk + "/x.bmp";
             WriteBytes(path, older.bytes);
             // exFAT keeps the mount's owner and mode whatever is asked.

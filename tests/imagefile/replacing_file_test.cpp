@@ -297,11 +297,8 @@ TEST_F(ReplacingFileSave, AFailedInPlaceSaveGivesBackTheRoomItTook)
         const std::string disk = dir_ + "/" + testsupport::DiskName(kind);
         ASSERT_EQ(mkdir(disk.c_str(), 0755), 0);
         const int status = RunInChild([&] {
-            const std::string why = testsupport::MountScratchDisk(kind, disk, 8ul << 20);
-            if (!why.empty()) {
-                std::printf("%s: %s\n", testsupport::DiskName(kind), why.c_str());
+            if (!testsupport::MountScratchDiskOrSay(kind, disk, 8ul << 20))
                 return 125;
-            }
             const std::string first = disk + "/first.bmp", second = disk + "/second.bmp", filler = disk + "/filler";
             for (const auto& c : cases) {
                 SCOPED_TRACE(c.name);
@@ -378,11 +375,8 @@ TEST_F(ReplacingFileSave, AFailedSaveOverAFileWithHolesLeavesItAsItWas)
         const std::string disk = dir_ + "/" + std::to_string(++number);
         ASSERT_EQ(mkdir(disk.c_str(), 0755), 0);
         const int status = RunInChild([&] {
-            const std::string why = testsupport::MountScratchDisk(kind, disk, 8ul << 20);
-            if (!why.empty()) {
-                std::printf("%s: %s\n", testsupport::DiskName(kind), why.c_str());
+            if (!testsupport::MountScratchDiskOrSay(kind, disk, 8ul << 20))
                 return 125;
-            }
             const std::string first = disk + "/first.bmp", second = disk + "/second.bmp";
             // Old bytes, the hole, old bytes.
             const auto written = [&bytes](ssize_t n) { return n == static_cast<ssize_t>(bytes.size()); };

@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -184,6 +185,17 @@ inline std::string MountScratchDisk(DiskKind kind, const std::string& at, unsign
     if (std::system((tools + "mount -o loop '" + image + "' '" + at + "'" + quiet).c_str()) != 0)
         return std::string("an ") + DiskName(kind) + " disk image cannot be mounted here (no loop device?)";
     return "";
+}
+
+// MountScratchDisk for a test's child process: true when mounted; else
+// prints why not, for the test's log, and is false (the child then ends
+// with the code that says the disk was left out).
+inline bool MountScratchDiskOrSay(DiskKind kind, const std::string& at, unsigned long bytes)
+{
+    const std::string why = MountScratchDisk(kind, at, bytes);
+    if (!why.empty())
+        std::printf("%s: %s\n", DiskName(kind), why.c_str());
+    return why.empty();
 }
 
 }  // namespace testsupport

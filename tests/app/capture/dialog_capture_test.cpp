@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 #include <unistd.h>
 
 #include "app/enhancer_dlg.h"
@@ -35,33 +37,28 @@ const fs::path& Scratch() {
   return dir;
 }
 
+// A numbered 96x64 video of 20 frames, written once under `name`; the
+// frames `zeroed` do not decode (their packets zeroed).
+std::string NumberedVideo(const std::string& name, std::vector<int> zeroed) {
+  const std::string p = (Scratch() / name).string();
+  testvideo::VideoSpec spec;
+  spec.width = 96;
+  spec.height = 64;
+  spec.frames = 20;
+  spec.zeroedFrames = std::move(zeroed);
+  std::string error;
+  if (!testvideo::writeVideo(p, spec, &error)) ADD_FAILURE() << error;
+  return p;
+}
+
 std::string Video() {
-  static const std::string path = [] {
-    const std::string p = (Scratch() / "numbered.avi").string();
-    testvideo::VideoSpec spec;
-    spec.width = 96;
-    spec.height = 64;
-    spec.frames = 20;
-    std::string error;
-    if (!testvideo::writeVideo(p, spec, &error)) ADD_FAILURE() << error;
-    return p;
-  }();
+  static const std::string path = NumberedVideo("numbered.avi", {});
   return path;
 }
 
-// The same video with frame 9 that does not decode (its packet zeroed).
+// The same video with frame 9 that does not decode.
 std::string VideoWithoutFrame9() {
-  static const std::string path = [] {
-    const std::string p = (Scratch() / "numbered_without_9.avi").string();
-    testvideo::VideoSpec spec;
-    spec.width = 96;
-    spec.height = 64;
-    spec.frames = 20;
-    spec.zeroedFrames = {9};
-    std::string error;
-    if (!testvideo::writeVideo(p, spec, &error)) ADD_FAILURE() << error;
-    return p;
-  }();
+  static const std::string path = NumberedVideo("numbered_without_9.avi", {9});
   return path;
 }
 

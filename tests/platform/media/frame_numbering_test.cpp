@@ -85,11 +85,7 @@ TEST_P(FrameNumbering, SeeksAndPlaybackShowTheNamedFrames) {
   std::int64_t count = 0;
   ASSERT_EQ(b.graph.GetDuration(&count), media::kOk);
   EXPECT_EQ(count, spec.frames);
-  b.graph.SetRate(100.0);
-  b.graph.Run();
-  long code = 0;
-  ASSERT_TRUE(b.waitForEvent(&code));
-  EXPECT_EQ(code, media::kEventComplete);
+  ASSERT_TRUE(b.playToEnd(100.0));
   std::vector<int> decodable;
   for (int i = 0; i < spec.frames; ++i)
     if (frameShownFor(spec, i) == i) decodable.push_back(i);
@@ -164,11 +160,7 @@ TEST_P(ZeroedPacketInAGroup, SeeksPastItShowThePicturesAPlaybackShows) {
   std::int64_t count = 0;
   ASSERT_EQ(b.graph.GetDuration(&count), media::kOk);
   EXPECT_EQ(count, 60);
-  b.graph.SetRate(100.0);
-  b.graph.Run();
-  long code = 0;
-  ASSERT_TRUE(b.waitForEvent(&code));
-  EXPECT_EQ(code, media::kEventComplete);
+  ASSERT_TRUE(b.playToEnd(100.0));
   // Every frame but the zeroed one, each picture kept by its index.
   const std::vector<double> times = b.callback->times();
   const std::vector<std::uint64_t> sums = b.callback->checksums();
@@ -219,11 +211,7 @@ TEST(FrameNumbering, AnErrorInsideAPacketOfSeveralFramesIsPassedOver) {
   ASSERT_EQ(count, 58);
   // Listed frame i shows picture i below 28 and picture i + 2 from there on.
   const auto picture = [](int listed) { return listed < 28 ? listed : listed + 2; };
-  b.graph.SetRate(100.0);
-  b.graph.Run();
-  long code = 0;
-  ASSERT_TRUE(b.waitForEvent(&code));
-  EXPECT_EQ(code, media::kEventComplete);
+  ASSERT_TRUE(b.playToEnd(100.0));
   std::vector<int> all;
   for (int i = 0; i < count; ++i) all.push_back(picture(i));
   EXPECT_EQ(b.callback->numbers(), all);
@@ -279,10 +267,7 @@ TEST_P(TrimmedCopy, CountsOnlyTheFramesItShows) {
   std::int64_t count = 0;
   ASSERT_EQ(b.graph.GetDuration(&count), media::kOk);
   EXPECT_EQ(count, 175);
-  b.graph.SetRate(100.0);
-  b.graph.Run();
-  long code = 0;
-  ASSERT_TRUE(b.waitForEvent(&code));
+  ASSERT_TRUE(b.playToEnd(100.0));
   std::vector<int> shown(175);
   for (int i = 0; i < 175; ++i) shown[i] = 125 + i;
   EXPECT_EQ(b.callback->numbers(), shown);

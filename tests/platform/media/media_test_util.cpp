@@ -227,6 +227,13 @@ bool Built::waitForEvent(long* code) {
   return graph.GetEvent(code, &p1, &p2, 10000) == media::kOk;
 }
 
+bool Built::playToEnd(double rate) {
+  graph.SetRate(rate);
+  graph.Run();
+  long code = 0;
+  return waitForEvent(&code) && code == media::kEventComplete;
+}
+
 }  // namespace mediatest
 
 #if defined(__SANITIZE_THREAD__)

@@ -120,6 +120,10 @@ struct Built {
 
   // Waits for the next event.
   bool waitForEvent(long* code);
+
+  // Plays the video at `rate` times its speed and waits for the next event:
+  // true when it says that the video played to its end.
+  bool playToEnd(double rate);
 };
 
 }  // namespace mediatest
