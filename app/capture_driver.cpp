@@ -5,9 +5,8 @@
 #include "app/resource_ids.h"
 
 void CEnhancerDlg::OnCaptureEnhance() {
-  // A capture asked for while a step back is on its way takes the frame the
-  // step lands on, which the frame field then names.
-  if (!m_enhance.capturing()) m_player.FinishStepBack();
+  // The capture lets a step back that is on its way land first and takes
+  // the frame it lands on.
   m_enhance.OnCaptureEnhance();
 }
 

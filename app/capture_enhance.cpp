@@ -70,12 +70,6 @@ void EnhanceController::OnCaptureEnhance()
         return;
     if (!m_player->videoLoaded() || m_player->playState() != kPlayPaused)
         return;
-    media::MediaGraph* graph = m_player->graph();
-    std::int64_t c = 0;
-    if (!graph || media::Failed(graph->GetCurrentPosition(&c))) {
-        m_host->ShowError("OnCapture, cannot get position!");
-        return;
-    }
     g_progressCtrl = m_host->Progress();
     m_host->SetMouseCaptureToProgress(true);
     m_capturing = true;
@@ -87,12 +81,29 @@ void EnhanceController::OnCaptureEnhance()
     m_captureOptions = opt();
 
     bool outOfMemory = false;
-    try {
-        RunCapture(c);
-    } catch (const MemoryException&) {
-        outOfMemory = true;
-    } catch (const std::bad_alloc&) {
-        outOfMemory = true;
+    {
+        // From here the window's thread waits for frames and works on them:
+        // the pointer says so until the capture ends, whichever way it ends.
+        struct BusyWhileCapturing {
+            EnhanceController& controller;
+            explicit BusyWhileCapturing(EnhanceController& c) : controller(c) { controller.MarkBusy(true); }
+            ~BusyWhileCapturing() { controller.MarkBusy(false); }
+        } busy(*this);
+        try {
+            // A capture asked for while a step back is on its way takes the
+            // frame the step lands on, which the frame field then names.
+            m_player->FinishStepBack();
+            media::MediaGraph* graph = m_player->graph();
+            std::int64_t c = 0;
+            if (!graph || media::Failed(graph->GetCurrentPosition(&c)))
+                Tell("OnCapture, cannot get position!", true);
+            else
+                RunCapture(c);
+        } catch (const MemoryException&) {
+            outOfMemory = true;
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true;
+        }
     }
     // Whatever happened, the engine goes and the window is given back.
     m_engine.reset();
@@ -116,7 +127,8 @@ void EnhanceController::RunCapture(std::int64_t c)
     // the picture is made of the shown frame alone, and the user is told.
     // The option stays as chosen, for the next video.
     if (n > 0 && !m_player->seekable()) {
-        m_host->ShowMessage(kSingleFrameMessage);
+        Tell(kSingleFrameMessage, false);
+        MarkBusy(true);  // the capture goes on
         n = 0;
     }
     const bool single = n == 0;
@@ -238,12 +250,29 @@ bool EnhanceController::TakeFrame(std::int64_t position, const std::function<voi
 
 void EnhanceController::ReportUnreadableFrame(std::int64_t position)
 {
-    m_host->ShowError(kFrameUnreadableMessage + std::to_string(position) + " of the video.");
+    Tell(kFrameUnreadableMessage + std::to_string(position) + " of the video.", true);
 }
 
 void EnhanceController::ReportOutOfMemory()
 {
-    m_host->ShowMessage(kOutOfMemoryMessage);
+    Tell(kOutOfMemoryMessage, false);
+}
+
+void EnhanceController::Tell(const std::string& text, bool error)
+{
+    MarkBusy(false);
+    if (error)
+        m_host->ShowError(text);
+    else
+        m_host->ShowMessage(text);
+}
+
+void EnhanceController::MarkBusy(bool busy)
+{
+    if (busy == m_busyMarked)
+        return;
+    m_busyMarked = busy;
+    m_host->ShowBusy(busy);
 }
 
 int EnhanceController::NeighborFrameCount() const

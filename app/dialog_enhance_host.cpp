@@ -1,5 +1,6 @@
 #include "app/dialog_enhance_host.h"
 
+#include <QCoreApplication>
 #include <QProgressBar>
 
 #include "app/enhancer_dlg.h"
@@ -18,6 +19,14 @@ void DialogEnhanceHost::SetMouseCaptureToProgress(bool capture) {
     dlg_->SetCapture(IDC_PROGRESS);
   else
     dlg_->ReleaseCapture();
+}
+
+void DialogEnhanceHost::ShowBusy(bool busy) {
+  dlg_->ShowBusy(busy);
+  // A cursor set just before the thread blocks may stay in the window
+  // system's queue until the work is done: the waiting events other than
+  // input are handled once, which sends it (and paints what changed).
+  if (busy) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 int DialogEnhanceHost::SliderPosition(int id) {

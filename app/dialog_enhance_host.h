@@ -22,6 +22,7 @@ class DialogEnhanceHost : public EnhanceHost, public ProgressControl {
   ProgressControl* Progress() override { return this; }
   void SetMouseCaptureToProgress(bool capture) override;
   void LockCommands(bool locked) override { locked_ = locked; }
+  void ShowBusy(bool busy) override;
   int SliderPosition(int id) override;
   void SetSliderPosition(int id, int position) override;
   void DisplayClientSize(int* width, int* height) override;

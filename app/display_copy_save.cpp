@@ -135,7 +135,7 @@ bool EnhanceController::DrawPicture(const Image8uC3& picture, bool zoomToFit)
                                            static_cast<std::uint32_t>(picture.step), false);
     }
     if (!built) {
-        m_host->ShowMessage("Cannot convert image for display");
+        Tell("Cannot convert image for display", false);
         return false;
     }
 
@@ -315,9 +315,9 @@ void EnhanceController::OnCopy()
         block = m_picture.CopyToGlobalHandle();
     }
     if (refused)
-        m_host->ShowMessage(kEmptyCropMessage);
+        Tell(kEmptyCropMessage, false);
     else if (!block || !m_host->SetClipboardDib(block.bytes.get(), block.size))
-        m_host->ShowMessage("Unable to set Clipboard data");
+        Tell("Unable to set Clipboard data", false);
 
     ResetDisplayToMode(kDisplayZoomToFit);
 }
@@ -337,7 +337,7 @@ void EnhanceController::OnSaveAs()
         return;
     const std::uint32_t type = TypeForExtension(path);
     if (type == 0) {
-        m_host->ShowMessage("File extension is not supported");
+        Tell("File extension is not supported", false);
         return;
     }
     ResetDisplayToMode(kDisplayActualSize);
@@ -350,7 +350,7 @@ void EnhanceController::OnSaveAs()
         if (!m_picture.Crop(l, t, r, b, &cropped)) {
             // Nothing to write: the chosen file, which may be an older
             // picture the user agreed to replace, is left as it is.
-            m_host->ShowMessage(kEmptyCropMessage);
+            Tell(kEmptyCropMessage, false);
             return;
         }
         cropped.info.quality = m_jpegQuality;
@@ -360,7 +360,7 @@ void EnhanceController::OnSaveAs()
         saved = m_picture.Save(path.c_str(), type);
     }
     if (!saved) {
-        m_host->ShowMessage("Cannot write file");
+        Tell("Cannot write file", false);
         return;
     }
     ResetDisplayToMode(kDisplayZoomToFit);

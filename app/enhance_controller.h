@@ -95,6 +95,10 @@ class EnhanceHost {
   virtual ProgressControl* Progress() = 0;
   virtual void SetMouseCaptureToProgress(bool capture) = 0;
   virtual void LockCommands(bool locked) = 0;
+  // The busy mark on the mouse pointer (the one a step of the player
+  // shows), on or off. Once on, it is on the screen when the call returns:
+  // the capture goes on working on the window's thread.
+  virtual void ShowBusy(bool busy) = 0;
 
   virtual int SliderPosition(int id) = 0;
   virtual void SetSliderPosition(int id, int position) = 0;
@@ -217,6 +221,12 @@ class EnhanceController {
   // Bytes of the kept post-filters' planes.
   std::uint64_t PostFilterBytes() const;
   void ReportOutOfMemory();
+  // Shows a message box (the error box when `error`). The busy mark of a
+  // running capture goes first: the box waits for the user, and the boxes
+  // that end a capture leave nothing to mark after them.
+  void Tell(const std::string& text, bool error);
+  // Shows or takes off the running capture's busy mark.
+  void MarkBusy(bool busy);
 
   EnhanceHost* m_host;
   VideoPlayer* m_player;
@@ -245,6 +255,7 @@ class EnhanceController {
   bool m_dragging = false;
   double m_zoom = 1.0;
   bool m_capturing = false;
+  bool m_busyMarked = false;  // the running capture's busy mark is shown
 };
 
 // The message shown when a capture or a recomposition runs out of memory.

@@ -22,6 +22,7 @@ class QuietPlayerHost : public PlayerHost {
   std::string file;
   std::string frameText;
   std::vector<std::string> errors;
+  std::function<void()> onPositionShown;  // the player shows where the graph is
   void ShowError(const std::string& text) override { errors.push_back(text); }
   void Beep() override {}
   bool ChooseVideoFile(const OpenFileRequest&, std::string* name) override {
@@ -34,7 +35,9 @@ class QuietPlayerHost : public PlayerHost {
     return true;
   }
   int PositionSlider() override { return 0; }
-  void SetPositionSlider(int) override {}
+  void SetPositionSlider(int) override {
+    if (onPositionShown) onPositionShown();
+  }
   void EnablePositionSlider(bool) override {}
   std::string FrameEditText() override { return frameText; }
   void SetFrameEditText(const std::string& text) override { frameText = text; }
@@ -93,6 +96,9 @@ class RecordingHost : public EnhanceHost, public ProgressControl {
   std::map<int, Bar> bars;
   int updatesToControls = 0, updatesFromControls = 0, pumps = 0;
   bool mouseCaptured = false, locked = false;
+  bool busy = false;        // the busy mark is shown
+  int busyMarks = 0;        // times it was put on
+  int boxesUnderMark = 0;   // message boxes shown while it was on
   int areaWidth = 400, areaHeight = 300;
   RasterRect areaInDialog{450, 14, 850, 314};
   AreaSurface surface;
@@ -112,8 +118,18 @@ class RecordingHost : public EnhanceHost, public ProgressControl {
   }
   EnhanceOptions& Options() override { return options; }
   void UpdateOptions(bool save) override { ++(save ? updatesFromControls : updatesToControls); }
-  void ShowError(const std::string& text) override { errors.push_back(text); }
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void ShowError(const std::string& text) override {
+    errors.push_back(text);
+    boxesUnderMark += busy;
+  }
+  void ShowMessage(const std::string& text) override {
+    messages.push_back(text);
+    boxesUnderMark += busy;
+  }
+  void ShowBusy(bool on) override {
+    busyMarks += on;
+    busy = on;
+  }
   ProgressControl* Progress() override { return this; }
   void SetPos(int position) override { progress.push_back(position); }
   void PumpMessages() override {

@@ -125,6 +125,10 @@ class CaptureTest : public ::testing::Test {
     grabbedNumbers.clear();
     host.progress.clear();
     controller.OnCaptureEnhance();
+    // Whichever way a capture ends, its busy mark went with it, and no box
+    // waited for the user under the mark.
+    EXPECT_FALSE(host.busy);
+    EXPECT_EQ(host.boxesUnderMark, 0);
   }
 };
 
@@ -493,6 +497,71 @@ TEST_F(CaptureTest, ASecondCaptureCannotStartFromTheProgressPump) {
   EXPECT_EQ(runs, 1);
   EXPECT_EQ(sought.size(), 3u);
   EXPECT_FALSE(controller.capturing());
+}
+
+// From the request until the capture ends the pointer shows the busy mark:
+// while a step back on its way lands, while the frames are read and while
+// the engine runs. A refusal or a failure takes it off for its box.
+TEST_F(CaptureTest, TheBusyMarkShowsFromTheRequestUntilTheCaptureEnds) {
+  int positionsShown = 0, unmarked = 0;
+  playerHost.onPositionShown = [&] {
+    ++positionsShown;
+    unmarked += !host.busy;
+  };
+  controller.frameStoredHook = [&](int, std::int64_t p) {
+    sought.push_back(p);
+    unmarked += !host.busy;
+  };
+  controller.engineRanHook = [&](FrameEnhancer&) {
+    ++runs;
+    unmarked += !host.busy;
+  };
+  const std::string undecodable =
+      (fs::temp_directory_path() / ("undecodable_busy_" + std::to_string(getpid()) + ".avi")).string();
+  std::string error;
+  ASSERT_TRUE(testvideo::writeUndecodableVideo(undecodable, kWidth, kHeight, 8, &error)) << error;
+  struct Case {
+    const char* what;
+    std::function<void()> before;
+    std::vector<std::int64_t> sought;
+    int positionsShown, runs, boxes;
+  } cases[] = {
+      {"no step pending", [] {}, {9, 10, 11}, 0, 1, 0},
+      {"right after a step back",
+       [&] {
+         playerHost.frameText = "7";
+         player.OnFrameEditChange();  // not waited for
+       },
+       {6, 7, 8}, 1, 1, 0},
+      {"refused for memory", [&] { controller.availableMemoryHook = [] { return std::uint64_t{0}; }; }, {}, 0, 0, 1},
+      {"of a frame that cannot be read",
+       [&] {
+         controller.availableMemoryHook = nullptr;
+         playerHost.file = undecodable;
+         player.OnOpenVideo();
+         if (player.playState() != kPlayRunning) player.OnPlayPause();
+         player.OnPlayPause();
+       },
+       {}, 0, 0, 1},
+  };
+  OpenAndPauseAt(10);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.before();
+    ASSERT_EQ(player.playState(), kPlayPaused);
+    positionsShown = unmarked = runs = host.busyMarks = 0;
+    host.errors.clear();
+    host.messages.clear();
+    Capture();
+    EXPECT_EQ(sought, c.sought);
+    EXPECT_EQ(positionsShown, c.positionsShown);
+    EXPECT_EQ(runs, c.runs);
+    EXPECT_EQ(host.errors.size() + host.messages.size(), static_cast<std::size_t>(c.boxes));
+    EXPECT_EQ(host.busyMarks, 1);
+    EXPECT_EQ(unmarked, 0);
+  }
+  player.OnDestroy();
+  std::remove(undecodable.c_str());
 }
 
 TEST_F(CaptureTest, SlidersRecomposeWithoutANewRun) {
