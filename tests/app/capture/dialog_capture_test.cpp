@@ -1,9 +1,12 @@
 // The capture through the real main dialog, offscreen: open a generated
 // video, pause on a frame, capture with the dialog's options, move an
 // adjustment slider, copy, save; the modal services are recorded.
+#include <QCursor>
+#include <QGuiApplication>
 #include <QImage>
-#include <QTest>
+#include <QLineEdit>
 #include <QProgressBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -240,26 +243,68 @@ TEST_F(DialogCaptureTest, AFailedSaveKeepsTheExistingFile) {
   EXPECT_EQ(entries, 0u);  // nothing half-written left beside it
 }
 
+// Whether the pointer shows the busy mark.
+bool PointerBusy() {
+  const QCursor* cursor = QGuiApplication::overrideCursor();
+  return cursor && cursor->shape() == Qt::BusyCursor;
+}
+
 // A capture asked for right after a step back, before the position poll has
 // seen its frame, takes the frame the step lands on: frame 9 does not
 // decode, so the step from 12 to 9 lands on 8, which the field names and
-// the capture centres on.
+// the capture centres on. The pointer shows the busy mark while the step
+// lands, while the frames are read and while the engine runs, and the
+// plain arrow again after the capture.
 TEST_F(DialogCaptureTest, CaptureRightAfterAStepBackTakesTheFrameItLandsOn) {
   OpenAndPauseAt(12, VideoWithoutFrame9());
   media::GraphState state;
   dialog.Player().graph()->GetState(2000, &state);
+  dialog.KillTimer(IDT_POSITION);  // the polls are the test's
   dialog.SendMessage(ui::WM_TIMER, IDT_POSITION);  // the poll names 12
   ASSERT_EQ(dialog.ItemText(IDC_FRAME_EDIT), "12");
+  ASSERT_FALSE(PointerBusy());
+  std::vector<bool> busy;  // at the landing, at each frame read, at the run
+  auto* field = qobject_cast<QLineEdit*>(dialog.GetDlgItem(IDC_FRAME_EDIT));
+  ASSERT_NE(field, nullptr);
+  QObject::connect(field, &QLineEdit::textChanged, [&](const QString& text) {
+    if (text == "8") busy.push_back(PointerBusy());
+  });
   std::vector<std::int64_t> sought;
-  dialog.Enhance().frameStoredHook = [&](int, std::int64_t p) { sought.push_back(p); };
+  dialog.Enhance().frameStoredHook = [&](int, std::int64_t p) {
+    sought.push_back(p);
+    busy.push_back(PointerBusy());
+  };
   int runs = 0;
-  dialog.Enhance().engineRanHook = [&](FrameEnhancer&) { ++runs; };
+  dialog.Enhance().engineRanHook = [&](FrameEnhancer&) {
+    ++runs;
+    busy.push_back(PointerBusy());
+  };
   dialog.SetItemText(IDC_FRAME_EDIT, "9");
   Command(IDC_CAPTURE);
   EXPECT_TRUE(Boxes().empty());
   EXPECT_EQ(runs, 1);
   EXPECT_EQ(sought, (std::vector<std::int64_t>{7, 8}));  // frame 9 leaves its slot empty
   EXPECT_EQ(dialog.ItemText(IDC_FRAME_EDIT), "8");
+  EXPECT_EQ(busy, std::vector<bool>(4, true));
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+// A capture refused for want of memory shows the busy mark while it looks,
+// and its box and the window after it the plain arrow.
+TEST_F(DialogCaptureTest, ARefusedCaptureShowsItsBoxWithoutTheBusyMark) {
+  OpenAndPauseAt(5);
+  dialog.KillTimer(IDT_POSITION);
+  bool busyWhileLooking = false, busyAtTheBox = true;
+  dialog.Enhance().availableMemoryHook = [&] {
+    busyWhileLooking = PointerBusy();
+    return std::uint64_t{0};
+  };
+  services.onBox = [&](const uitest::RecordingServices::Box&) { busyAtTheBox = PointerBusy(); };
+  Command(IDC_CAPTURE);
+  EXPECT_EQ(Boxes(), std::vector<std::string>{kOutOfMemoryMessage});
+  EXPECT_TRUE(busyWhileLooking);
+  EXPECT_FALSE(busyAtTheBox);
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
 // Options chosen in the controls survive Play, Pause and the opening of
