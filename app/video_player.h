@@ -80,7 +80,8 @@ class PlayerHost {
   virtual void KillTimer(int id) = 0;
 
   // Shows that the window is working (a busy cursor) or no longer is; the
-  // player turns it on while a seek takes longer than a moment.
+  // player turns it on while a seek takes longer than a moment, a capture
+  // (through its own host) while it runs.
   virtual void ShowBusy(bool busy) = 0;
 
   // A hook, callable from any thread, that posts `message` to the dialog,
