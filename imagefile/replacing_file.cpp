@@ -70,7 +70,8 @@ std::FILE* OpenScratch()
     return std::tmpfile();
 }
 
-bool WriteAll(int fd, const char* bytes, std::size_t count, off_t offset)
+// Writes `count` bytes at `offset`, which is moved past each byte written.
+bool WriteAll(int fd, const char* bytes, std::size_t count, off_t& offset)
 {
     while (count > 0) {
         const ssize_t n = ::pwrite(fd, bytes, count, offset);
@@ -183,20 +184,21 @@ bool Punch(int fd, const Hole& hole)
 }
 
 // Gives back the room a failed copy into `fd` took, to what `before` and
-// its `holes` show. Before an old byte was overwritten, a file that grew is
-// cut back to its old size, and the blocks reserved past its end are let go
-// by that cut, which ext4 and tmpfs make also to the size the file has; the
-// blocks taken in its holes are let go again. Once old bytes may have been
-// overwritten, what was written is kept: only the blocks reserved past the
-// end are let go, by a cut to the size the file has.
-void GiveBackRoom(int fd, const struct stat& before, const std::vector<Hole>& holes, bool overwritten)
+// its `holes` show, where the old bytes before `reached` have been
+// overwritten. A file that grew is cut back to its old size, and the blocks
+// reserved past its end are let go by that cut, which ext4 and tmpfs make
+// also to the size the file has; the blocks taken in its holes are let go
+// again. Once old bytes were overwritten, no byte written is taken back: the
+// file is cut only to the size it has, and only the holes past them are let
+// go.
+void GiveBackRoom(int fd, const struct stat& before, const std::vector<Hole>& holes, off_t reached)
 {
     struct stat now;
     if (::fstat(fd, &now) == 0 && (now.st_size > before.st_size || now.st_blocks > before.st_blocks))
-        ::ftruncate(fd, overwritten ? now.st_size : std::min(now.st_size, before.st_size));
-    if (!overwritten)
-        for (const Hole& hole : holes)
-            Punch(fd, hole);
+        ::ftruncate(fd, reached > 0 ? now.st_size : std::min(now.st_size, before.st_size));
+    for (const Hole& hole : holes)
+        if (hole.end > reached)
+            Punch(fd, {std::max(hole.begin, reached), hole.end});
 }
 
 // Cuts off what `fd` holds past `size`. A file no longer is left alone: a
@@ -207,22 +209,26 @@ bool CutTo(int fd, off_t size)
     return ::fstat(fd, &now) == 0 && now.st_size >= size && (now.st_size == size || ::ftruncate(fd, size) == 0);
 }
 
-// Writes the bytes of `from` from `begin` to `end` at the same place in `to`.
-bool CopyBytes(int from, int to, off_t begin, off_t end)
+// Writes the bytes of `from` from `begin` to `end` at the same place in `to`;
+// `reached` ends past the last byte written.
+bool CopyBytes(int from, int to, off_t begin, off_t end, off_t& reached)
 {
     char buffer[65536];
-    for (off_t offset = begin; offset < end;) {
+    for (reached = begin; reached < end;) {
         const ssize_t n =
-            ::pread(from, buffer, static_cast<std::size_t>(std::min<off_t>(sizeof buffer, end - offset)), offset);
+            ::pread(from, buffer, static_cast<std::size_t>(std::min<off_t>(sizeof buffer, end - reached)), reached);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
+        if (n <= 0 || !WriteAll(to, buffer, static_cast<std::size_t>(n), reached))
             return false;
-        if (!WriteAll(to, buffer, static_cast<std::size_t>(n), offset))
-            return false;
-        offset += n;
     }
     return true;
+}
+
+bool CopyBytes(int from, int to, off_t begin, off_t end)
+{
+    off_t reached;
+    return CopyBytes(from, to, begin, end, reached);
 }
 
 // Whether the room that writing `holes` of `fd` takes can be given back: a
@@ -269,23 +275,22 @@ bool CopyInto(int from, int to)
         return false;
     const std::vector<Hole> holes = HolesOf(to, overwritten);
     bool ok = false;
-    bool overwriting = false;  // old bytes may have changed since here
+    off_t reached = 0;  // the old bytes before it are overwritten
     switch (ReserveSpace(to, size)) {
     case Room::kReserved:
-        overwriting = true;
-        ok = CopyBytes(from, to, 0, size);
+        ok = CopyBytes(from, to, 0, size, reached);
         break;
     case Room::kNone:
         break;
     case Room::kNotReserved:
-        overwriting = HolesCanBeGivenBack(to, holes) && WriteWhatTakesRoom(from, to, holes, overwritten, size);
-        ok = overwriting && CopyBytes(from, to, 0, overwritten);
+        ok = HolesCanBeGivenBack(to, holes) && WriteWhatTakesRoom(from, to, holes, overwritten, size) &&
+             CopyBytes(from, to, 0, overwritten, reached);
         break;
     }
     // The old tail cut off last, so that the room reserved is the room written.
     if (ok && CutTo(to, size) && ::fsync(to) == 0)
         return true;
-    GiveBackRoom(to, before, holes, overwriting);
+    GiveBackRoom(to, before, holes, reached);
     return false;
 }
 

@@ -372,7 +372,8 @@ TEST_F(ReplacingFileSave, AFailedInPlaceSaveGivesBackTheRoomItTook)
 // out is let go again (ext4 may keep one block of the file's extent tree,
 // grown for the reservation); where it reserves none (ext2), the holes are
 // written first and let go again, before an old byte changes; where it
-// could not let them go either, the file is not written.
+// could not let them go either, the file is not written. So too where the
+// disk has the room and the first write into the file fails.
 TEST_F(ReplacingFileSave, AFailedSaveOverAFileWithHolesLeavesItAsItWas)
 {
     using testsupport::DiskKind;
@@ -387,14 +388,16 @@ TEST_F(ReplacingFileSave, AFailedSaveOverAFileWithHolesLeavesItAsItWas)
         DiskKind kind;
         unsigned long keptBlocks;  // blocks of the disk the file may keep
         std::vector<testsupport::SyscallFault> faults;
+        bool full = true;  // the disk has 1.5 MB free
     } disks[] = {
         {"tmpfs", DiskKind::kTmpfs, 0, {}},
         {"ext4", DiskKind::kExt4, 1, {}},
         {"ext2", DiskKind::kExt2, 0, {}},
         {"ext4 neither reserving room nor making holes", DiskKind::kExt4, 0, {{{__NR_fallocate}, EOPNOTSUPP}}},
+        {"ext4 with room, a write into the file failing", DiskKind::kExt4, 1, {{{__NR_pwrite64}, EIO}}, false},
     };
     int number = 0, ran = 0;
-    for (const auto& [name, kind, keptBlocks, faults] : disks) {
+    for (const auto& [name, kind, keptBlocks, faults, full] : disks) {
         SCOPED_TRACE(name);
         const std::string disk = dir_ + "/" + std::to_string(++number);
         ASSERT_EQ(mkdir(disk.c_str(), 0755), 0);
@@ -407,7 +410,7 @@ TEST_F(ReplacingFileSave, AFailedSaveOverAFileWithHolesLeavesItAsItWas)
             const int fd = open(first.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
             if (fd < 0 || !written(pwrite(fd, bytes.data(), bytes.size(), 0)) ||
                 !written(pwrite(fd, bytes.data(), bytes.size(), kHole)) || close(fd) != 0 ||
-                link(first.c_str(), second.c_str()) != 0 || !FillDisk(disk + "/filler", 1536 * 1024))
+                link(first.c_str(), second.c_str()) != 0 || (full && !FillDisk(disk + "/filler", 1536 * 1024)))
                 return 2;
             struct stat before, after;
             struct statvfs freeBefore, freeAfter;
