@@ -199,7 +199,7 @@ inline std::string MountScratchDisk(DiskKind kind, const std::string& at, unsign
     const std::string tools = "PATH=\"$PATH:/usr/sbin:/sbin\" ";
     const std::string quiet = " >/dev/null 2>&1";
     if (std::system((tools + "mount -o loop '" + image + "' '" + at + "'" + quiet).c_str()) != 0)
-        return std::string("a ") + DiskName(kind) + " disk image cannot be mounted here (no loop device?)";
+        return std::string("the ") + DiskName(kind) + " disk image cannot be mounted here (no loop device?)";
     return "";
 }
 
