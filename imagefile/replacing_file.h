@@ -11,12 +11,15 @@
 // file, or it is reached through FUSE, whose program may keep rules it does
 // not show), the bytes go to a scratch file outside the folder and are
 // copied into the destination itself on commit. The room for them is made
-// sure before the first old byte changes (reserved, or where the disk
-// reserves nothing, by writing first what lies past the old end), so a
-// failed encoding, or a disk without room for the whole picture, still
-// leaves it as it was; a write that fails once the old bytes are being
-// overwritten does not. Either way a failed copy gives back the room it
-// took on the disk.
+// sure before the first old byte changes (on a disk that writes overwritten
+// blocks anew, such as btrfs or one behind FUSE, as free room for the whole
+// picture; then reserved, or where the disk reserves nothing, by writing
+// first what lies past the old end), so a failed encoding, or a disk without
+// room for the whole picture, still leaves it as it was, and a copy that
+// fails then gives back the room it took. A write that fails once the old
+// bytes are being overwritten does not leave it so; what was written then
+// stays, so that a step that fails after the last byte (the flush onto the
+// device) leaves the new picture whole, though the save reports failure.
 //
 // The destination is the file that the path's symbolic links lead to, also
 // one not made yet, where the system would follow them for this user. It is

@@ -29,8 +29,12 @@ namespace testsupport {
 // tmpfs and ext4 keep ACLs and reserve room; ext2 (files without extents)
 // reserves none; ramfs keeps neither ACLs nor extended attributes and has no
 // size; exFAT through FUSE (exfat-fuse) reserves nothing, keeps neither, and
-// gives every file the mount's owner and permissions.
-enum class DiskKind { kTmpfs, kExt4, kExt2, kRamfs, kFuseExfat };
+// gives every file the mount's owner and permissions, as FAT through FUSE
+// (fusefat) does, which also refuses to cut a file to a size that does not
+// shrink it; btrfs writes every overwritten block to a new place, and takes
+// a reservation of blocks a file has already without reserving anything
+// (its disks are of 114 MB at least).
+enum class DiskKind { kTmpfs, kExt4, kExt2, kRamfs, kFuseExfat, kFuseFat, kBtrfs };
 
 inline const char* DiskName(DiskKind kind)
 {
@@ -40,6 +44,8 @@ inline const char* DiskName(DiskKind kind)
     case DiskKind::kExt2: return "ext2";
     case DiskKind::kRamfs: return "ramfs";
     case DiskKind::kFuseExfat: return "exfat-fuse";
+    case DiskKind::kFuseFat: return "fusefat";
+    case DiskKind::kBtrfs: return "btrfs";
     }
     return "?";
 }
@@ -90,35 +96,42 @@ inline std::string LoopDevice(const std::string& image)
     return device;
 }
 
-// Runs exfat-fuse on `device` and `at` in the foreground, its notes to
-// /dev/null; does not return.
-[[noreturn]] inline void RunExfatFuse(const std::string& device, const std::string& at)
+// Runs the FUSE program of `kind` on `source` (a device or an image file)
+// and `at` in the foreground, its notes to /dev/null; does not return.
+[[noreturn]] inline void RunFuseProgram(DiskKind kind, const std::string& source, const std::string& at)
 {
     const int null = open("/dev/null", O_WRONLY);
     dup2(null, STDOUT_FILENO);
     dup2(null, STDERR_FILENO);
     const char* path = getenv("PATH");
     setenv("PATH", (std::string(path ? path : "/usr/bin:/bin") + ":/usr/sbin:/sbin").c_str(), 1);
-    // -d keeps the program in the foreground.
-    execlp("mount.exfat-fuse", "mount.exfat-fuse", "-d", "-o", "allow_other,umask=0", device.c_str(), at.c_str(),
-           static_cast<char*>(nullptr));
+    // exfat-fuse's -d and FUSE's -f keep the program in the foreground;
+    // fusefat writes only with rw+.
+    if (kind == DiskKind::kFuseFat)
+        execlp("fusefat", "fusefat", "-f", "-o", "rw+,allow_other,umask=0", source.c_str(), at.c_str(),
+               static_cast<char*>(nullptr));
+    else
+        execlp("mount.exfat-fuse", "mount.exfat-fuse", "-d", "-o", "allow_other,umask=0", source.c_str(),
+               at.c_str(), static_cast<char*>(nullptr));
     _exit(127);
 }
 
-// exFAT through FUSE on `at`, its program ended when this process ends.
-// Files belong to root, open to everyone. The program is ended by a keeper
-// in this mount namespace, which outlives it: a FUSE program whose end lets
+// exFAT (exfat-fuse, on a loop device) or FAT (fusefat, on the image file)
+// through FUSE on `at`, its program ended when this process ends. Files
+// belong to root, open to everyone. The program is ended by a keeper in
+// this mount namespace, which outlives it: a FUSE program whose end lets
 // the namespace go waits for ever on its own answer to the unmount.
-inline std::string MountFuseExfat(const std::string& at, unsigned long bytes)
+inline std::string MountFuse(DiskKind kind, const std::string& at, unsigned long bytes)
 {
+    const bool fat = kind == DiskKind::kFuseFat;
     if (access("/dev/fuse", R_OK | W_OK) != 0)
         return "no FUSE device";
     const std::string image = at + ".img";
-    const std::string why = MakeImage(image, bytes, "mkfs.exfat");
+    const std::string why = MakeImage(image, bytes, fat ? "mkfs.fat" : "mkfs.exfat");
     if (!why.empty())
-        return why + " (exfatprogs)";
-    const std::string device = LoopDevice(image);
-    if (device.empty())
+        return why + (fat ? " (dosfstools)" : " (exfatprogs)");
+    const std::string source = fat ? image : LoopDevice(image);
+    if (source.empty())
         return "no loop device for the exFAT image";
     int alive[2];  // the write end is open while this process (or a child of it) is
     if (pipe2(alive, O_CLOEXEC) != 0)
@@ -128,7 +141,7 @@ inline std::string MountFuseExfat(const std::string& at, unsigned long bytes)
         close(alive[1]);
         const pid_t program = fork();
         if (program == 0)
-            RunExfatFuse(device, at);
+            RunFuseProgram(kind, source, at);
         const int programFd = program > 0 ? static_cast<int>(syscall(SYS_pidfd_open, program, 0)) : -1;
         pollfd watch[2] = {{alive[0], POLLIN, 0}, {programFd, POLLIN, 0}};
         while (programFd >= 0 && poll(watch, 2, -1) < 0 && errno == EINTR) {
@@ -150,7 +163,8 @@ inline std::string MountFuseExfat(const std::string& at, unsigned long bytes)
         if (statfs(at.c_str(), &fs) == 0 && fs.f_type == FUSE_SUPER_MAGIC)
             return "";
         if (waitpid(keeper, nullptr, WNOHANG) == keeper || std::chrono::steady_clock::now() > deadline)
-            return "exFAT cannot be mounted through FUSE here (exfat-fuse missing, or FUSE mounts not allowed)";
+            return std::string(fat ? "FAT" : "exFAT") + " cannot be mounted through FUSE here (" + DiskName(kind) +
+                   " missing, or FUSE mounts not allowed)";
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }
@@ -158,11 +172,12 @@ inline std::string MountFuseExfat(const std::string& at, unsigned long bytes)
 }  // namespace detail
 
 // Mounts a new file system of `kind` and `bytes` on the folder `at` (ramfs
-// takes what memory it is given, whatever `bytes`). ext4 and ext2 are made
-// (by e2fsprogs) in the image file `at` + ".img" and mounted through a loop
-// device, which is let go when it is unmounted; exFAT is made there too (by
-// exfatprogs) and mounted by exfat-fuse. Empty when mounted, else why it
-// could not be.
+// takes what memory it is given, whatever `bytes`). ext4 and ext2 (made by
+// e2fsprogs) and btrfs (by btrfs-progs) are made in the image file `at` +
+// ".img" and mounted through a loop device, which is let go when it is
+// unmounted; exFAT (exfatprogs) and FAT (dosfstools) are made there too and
+// mounted by exfat-fuse and fusefat. Empty when mounted, else why it could
+// not be.
 inline std::string MountScratchDisk(DiskKind kind, const std::string& at, unsigned long bytes)
 {
     if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
@@ -173,17 +188,18 @@ inline std::string MountScratchDisk(DiskKind kind, const std::string& at, unsign
     }
     if (kind == DiskKind::kRamfs)
         return mount("none", at.c_str(), "ramfs", 0, nullptr) == 0 ? "" : "ramfs cannot be mounted here";
-    if (kind == DiskKind::kFuseExfat)
-        return detail::MountFuseExfat(at, bytes);
+    if (kind == DiskKind::kFuseExfat || kind == DiskKind::kFuseFat)
+        return detail::MountFuse(kind, at, bytes);
     const std::string image = at + ".img";
-    const std::string why =
-        detail::MakeImage(image, bytes, kind == DiskKind::kExt2 ? "mkfs.ext2 -q -F" : "mkfs.ext4 -q -F");
+    const bool btrfs = kind == DiskKind::kBtrfs;
+    const std::string why = detail::MakeImage(
+        image, bytes, btrfs ? "mkfs.btrfs -q -f" : kind == DiskKind::kExt2 ? "mkfs.ext2 -q -F" : "mkfs.ext4 -q -F");
     if (!why.empty())
-        return why + " (e2fsprogs)";
+        return why + (btrfs ? " (btrfs-progs)" : " (e2fsprogs)");
     const std::string tools = "PATH=\"$PATH:/usr/sbin:/sbin\" ";
     const std::string quiet = " >/dev/null 2>&1";
     if (std::system((tools + "mount -o loop '" + image + "' '" + at + "'" + quiet).c_str()) != 0)
-        return std::string("an ") + DiskName(kind) + " disk image cannot be mounted here (no loop device?)";
+        return std::string("the ") + DiskName(kind) + " disk image cannot be mounted here (no loop device?)";
     return "";
 }
 
