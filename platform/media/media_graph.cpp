@@ -61,6 +61,7 @@ struct KeyFrame {
   // Its decode timestamp, for demuxers that search by it, when seekTs is its
   // presentation timestamp; AV_NOPTS_VALUE when there is none.
   std::int64_t decodeTs = AV_NOPTS_VALUE;
+  std::size_t packet = 0;  // its place in decode order
 };
 
 struct Event {
@@ -159,12 +160,26 @@ struct MediaGraph::Impl {
   std::string path;
   AVFormatContext* fc = nullptr;
   int videoIndex = -1;
+  const AVCodec* codec = nullptr;
+  // The decoders (see openDecoders): one on frame threads that reports
+  // damage (null where there is none, or once damage was found), and the
+  // plain one, opened when first needed; `dec` is the one in use.
+  AVCodecContext* watched = nullptr;
+  AVCodecContext* plain = nullptr;
   AVCodecContext* dec = nullptr;
+  bool plainOnOneThread = false;
   SwsContext* sws = nullptr;
   AVPacket* packet = nullptr;
   AVPacket* held = nullptr;  // the keyframe packet a seek stopped on, fed first
   bool haveHeld = false;
   AVFrame* frame = nullptr;    // scratch for decoding
+  // Frames taken out of the decoder before their turn (see settle), with
+  // their display indices, in the order they came.
+  struct EarlyFrame {
+    AVFrame* frame;
+    std::int64_t index;
+  };
+  std::deque<EarlyFrame> early;
   AVFrame* current = nullptr;  // the next frame to present
   std::int64_t currentIndex = -1;
   bool currentValid = false;
@@ -188,6 +203,9 @@ struct MediaGraph::Impl {
   // their decode index, which the decoder hands on to the picture made from
   // them, so a picture is named by its own packet.
   std::vector<std::int64_t> displayOfDecode;
+  // For each frame shown, the largest display index among it and the frames
+  // decoded before it (see settle); empty where the display order is unknown.
+  std::vector<std::int64_t> lastShownBefore;
   std::size_t nextDecode = 0;  // the decode index the next packet read most likely has
   bool timestampMode = false;                // frames are identified by their pts
   bool countMode = false;                    // frames are counted from a keyframe found by dts
@@ -220,7 +238,7 @@ struct MediaGraph::Impl {
   // Where decoding started (read by GetDecodeStart on the controlling thread).
   std::atomic<std::int64_t> startKey{-1};
   std::atomic<std::int64_t> packetsDecoded{0};
-  int decoderThreads = 0;  // set by Connect
+  std::atomic<int> decoderThreads{0};  // of the decoder in use, set by Connect
 
   // ---- Shared between the threads, under `mutex`.
   mutable std::mutex mutex;
@@ -263,12 +281,14 @@ struct MediaGraph::Impl {
     wake.notify_all();
     if (worker.joinable()) worker.join();
     surface.Clear();
+    dropEarlyFrames();
     sws_freeContext(sws);
     av_frame_free(&frame);
     av_frame_free(&current);
     av_packet_free(&packet);
     av_packet_free(&held);
-    avcodec_free_context(&dec);
+    avcodec_free_context(&watched);
+    avcodec_free_context(&plain);
     avformat_close_input(&fc);
     input.reset();
   }
@@ -369,9 +389,9 @@ struct MediaGraph::Impl {
                     : std::lower_bound(sortedPts.begin(), sortedPts.end(), p.pts) -
                           sortedPts.begin();
         if (display < 0 || display >= frameCount) continue;
-        keys.push_back({display, p.pts, p.pts, p.dts});
+        keys.push_back({display, p.pts, p.pts, p.dts, i});
       } else if (countMode) {
-        keys.push_back({countModeKeyDisplay(i), p.dts, p.dts});
+        keys.push_back({countModeKeyDisplay(i), p.dts, p.dts, AV_NOPTS_VALUE, i});
       }
     }
     keys.erase(std::remove_if(keys.begin(), keys.end(),
@@ -381,6 +401,18 @@ struct MediaGraph::Impl {
               [](const KeyFrame& a, const KeyFrame& b) { return a.display < b.display; });
     seekable = (timestampMode || countMode) && !keys.empty() && fc->pb &&
                (fc->pb->seekable & AVIO_SEEKABLE_NORMAL);
+
+    lastShownBefore.clear();
+    if (!timestampMode && displayOfDecode.empty()) return;
+    lastShownBefore.assign(static_cast<std::size_t>(frameCount), -1);
+    std::int64_t before = -1;
+    for (std::size_t i = 0; i < packets.size(); ++i) {
+      const std::int64_t d = timestampMode ? (packets[i].shown ? displayOfPts(packets[i].pts) : -1)
+                                           : displayOfDecode[i];
+      if (d < 0 || d >= frameCount) continue;
+      lastShownBefore[static_cast<std::size_t>(d)] = std::max(before, d);
+      before = std::max(before, d);
+    }
   }
 
   // Whether the decode times name every packet and keyframe: never falling,
@@ -451,8 +483,120 @@ struct MediaGraph::Impl {
 
   // ---------------------------------------------------------------- decoding
 
+  // The decoders. Frame threads (as many as the machine has cores) give
+  // the pictures one thread gives, only some packets later, and a flush
+  // drops them all; but not after damage: a frame thread conceals a damaged
+  // picture while the threads after it already predict from it, so the
+  // frames after the damage differ from one decoding to the next. The
+  // decoder on frame threads is therefore told to report damage as an
+  // error, which frame threads hand out in decode order, before any frame
+  // decoded after the damaged one (see settle for the frames handed out
+  // before it); the video is then decoded again, and from then on, by the
+  // plain decoder on one thread (decodeOnOneThread). Where the video cannot
+  // be decoded again (a pipe), the plain decoder runs the frame threads and
+  // conceals as it would on one thread.
+  // VP8's and VP9's frame threads make the frames after one that failed to
+  // decode from a picture never drawn: those codecs split each frame among
+  // the threads instead. MPEG-4 Part 2's frame threads abort the program
+  // when told to report damage: that codec decodes on one thread, as it did
+  // before threads were used, at little cost.
+  MediaStatus openDecoders() {
+    const bool sliceThreads = codec->id == AV_CODEC_ID_VP8 || codec->id == AV_CODEC_ID_VP9;
+    const bool watchable = seekable && !sliceThreads && codec->id != AV_CODEC_ID_MPEG4 &&
+                           (codec->capabilities & AV_CODEC_CAP_FRAME_THREADS);
+    plainOnOneThread = watchable || codec->id == AV_CODEC_ID_MPEG4;
+    if (watchable) {
+      if (const MediaStatus s = openDecoder(true, &watched); Failed(s)) return s;
+      // Without frame threads (a machine of one core) it would not conceal.
+      if (watched->active_thread_type != FF_THREAD_FRAME) avcodec_free_context(&watched);
+    }
+    if (!watched) {
+      if (const MediaStatus s = openDecoder(false, &plain); Failed(s)) return s;
+    }
+    dec = watched ? watched : plain;
+    decoderThreads = dec->thread_count;  // the number the decoder chose
+    return kOk;
+  }
+
+  // Opens the decoder that reports damage, or the plain one, into `out`.
+  MediaStatus openDecoder(bool watch, AVCodecContext** out) {
+    avcodec_free_context(out);
+    const AVStream* st = fc->streams[videoIndex];
+    AVCodecContext* c = *out = avcodec_alloc_context3(codec);
+    if (!c) return kOutOfMemory;
+    if (avcodec_parameters_to_context(c, st->codecpar) < 0) return kNoDecoder;
+    c->pkt_timebase = st->time_base;
+    if (watch) {
+      c->thread_count = 0;
+      c->thread_type = FF_THREAD_FRAME;
+      c->err_recognition |= AV_EF_EXPLODE;
+    } else if (plainOnOneThread) {
+      c->thread_count = 1;
+    } else {
+      c->thread_count = 0;
+      if (codec->id == AV_CODEC_ID_VP8 || codec->id == AV_CODEC_ID_VP9)
+        c->thread_type = FF_THREAD_SLICE;
+    }
+    return avcodec_open2(c, codec, nullptr) < 0 ? kNoDecoder : kOk;
+  }
+
+  // Picks the decoder for a decoding from the keyframe at `packet` (its
+  // place in decode order). Frame threads drop the errors of the packets
+  // they hold when the input ends before they were handed more packets than
+  // they have threads: damage there would go unreported. Such a short
+  // decoding, from a keyframe close to the end, runs on one thread.
+  bool useDecoderFrom(std::size_t packet) {
+    const bool shortRun =
+        packets.size() - std::min(packet, packets.size()) <= 2 * static_cast<std::size_t>(
+                                                                     watched ? watched->thread_count : 0);
+    if (watched && !shortRun) {
+      dec = watched;
+    } else {
+      if (!plain && Failed(openDecoder(false, &plain))) avcodec_free_context(&plain);
+      dec = plain;
+    }
+    if (dec) decoderThreads = dec->thread_count;
+    return dec != nullptr;
+  }
+
+  bool watchesDamage() const { return dec && dec == watched; }
+
+  // Damage found by the decoder on frame threads: the video is decoded on
+  // one thread from now on, and the decoding under way starts again from a
+  // keyframe, so that every frame after the damage gets the picture a
+  // decoding on one thread gives it, every time. The frames handed out
+  // before came from packets decoded before the damage: the same pictures.
+  // False when nothing more can be decoded.
+  bool decodeOnOneThread() {
+    avcodec_free_context(&watched);
+    dec = nullptr;
+    // Seeks to the keyframe anew, the decoding under way being no start.
+    streamValid = false;
+    currentValid = false;
+    positionAt(wantIndex);
+    return !atEnd;
+  }
+
+  // Whether a frame-threaded decoder says that a frame it handed out was
+  // damaged (frame threads may leave this unsaid; the error it reports
+  // for the damaged packet comes in any case).
+  static bool showsDamage(const AVFrame* f) {
+    return f->decode_error_flags != 0 || (f->flags & AV_FRAME_FLAG_CORRUPT);
+  }
+
+  // Makes the decoder ready for a decoding from a keyframe. A decoder on one
+  // thread is opened afresh rather than flushed: where damage hides parts of
+  // a picture, it conceals them from what its earlier pictures left behind
+  // (the motion and block types of recycled pictures), which would make the
+  // picture depend on what was decoded before the move.
   void resetDecoder() {
-    if (dec) avcodec_flush_buffers(dec);
+    if (dec && dec == plain && plainOnOneThread) {
+      if (Failed(openDecoder(false, &plain))) avcodec_free_context(&plain);
+      dec = plain;
+    } else if (dec) {
+      avcodec_flush_buffers(dec);
+    }
+    dropEarlyFrames();
     av_packet_unref(held);
     haveHeld = false;
     demuxEnd = false;
@@ -513,6 +657,7 @@ struct MediaGraph::Impl {
     const bool twoTimes = key.decodeTs != AV_NOPTS_VALUE && key.decodeTs != key.seekTs;
     for (int pass = 0; pass < (twoTimes ? 2 : 1); ++pass) {
       const bool byDecodeTime = twoTimes && (pass == 0) == seeksByDecodeTime;
+      if (!useDecoderFrom(key.packet)) return false;
       resetDecoder();
       const std::int64_t ts = byDecodeTime ? key.decodeTs : key.seekTs;
       if (av_seek_frame(fc, videoIndex, ts, AVSEEK_FLAG_BACKWARD) >= 0 &&
@@ -594,6 +739,10 @@ struct MediaGraph::Impl {
     }
     decodeKey = -1;
     // Last resort: read the file again from its start.
+    if (!useDecoderFrom(keys.front().packet)) {
+      atEnd = true;
+      return;
+    }
     resetDecoder();
     if (!openInput()) {
       breakInput();
@@ -677,18 +826,38 @@ struct MediaGraph::Impl {
   // wantIndex then names the first frame still to come, so that positionAt
   // can decode on toward a newer target that lies ahead.
   bool decodeNext() {
-    if (atEnd || !fc) return false;
+    if (atEnd || !fc || !dec) return false;
     for (;;) {
-      int r = avcodec_receive_frame(dec, frame);
+      std::int64_t index = -1;
+      int r = 0;
+      if (!early.empty()) {
+        av_frame_move_ref(frame, early.front().frame);
+        index = early.front().index;
+        av_frame_free(&early.front().frame);
+        early.pop_front();
+      } else {
+        r = receiveFromDecoder(&index);
+      }
       if (r == 0) {
-        const std::int64_t index = identify(frame);
-        if (index >= 0) lastOut = std::max(lastOut, index);
         if (index < 0 || index < wantIndex || (indexed && index >= frameCount)) {
+          av_frame_unref(frame);
+          continue;
+        }
+        // A later frame than the one wanted, which the index lists: the
+        // frames between may come from a decoding begun at the keyframe
+        // before, as at the end of an open group of pictures, where frame
+        // threads hand out the frame after one they drop.
+        if (index > wantIndex && decodeAgainFromEarlierKey()) {
           av_frame_unref(frame);
           continue;
         }
         av_frame_unref(current);
         av_frame_move_ref(current, frame);
+        if (watchesDamage() && !settle(index)) {
+          av_frame_unref(current);
+          if (!decodeOnOneThread()) return false;
+          continue;
+        }
         currentIndex = index;
         currentValid = true;
         wantIndex = index + 1;
@@ -701,41 +870,113 @@ struct MediaGraph::Impl {
       }
       // Any other error is a frame that does not decode, passed over like a
       // packet that makes no picture: the decoder has dropped its packet.
-      if (r != AVERROR(EAGAIN)) continue;
-      if (haveHeld) {
-        haveHeld = false;
-        ++packetsDecoded;
-        stampDecodeIndex(held);
-        avcodec_send_packet(dec, held);
-        av_packet_unref(held);
+      // Frame threads report damage so, and then decode on one thread.
+      if (r != AVERROR(EAGAIN)) {
+        if (watchesDamage() && !decodeOnOneThread()) return false;
         continue;
       }
-      if (demuxEnd) {
-        if (flushSent) {
+      switch (feed(true)) {
+        case Feed::Fed:
+          continue;
+        case Feed::Ended:
           atEnd = true;
           return false;
-        }
-        avcodec_send_packet(dec, nullptr);
-        flushSent = true;
-        continue;
+        case Feed::Damaged:
+          if (!decodeOnOneThread()) return false;
+          continue;
+        case Feed::GaveWay:
+          gaveWay = true;
+          wantIndex = std::max(lastOut + 1, countBase);
+          return false;
       }
-      if (newerCommandWaits()) {
-        gaveWay = true;
-        wantIndex = std::max(lastOut + 1, countBase);
-        return false;
-      }
-      if (av_read_frame(fc, packet) < 0) {
-        demuxEnd = true;
-        continue;
-      }
-      // A packet the decoder refuses (damaged data) is skipped.
-      if (packet->stream_index == videoIndex) {
-        ++packetsDecoded;
-        stampDecodeIndex(packet);
-        avcodec_send_packet(dec, packet);
-      }
-      av_packet_unref(packet);
     }
+  }
+
+  // Takes the decoder's next frame into `frame` with its display index (-1
+  // for one not to be shown). A frame that a decoder on frame threads says
+  // is damaged is dropped and reported as an error.
+  int receiveFromDecoder(std::int64_t* index) {
+    const int r = avcodec_receive_frame(dec, frame);
+    if (r != 0) return r;
+    if (watchesDamage() && showsDamage(frame)) {
+      av_frame_unref(frame);
+      return AVERROR_INVALIDDATA;
+    }
+    *index = identify(frame);
+    if (*index >= 0) lastOut = std::max(lastOut, *index);
+    return 0;
+  }
+
+  // Frame threads report damage in decode order, but a frame is handed out
+  // before some of the frames decoded ahead of it (the references of a
+  // B-frame, shown after it), and at the end of the input the decoder hands
+  // out the frames it holds before the errors of their references. So
+  // before a frame of theirs is shown, the decoder runs on until every frame
+  // decoded before it has come out; those are kept for the moves after.
+  // False when damage showed meanwhile, or when one of them never came.
+  bool settle(std::int64_t index) {
+    if (index >= static_cast<std::int64_t>(lastShownBefore.size())) return true;
+    const std::int64_t due = lastShownBefore[static_cast<std::size_t>(index)];
+    while (lastOut < due) {
+      std::int64_t out = -1;
+      const int r = receiveFromDecoder(&out);
+      if (r == 0) {
+        AVFrame* kept = av_frame_alloc();
+        if (!kept) {
+          av_frame_unref(frame);
+          return false;
+        }
+        av_frame_move_ref(kept, frame);
+        early.push_back({kept, out});
+        continue;
+      }
+      if (r != AVERROR(EAGAIN) || feed(false) != Feed::Fed) return false;
+    }
+    return true;
+  }
+
+  void dropEarlyFrames() {
+    for (EarlyFrame& e : early) av_frame_free(&e.frame);
+    early.clear();
+  }
+
+  enum class Feed { Fed, Ended, Damaged, GaveWay };
+
+  // Hands the decoder the next packet of the video, or the flush once the
+  // input has ended (Ended after that). Between packets it gives way to a
+  // newer seek when `mayGiveWay`. Damaged: a decoder on frame threads
+  // reported damage.
+  Feed feed(bool mayGiveWay) {
+    if (haveHeld) {
+      haveHeld = false;
+      const bool damaged = !send(held);
+      av_packet_unref(held);
+      return damaged ? Feed::Damaged : Feed::Fed;
+    }
+    if (demuxEnd) {
+      if (flushSent) return Feed::Ended;
+      avcodec_send_packet(dec, nullptr);
+      flushSent = true;
+      return Feed::Fed;
+    }
+    if (mayGiveWay && newerCommandWaits()) return Feed::GaveWay;
+    if (av_read_frame(fc, packet) < 0) {
+      demuxEnd = true;
+      return Feed::Fed;
+    }
+    // A packet the decoder refuses (damaged data) is skipped.
+    const bool damaged = packet->stream_index == videoIndex && !send(packet);
+    av_packet_unref(packet);
+    return damaged ? Feed::Damaged : Feed::Fed;
+  }
+
+  // Hands a packet to the decoder; false when a decoder on frame threads
+  // reports damage (in the packet or in one handed to it before).
+  bool send(AVPacket* p) {
+    ++packetsDecoded;
+    stampDecodeIndex(p);
+    const int r = avcodec_send_packet(dec, p);
+    return !(watchesDamage() && r < 0 && r != AVERROR(EAGAIN) && r != AVERROR_EOF);
   }
 
   bool obtainFrame() { return currentValid || decodeNext(); }
@@ -950,25 +1191,10 @@ MediaStatus MediaGraph::Connect() {
   Impl& d = *impl_;
   if (!d.fc) return kNotConnected;
   if (d.connected) return kUnexpected;
-  const AVCodec* codec = nullptr;
-  d.videoIndex = av_find_best_stream(d.fc, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
-  if (d.videoIndex < 0 || !codec) return kNoDecoder;
+  d.videoIndex = av_find_best_stream(d.fc, AVMEDIA_TYPE_VIDEO, -1, -1, &d.codec, 0);
+  if (d.videoIndex < 0 || !d.codec) return kNoDecoder;
   AVStream* st = d.fc->streams[d.videoIndex];
   if (st->disposition & AV_DISPOSITION_ATTACHED_PIC) return kNoDecoder;
-  d.dec = avcodec_alloc_context3(codec);
-  if (!d.dec) return kOutOfMemory;
-  if (avcodec_parameters_to_context(d.dec, st->codecpar) < 0) return kNoDecoder;
-  // As many threads as the machine has cores (frame threads where the codec
-  // has them, else slice threads): the pictures are the same, frame threads
-  // only hand them out some packets later, and a flush drops them all.
-  // VP8's and VP9's frame threads make the frames after one that failed to
-  // decode from a picture never drawn, which differs from one decoding to the
-  // next: those codecs split each frame among the threads instead.
-  d.dec->thread_count = 0;
-  if (codec->id == AV_CODEC_ID_VP8 || codec->id == AV_CODEC_ID_VP9) d.dec->thread_type = FF_THREAD_SLICE;
-  d.dec->pkt_timebase = st->time_base;
-  if (avcodec_open2(d.dec, codec, nullptr) < 0) return kNoDecoder;
-  d.decoderThreads = d.dec->thread_count;  // the number the decoder chose
 
   d.timeBase = st->time_base;
   AVRational rate = st->avg_frame_rate.num > 0 ? st->avg_frame_rate : st->r_frame_rate;
@@ -981,6 +1207,9 @@ MediaStatus MediaGraph::Connect() {
     if (d.frameCount == 0) return kNoDecoder;
     d.indexed = true;
   }
+  // After the index: whether the video can be decoded again decides how
+  // the decoder meets damage.
+  if (const MediaStatus s = d.openDecoders(); Failed(s)) return s;
   d.width = st->codecpar->width;
   d.height = st->codecpar->height;
   d.connected = true;

@@ -46,6 +46,8 @@ std::string specName(const testvideo::VideoSpec& s) {
   std::string name = s.container + "_" + s.codec + "_b" + std::to_string(s.bFrames) + "_" +
                      std::to_string(s.width) + "x" + std::to_string(s.height) + "_n" +
                      std::to_string(s.frames) + "_g" + std::to_string(s.gop);
+  if (s.scene == testvideo::Scene::Panning) name += "_panning";
+  if (s.scene == testvideo::Scene::NoisyNumbered) name += "_noisy";
   if (s.lossless) name += "_lossless";
   if (!s.closedGop) name += "_opengop";
   if (s.fastStart) name += "_faststart";
