@@ -162,24 +162,22 @@ struct MediaGraph::Impl {
   int videoIndex = -1;
   const AVCodec* codec = nullptr;
   // The decoders (see openDecoders): one on frame threads that reports
-  // damage (null where there is none, or once damage was found), and the
-  // plain one, opened when first needed; `dec` is the one in use.
+  // damage (null where there is none), and the plain one, opened when first
+  // needed; `dec` is the one in use.
   AVCodecContext* watched = nullptr;
   AVCodecContext* plain = nullptr;
   AVCodecContext* dec = nullptr;
   bool plainOnOneThread = false;
+  // The keyframe packet (its place in decode order) the decoding under way
+  // started from, and the keyframe packets from which the decoder on frame
+  // threads reported damage: decodings from those run on one thread.
+  std::size_t runStart = 0;
+  std::vector<bool> damagedFrom;
   SwsContext* sws = nullptr;
   AVPacket* packet = nullptr;
   AVPacket* held = nullptr;  // the keyframe packet a seek stopped on, fed first
   bool haveHeld = false;
   AVFrame* frame = nullptr;    // scratch for decoding
-  // Frames taken out of the decoder before their turn (see settle), with
-  // their display indices, in the order they came.
-  struct EarlyFrame {
-    AVFrame* frame;
-    std::int64_t index;
-  };
-  std::deque<EarlyFrame> early;
   AVFrame* current = nullptr;  // the next frame to present
   std::int64_t currentIndex = -1;
   bool currentValid = false;
@@ -203,9 +201,6 @@ struct MediaGraph::Impl {
   // their decode index, which the decoder hands on to the picture made from
   // them, so a picture is named by its own packet.
   std::vector<std::int64_t> displayOfDecode;
-  // For each frame shown, the largest display index among it and the frames
-  // decoded before it (see settle); empty where the display order is unknown.
-  std::vector<std::int64_t> lastShownBefore;
   std::size_t nextDecode = 0;  // the decode index the next packet read most likely has
   bool timestampMode = false;                // frames are identified by their pts
   bool countMode = false;                    // frames are counted from a keyframe found by dts
@@ -281,7 +276,6 @@ struct MediaGraph::Impl {
     wake.notify_all();
     if (worker.joinable()) worker.join();
     surface.Clear();
-    dropEarlyFrames();
     sws_freeContext(sws);
     av_frame_free(&frame);
     av_frame_free(&current);
@@ -401,18 +395,6 @@ struct MediaGraph::Impl {
               [](const KeyFrame& a, const KeyFrame& b) { return a.display < b.display; });
     seekable = (timestampMode || countMode) && !keys.empty() && fc->pb &&
                (fc->pb->seekable & AVIO_SEEKABLE_NORMAL);
-
-    lastShownBefore.clear();
-    if (!timestampMode && displayOfDecode.empty()) return;
-    lastShownBefore.assign(static_cast<std::size_t>(frameCount), -1);
-    std::int64_t before = -1;
-    for (std::size_t i = 0; i < packets.size(); ++i) {
-      const std::int64_t d = timestampMode ? (packets[i].shown ? displayOfPts(packets[i].pts) : -1)
-                                           : displayOfDecode[i];
-      if (d < 0 || d >= frameCount) continue;
-      lastShownBefore[static_cast<std::size_t>(d)] = std::max(before, d);
-      before = std::max(before, d);
-    }
   }
 
   // Whether the decode times name every packet and keyframe: never falling,
@@ -490,9 +472,13 @@ struct MediaGraph::Impl {
   // frames after the damage differ from one decoding to the next. The
   // decoder on frame threads is therefore told to report damage as an
   // error, which frame threads hand out in decode order, before any frame
-  // decoded after the damaged one (see settle for the frames handed out
-  // before it); the video is then decoded again, and from then on, by the
-  // plain decoder on one thread (decodeOnOneThread). Where the video cannot
+  // decoded after the damaged one (a B-frame shown before a damaged
+  // reference is decoded after it); that decoding is then done again, as is
+  // every later one from the same keyframe, by the plain decoder on one
+  // thread (decodeOnOneThread). The decoder also reports as damage what
+  // it meets at the start of an open group of pictures (the frames shown
+  // before the keyframe refer to pictures before it): such decodings run on
+  // one thread too, as they did before threads were used. Where the video cannot
   // be decoded again (a pipe), the plain decoder runs the frame threads and
   // conceals as it would on one thread.
   // VP8's and VP9's frame threads make the frames after one that failed to
@@ -544,12 +530,13 @@ struct MediaGraph::Impl {
   // place in decode order). Frame threads drop the errors of the packets
   // they hold when the input ends before they were handed more packets than
   // they have threads: damage there would go unreported. Such a short
-  // decoding, from a keyframe close to the end, runs on one thread.
+  // decoding, from a keyframe close to the end (twice as many packets, for
+  // a margin), runs on one thread, which costs little for so few frames.
   bool useDecoderFrom(std::size_t packet) {
-    const bool shortRun =
-        packets.size() - std::min(packet, packets.size()) <= 2 * static_cast<std::size_t>(
-                                                                     watched ? watched->thread_count : 0);
-    if (watched && !shortRun) {
+    runStart = packet;
+    const std::size_t left = packets.size() - std::min(packet, packets.size());
+    const bool damaged = packet < damagedFrom.size() && damagedFrom[packet];
+    if (watched && !damaged && left > 2 * static_cast<std::size_t>(watched->thread_count)) {
       dec = watched;
     } else {
       if (!plain && Failed(openDecoder(false, &plain))) avcodec_free_context(&plain);
@@ -561,15 +548,15 @@ struct MediaGraph::Impl {
 
   bool watchesDamage() const { return dec && dec == watched; }
 
-  // Damage found by the decoder on frame threads: the video is decoded on
-  // one thread from now on, and the decoding under way starts again from a
-  // keyframe, so that every frame after the damage gets the picture a
-  // decoding on one thread gives it, every time. The frames handed out
-  // before came from packets decoded before the damage: the same pictures.
-  // False when nothing more can be decoded.
+  // Damage found by the decoder on frame threads: the decoding under way
+  // starts again from a keyframe on one thread, as every later decoding
+  // from its keyframe will, so that every frame after the damage gets the
+  // picture a decoding on one thread gives it, every time. The frames
+  // handed out before came from packets decoded before the damage: the
+  // same pictures. False when nothing more can be decoded.
   bool decodeOnOneThread() {
-    avcodec_free_context(&watched);
-    dec = nullptr;
+    damagedFrom.resize(packets.size());
+    if (runStart < damagedFrom.size()) damagedFrom[runStart] = true;
     // Seeks to the keyframe anew, the decoding under way being no start.
     streamValid = false;
     currentValid = false;
@@ -577,9 +564,7 @@ struct MediaGraph::Impl {
     return !atEnd;
   }
 
-  // Whether a frame-threaded decoder says that a frame it handed out was
-  // damaged (frame threads may leave this unsaid; the error it reports
-  // for the damaged packet comes in any case).
+  // Whether a decoder says that a frame it handed out was damaged.
   static bool showsDamage(const AVFrame* f) {
     return f->decode_error_flags != 0 || (f->flags & AV_FRAME_FLAG_CORRUPT);
   }
@@ -596,7 +581,6 @@ struct MediaGraph::Impl {
     } else if (dec) {
       avcodec_flush_buffers(dec);
     }
-    dropEarlyFrames();
     av_packet_unref(held);
     haveHeld = false;
     demuxEnd = false;
@@ -828,17 +812,16 @@ struct MediaGraph::Impl {
   bool decodeNext() {
     if (atEnd || !fc || !dec) return false;
     for (;;) {
-      std::int64_t index = -1;
-      int r = 0;
-      if (!early.empty()) {
-        av_frame_move_ref(frame, early.front().frame);
-        index = early.front().index;
-        av_frame_free(&early.front().frame);
-        early.pop_front();
-      } else {
-        r = receiveFromDecoder(&index);
+      int r = avcodec_receive_frame(dec, frame);
+      // A frame a decoder on frame threads says is damaged counts as the
+      // error it reports for the damage (which it may leave unsaid).
+      if (r == 0 && watchesDamage() && showsDamage(frame)) {
+        av_frame_unref(frame);
+        r = AVERROR_INVALIDDATA;
       }
       if (r == 0) {
+        const std::int64_t index = identify(frame);
+        if (index >= 0) lastOut = std::max(lastOut, index);
         if (index < 0 || index < wantIndex || (indexed && index >= frameCount)) {
           av_frame_unref(frame);
           continue;
@@ -853,11 +836,6 @@ struct MediaGraph::Impl {
         }
         av_frame_unref(current);
         av_frame_move_ref(current, frame);
-        if (watchesDamage() && !settle(index)) {
-          av_frame_unref(current);
-          if (!decodeOnOneThread()) return false;
-          continue;
-        }
         currentIndex = index;
         currentValid = true;
         wantIndex = index + 1;
@@ -875,99 +853,36 @@ struct MediaGraph::Impl {
         if (watchesDamage() && !decodeOnOneThread()) return false;
         continue;
       }
-      switch (feed(true)) {
-        case Feed::Fed:
-          continue;
-        case Feed::Ended:
-          atEnd = true;
-          return false;
-        case Feed::Damaged:
-          if (!decodeOnOneThread()) return false;
-          continue;
-        case Feed::GaveWay:
-          gaveWay = true;
-          wantIndex = std::max(lastOut + 1, countBase);
-          return false;
-      }
-    }
-  }
-
-  // Takes the decoder's next frame into `frame` with its display index (-1
-  // for one not to be shown). A frame that a decoder on frame threads says
-  // is damaged is dropped and reported as an error.
-  int receiveFromDecoder(std::int64_t* index) {
-    const int r = avcodec_receive_frame(dec, frame);
-    if (r != 0) return r;
-    if (watchesDamage() && showsDamage(frame)) {
-      av_frame_unref(frame);
-      return AVERROR_INVALIDDATA;
-    }
-    *index = identify(frame);
-    if (*index >= 0) lastOut = std::max(lastOut, *index);
-    return 0;
-  }
-
-  // Frame threads report damage in decode order, but a frame is handed out
-  // before some of the frames decoded ahead of it (the references of a
-  // B-frame, shown after it), and at the end of the input the decoder hands
-  // out the frames it holds before the errors of their references. So
-  // before a frame of theirs is shown, the decoder runs on until every frame
-  // decoded before it has come out; those are kept for the moves after.
-  // False when damage showed meanwhile, or when one of them never came.
-  bool settle(std::int64_t index) {
-    if (index >= static_cast<std::int64_t>(lastShownBefore.size())) return true;
-    const std::int64_t due = lastShownBefore[static_cast<std::size_t>(index)];
-    while (lastOut < due) {
-      std::int64_t out = -1;
-      const int r = receiveFromDecoder(&out);
-      if (r == 0) {
-        AVFrame* kept = av_frame_alloc();
-        if (!kept) {
-          av_frame_unref(frame);
-          return false;
-        }
-        av_frame_move_ref(kept, frame);
-        early.push_back({kept, out});
+      if (haveHeld) {
+        haveHeld = false;
+        const bool damaged = !send(held);
+        av_packet_unref(held);
+        if (damaged && !decodeOnOneThread()) return false;
         continue;
       }
-      if (r != AVERROR(EAGAIN) || feed(false) != Feed::Fed) return false;
+      if (demuxEnd) {
+        if (flushSent) {
+          atEnd = true;
+          return false;
+        }
+        avcodec_send_packet(dec, nullptr);
+        flushSent = true;
+        continue;
+      }
+      if (newerCommandWaits()) {
+        gaveWay = true;
+        wantIndex = std::max(lastOut + 1, countBase);
+        return false;
+      }
+      if (av_read_frame(fc, packet) < 0) {
+        demuxEnd = true;
+        continue;
+      }
+      // A packet the decoder refuses (damaged data) is skipped.
+      const bool damaged = packet->stream_index == videoIndex && !send(packet);
+      av_packet_unref(packet);
+      if (damaged && !decodeOnOneThread()) return false;
     }
-    return true;
-  }
-
-  void dropEarlyFrames() {
-    for (EarlyFrame& e : early) av_frame_free(&e.frame);
-    early.clear();
-  }
-
-  enum class Feed { Fed, Ended, Damaged, GaveWay };
-
-  // Hands the decoder the next packet of the video, or the flush once the
-  // input has ended (Ended after that). Between packets it gives way to a
-  // newer seek when `mayGiveWay`. Damaged: a decoder on frame threads
-  // reported damage.
-  Feed feed(bool mayGiveWay) {
-    if (haveHeld) {
-      haveHeld = false;
-      const bool damaged = !send(held);
-      av_packet_unref(held);
-      return damaged ? Feed::Damaged : Feed::Fed;
-    }
-    if (demuxEnd) {
-      if (flushSent) return Feed::Ended;
-      avcodec_send_packet(dec, nullptr);
-      flushSent = true;
-      return Feed::Fed;
-    }
-    if (mayGiveWay && newerCommandWaits()) return Feed::GaveWay;
-    if (av_read_frame(fc, packet) < 0) {
-      demuxEnd = true;
-      return Feed::Fed;
-    }
-    // A packet the decoder refuses (damaged data) is skipped.
-    const bool damaged = packet->stream_index == videoIndex && !send(packet);
-    av_packet_unref(packet);
-    return damaged ? Feed::Damaged : Feed::Fed;
   }
 
   // Hands a packet to the decoder; false when a decoder on frame threads
