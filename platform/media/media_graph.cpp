@@ -475,17 +475,17 @@ struct MediaGraph::Impl {
   // decoded after the damaged one (a B-frame shown before a damaged
   // reference is decoded after it); that decoding is then done again, as is
   // every later one from the same keyframe, by the plain decoder on one
-  // thread (decodeOnOneThread). The decoder also reports as damage what
-  // it meets at the start of an open group of pictures (the frames shown
+  // thread (decodeOnOneThread). The decoder also reports as damage what it
+  // meets at the start of an open group of pictures (the frames shown
   // before the keyframe refer to pictures before it): such decodings run on
-  // one thread too, as they did before threads were used. Where the video cannot
-  // be decoded again (a pipe), the plain decoder runs the frame threads and
-  // conceals as it would on one thread.
+  // one thread too, as they did before threads were used. Where the video
+  // cannot be decoded again (a pipe), the plain decoder runs the frame
+  // threads and conceals as it would on one thread.
   // VP8's and VP9's frame threads make the frames after one that failed to
   // decode from a picture never drawn: those codecs split each frame among
-  // the threads instead. MPEG-4 Part 2's frame threads abort the program
-  // when told to report damage: that codec decodes on one thread, as it did
-  // before threads were used, at little cost.
+  // the threads instead. The MPEG-4 video decoder's frame threads abort the
+  // program when told to report damage: that codec decodes on one thread,
+  // as it did before threads were used, at little cost.
   MediaStatus openDecoders() {
     const bool sliceThreads = codec->id == AV_CODEC_ID_VP8 || codec->id == AV_CODEC_ID_VP9;
     const bool watchable = seekable && !sliceThreads && codec->id != AV_CODEC_ID_MPEG4 &&
