@@ -21,6 +21,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/cpu.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/mem.h>
 #include <libswscale/swscale.h>
@@ -161,13 +162,16 @@ struct MediaGraph::Impl {
   AVFormatContext* fc = nullptr;
   int videoIndex = -1;
   const AVCodec* codec = nullptr;
-  // The decoders (see openDecoders): one on frame threads that reports
-  // damage (null where there is none), and the plain one, opened when first
-  // needed; `dec` is the one in use.
+  // The decoders (see openDecoders), each opened when a decoding first
+  // needs it: one on frame threads that reports damage, where the video
+  // has one (`watchable`), and the plain one; `dec` is the one in use,
+  // null until the decoding chosen for it first needs it.
+  bool watchable = false;
+  bool plainOnOneThread = false;
   AVCodecContext* watched = nullptr;
   AVCodecContext* plain = nullptr;
   AVCodecContext* dec = nullptr;
-  bool plainOnOneThread = false;
+  bool wantsWatched = false;  // the decoding under way is for `watched`
   // The keyframe packet (its place in decode order) the decoding under way
   // started from, and the keyframe packets from which the decoder on frame
   // threads reported damage: decodings from those run on one thread.
@@ -486,22 +490,25 @@ struct MediaGraph::Impl {
   // the threads instead. The MPEG-4 video decoder's frame threads abort the
   // program when told to report damage: that codec decodes on one thread,
   // as it did before threads were used, at little cost.
+  // Opening the decoder on frame threads costs some tens of milliseconds
+  // (every thread sets up a decoder of its own), so it is opened when the
+  // first decoding needs it, not with the video; Connect only checks that
+  // the codec opens.
   MediaStatus openDecoders() {
     const bool sliceThreads = codec->id == AV_CODEC_ID_VP8 || codec->id == AV_CODEC_ID_VP9;
-    const bool watchable = seekable && !sliceThreads && codec->id != AV_CODEC_ID_MPEG4 &&
-                           (codec->capabilities & AV_CODEC_CAP_FRAME_THREADS);
+    watchable = seekable && !sliceThreads && codec->id != AV_CODEC_ID_MPEG4 &&
+                (codec->capabilities & AV_CODEC_CAP_FRAME_THREADS);
     plainOnOneThread = watchable || codec->id == AV_CODEC_ID_MPEG4;
-    if (watchable) {
-      if (const MediaStatus s = openDecoder(true, &watched); Failed(s)) return s;
-      // Without frame threads (a machine of one core) it would not conceal.
-      if (watched->active_thread_type != FF_THREAD_FRAME) avcodec_free_context(&watched);
-    }
-    if (!watched) {
-      if (const MediaStatus s = openDecoder(false, &plain); Failed(s)) return s;
-    }
-    dec = watched ? watched : plain;
-    decoderThreads = dec->thread_count;  // the number the decoder chose
+    if (const MediaStatus s = openDecoder(false, &plain); Failed(s)) return s;
+    decoderThreads = watchable ? frameThreads() : plain->thread_count;
     return kOk;
+  }
+
+  // The threads of the decoder on frame threads: those it chose, or before
+  // it was opened, those it will choose (one per core and one more, as
+  // FFmpeg picks them, at most 16).
+  int frameThreads() const {
+    return watched ? watched->thread_count : std::min(av_cpu_count() + 1, 16);
   }
 
   // Opens the decoder that reports damage, or the plain one, into `out`.
@@ -532,13 +539,28 @@ struct MediaGraph::Impl {
   // they have threads: damage there would go unreported. Such a short
   // decoding, from a keyframe close to the end (twice as many packets, for
   // a margin), runs on one thread, which costs little for so few frames.
-  bool useDecoderFrom(std::size_t packet) {
+  void useDecoderFrom(std::size_t packet) {
     runStart = packet;
     const std::size_t left = packets.size() - std::min(packet, packets.size());
     const bool damaged = packet < damagedFrom.size() && damagedFrom[packet];
-    if (watched && !damaged && left > 2 * static_cast<std::size_t>(watched->thread_count)) {
-      dec = watched;
-    } else {
+    wantsWatched = watchable && !damaged && left > 2 * static_cast<std::size_t>(frameThreads());
+    dec = wantsWatched ? watched : plain;
+  }
+
+  // The decoder for the decoding under way, opened when it is first needed;
+  // false when it cannot be opened. A decoder on frame threads that runs
+  // on one (a machine of one core) would conceal instead of reporting:
+  // the video then decodes on the plain one.
+  bool decoderReady() {
+    if (!dec && wantsWatched) {
+      if (!Failed(openDecoder(true, &watched)) && watched->active_thread_type == FF_THREAD_FRAME) {
+        dec = watched;
+      } else {
+        avcodec_free_context(&watched);
+        watchable = wantsWatched = false;
+      }
+    }
+    if (!dec && !wantsWatched) {
       if (!plain && Failed(openDecoder(false, &plain))) avcodec_free_context(&plain);
       dec = plain;
     }
@@ -641,7 +663,7 @@ struct MediaGraph::Impl {
     const bool twoTimes = key.decodeTs != AV_NOPTS_VALUE && key.decodeTs != key.seekTs;
     for (int pass = 0; pass < (twoTimes ? 2 : 1); ++pass) {
       const bool byDecodeTime = twoTimes && (pass == 0) == seeksByDecodeTime;
-      if (!useDecoderFrom(key.packet)) return false;
+      useDecoderFrom(key.packet);
       resetDecoder();
       const std::int64_t ts = byDecodeTime ? key.decodeTs : key.seekTs;
       if (av_seek_frame(fc, videoIndex, ts, AVSEEK_FLAG_BACKWARD) >= 0 &&
@@ -723,10 +745,7 @@ struct MediaGraph::Impl {
     }
     decodeKey = -1;
     // Last resort: read the file again from its start.
-    if (!useDecoderFrom(keys.front().packet)) {
-      atEnd = true;
-      return;
-    }
+    useDecoderFrom(keys.front().packet);
     resetDecoder();
     if (!openInput()) {
       breakInput();
@@ -810,7 +829,7 @@ struct MediaGraph::Impl {
   // wantIndex then names the first frame still to come, so that positionAt
   // can decode on toward a newer target that lies ahead.
   bool decodeNext() {
-    if (atEnd || !fc || !dec) return false;
+    if (atEnd || !fc || !decoderReady()) return false;
     for (;;) {
       int r = avcodec_receive_frame(dec, frame);
       // A frame a decoder on frame threads says is damaged counts as the
