@@ -558,9 +558,11 @@ struct MediaGraph::Impl {
       } else {
         avcodec_free_context(&watched);
         watchable = wantsWatched = false;
+        // The plain decoder takes the decoding over from its start, afresh.
+        if (Failed(openDecoder(false, &plain))) avcodec_free_context(&plain);
       }
     }
-    if (!dec && !wantsWatched) {
+    if (!dec) {
       if (!plain && Failed(openDecoder(false, &plain))) avcodec_free_context(&plain);
       dec = plain;
     }
