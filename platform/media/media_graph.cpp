@@ -21,6 +21,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/cpu.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/mem.h>
 #include <libswscale/swscale.h>
@@ -61,6 +62,7 @@ struct KeyFrame {
   // Its decode timestamp, for demuxers that search by it, when seekTs is its
   // presentation timestamp; AV_NOPTS_VALUE when there is none.
   std::int64_t decodeTs = AV_NOPTS_VALUE;
+  std::size_t packet = 0;  // its place in decode order
 };
 
 struct Event {
@@ -159,7 +161,22 @@ struct MediaGraph::Impl {
   std::string path;
   AVFormatContext* fc = nullptr;
   int videoIndex = -1;
+  const AVCodec* codec = nullptr;
+  // The decoders (see openDecoders), each opened when a decoding first
+  // needs it: one on frame threads that reports damage, where the video
+  // has one (`watchable`), and the plain one; `dec` is the one in use,
+  // null until the decoding chosen for it first needs it.
+  bool watchable = false;
+  bool plainOnOneThread = false;
+  AVCodecContext* watched = nullptr;
+  AVCodecContext* plain = nullptr;
   AVCodecContext* dec = nullptr;
+  bool wantsWatched = false;  // the decoding under way is for `watched`
+  // The keyframe packet (its place in decode order) the decoding under way
+  // started from, and the keyframe packets from which the decoder on frame
+  // threads reported damage: decodings from those run on one thread.
+  std::size_t runStart = 0;
+  std::vector<bool> damagedFrom;
   SwsContext* sws = nullptr;
   AVPacket* packet = nullptr;
   AVPacket* held = nullptr;  // the keyframe packet a seek stopped on, fed first
@@ -220,7 +237,7 @@ struct MediaGraph::Impl {
   // Where decoding started (read by GetDecodeStart on the controlling thread).
   std::atomic<std::int64_t> startKey{-1};
   std::atomic<std::int64_t> packetsDecoded{0};
-  int decoderThreads = 0;  // set by Connect
+  std::atomic<int> decoderThreads{0};  // of the decoder in use, set by Connect
 
   // ---- Shared between the threads, under `mutex`.
   mutable std::mutex mutex;
@@ -268,7 +285,8 @@ struct MediaGraph::Impl {
     av_frame_free(&current);
     av_packet_free(&packet);
     av_packet_free(&held);
-    avcodec_free_context(&dec);
+    avcodec_free_context(&watched);
+    avcodec_free_context(&plain);
     avformat_close_input(&fc);
     input.reset();
   }
@@ -369,9 +387,9 @@ struct MediaGraph::Impl {
                     : std::lower_bound(sortedPts.begin(), sortedPts.end(), p.pts) -
                           sortedPts.begin();
         if (display < 0 || display >= frameCount) continue;
-        keys.push_back({display, p.pts, p.pts, p.dts});
+        keys.push_back({display, p.pts, p.pts, p.dts, i});
       } else if (countMode) {
-        keys.push_back({countModeKeyDisplay(i), p.dts, p.dts});
+        keys.push_back({countModeKeyDisplay(i), p.dts, p.dts, AV_NOPTS_VALUE, i});
       }
     }
     keys.erase(std::remove_if(keys.begin(), keys.end(),
@@ -451,8 +469,142 @@ struct MediaGraph::Impl {
 
   // ---------------------------------------------------------------- decoding
 
+  // The decoders. Frame threads (as many as the machine has cores) give
+  // the pictures one thread gives, only some packets later, and a flush
+  // drops them all; but not after damage: a frame thread conceals a damaged
+  // picture while the threads after it already predict from it, so the
+  // frames after the damage differ from one decoding to the next. The
+  // decoder on frame threads is therefore told to report damage as an
+  // error, which frame threads hand out in decode order, before any frame
+  // decoded after the damaged one (a B-frame shown before a damaged
+  // reference is decoded after it); that decoding is then done again, as is
+  // every later one from the same keyframe, by the plain decoder on one
+  // thread (decodeOnOneThread). The decoder also reports as damage what it
+  // meets at the start of an open group of pictures (the frames shown
+  // before the keyframe refer to pictures before it): such decodings run on
+  // one thread too, as they did before threads were used. Where the video
+  // cannot be decoded again (a pipe), the plain decoder runs the frame
+  // threads and conceals as it would on one thread.
+  // VP8's and VP9's frame threads make the frames after one that failed to
+  // decode from a picture never drawn: those codecs split each frame among
+  // the threads instead. The MPEG-4 video decoder's frame threads abort the
+  // program when told to report damage: that codec decodes on one thread,
+  // as it did before threads were used, at little cost.
+  // Opening the decoder on frame threads costs some tens of milliseconds
+  // (every thread sets up a decoder of its own), so it is opened when the
+  // first decoding needs it, not with the video; Connect only checks that
+  // the codec opens.
+  MediaStatus openDecoders() {
+    const bool sliceThreads = codec->id == AV_CODEC_ID_VP8 || codec->id == AV_CODEC_ID_VP9;
+    watchable = seekable && !sliceThreads && codec->id != AV_CODEC_ID_MPEG4 &&
+                (codec->capabilities & AV_CODEC_CAP_FRAME_THREADS);
+    plainOnOneThread = watchable || codec->id == AV_CODEC_ID_MPEG4;
+    if (const MediaStatus s = openDecoder(false, &plain); Failed(s)) return s;
+    decoderThreads = watchable ? frameThreads() : plain->thread_count;
+    return kOk;
+  }
+
+  // The threads of the decoder on frame threads: those it chose, or before
+  // it was opened, those it will choose (one per core and one more, as
+  // FFmpeg picks them, at most 16).
+  int frameThreads() const {
+    return watched ? watched->thread_count : std::min(av_cpu_count() + 1, 16);
+  }
+
+  // Opens the decoder that reports damage, or the plain one, into `out`.
+  MediaStatus openDecoder(bool watch, AVCodecContext** out) {
+    avcodec_free_context(out);
+    const AVStream* st = fc->streams[videoIndex];
+    AVCodecContext* c = *out = avcodec_alloc_context3(codec);
+    if (!c) return kOutOfMemory;
+    if (avcodec_parameters_to_context(c, st->codecpar) < 0) return kNoDecoder;
+    c->pkt_timebase = st->time_base;
+    if (watch) {
+      c->thread_count = 0;
+      c->thread_type = FF_THREAD_FRAME;
+      c->err_recognition |= AV_EF_EXPLODE;
+    } else if (plainOnOneThread) {
+      c->thread_count = 1;
+    } else {
+      c->thread_count = 0;
+      if (codec->id == AV_CODEC_ID_VP8 || codec->id == AV_CODEC_ID_VP9)
+        c->thread_type = FF_THREAD_SLICE;
+    }
+    return avcodec_open2(c, codec, nullptr) < 0 ? kNoDecoder : kOk;
+  }
+
+  // Picks the decoder for a decoding from the keyframe at `packet` (its
+  // place in decode order). Frame threads drop the errors of the packets
+  // they hold when the input ends before they were handed more packets than
+  // they have threads: damage there would go unreported. Such a short
+  // decoding, from a keyframe close to the end (twice as many packets, for
+  // a margin), runs on one thread, which costs little for so few frames.
+  void useDecoderFrom(std::size_t packet) {
+    runStart = packet;
+    const std::size_t left = packets.size() - std::min(packet, packets.size());
+    const bool damaged = packet < damagedFrom.size() && damagedFrom[packet];
+    wantsWatched = watchable && !damaged && left > 2 * static_cast<std::size_t>(frameThreads());
+    dec = wantsWatched ? watched : plain;
+  }
+
+  // The decoder for the decoding under way, opened when it is first needed;
+  // false when it cannot be opened. A decoder on frame threads that runs
+  // on one (a machine of one core) would conceal instead of reporting:
+  // the video then decodes on the plain one.
+  bool decoderReady() {
+    if (!dec && wantsWatched) {
+      if (!Failed(openDecoder(true, &watched)) && watched->active_thread_type == FF_THREAD_FRAME) {
+        dec = watched;
+      } else {
+        avcodec_free_context(&watched);
+        watchable = wantsWatched = false;
+        // The plain decoder takes the decoding over from its start, afresh.
+        if (Failed(openDecoder(false, &plain))) avcodec_free_context(&plain);
+      }
+    }
+    if (!dec) {
+      if (!plain && Failed(openDecoder(false, &plain))) avcodec_free_context(&plain);
+      dec = plain;
+    }
+    if (dec) decoderThreads = dec->thread_count;
+    return dec != nullptr;
+  }
+
+  bool watchesDamage() const { return dec && dec == watched; }
+
+  // Damage found by the decoder on frame threads: the decoding under way
+  // starts again from a keyframe on one thread, as every later decoding
+  // from its keyframe will, so that every frame after the damage gets the
+  // picture a decoding on one thread gives it, every time. The frames
+  // handed out before came from packets decoded before the damage: the
+  // same pictures. False when nothing more can be decoded.
+  bool decodeOnOneThread() {
+    damagedFrom.resize(packets.size());
+    if (runStart < damagedFrom.size()) damagedFrom[runStart] = true;
+    // Seeks to the keyframe anew, the decoding under way being no start.
+    streamValid = false;
+    currentValid = false;
+    positionAt(wantIndex);
+    return !atEnd;
+  }
+
+  // Whether a decoder says that a frame it handed out was damaged.
+  static bool showsDamage(const AVFrame* f) {
+    return f->decode_error_flags != 0 || (f->flags & AV_FRAME_FLAG_CORRUPT);
+  }
+
+  // Makes the decoder ready for a decoding from a keyframe. A decoder on one
+  // thread is opened afresh rather than flushed: where damage hides parts of
+  // a picture, it conceals them from what its earlier pictures left behind
+  // (the motion and block types of recycled pictures), which would make the
+  // picture depend on what was decoded before the move.
   void resetDecoder() {
-    if (dec) avcodec_flush_buffers(dec);
+    if (dec && dec == plain && plainOnOneThread) {
+      if (Failed(openDecoder(false, &plain))) avcodec_free_context(&plain);
+      dec = plain;
+    } else if (dec) {
+      avcodec_flush_buffers(dec);
+    }
     av_packet_unref(held);
     haveHeld = false;
     demuxEnd = false;
@@ -513,6 +665,7 @@ struct MediaGraph::Impl {
     const bool twoTimes = key.decodeTs != AV_NOPTS_VALUE && key.decodeTs != key.seekTs;
     for (int pass = 0; pass < (twoTimes ? 2 : 1); ++pass) {
       const bool byDecodeTime = twoTimes && (pass == 0) == seeksByDecodeTime;
+      useDecoderFrom(key.packet);
       resetDecoder();
       const std::int64_t ts = byDecodeTime ? key.decodeTs : key.seekTs;
       if (av_seek_frame(fc, videoIndex, ts, AVSEEK_FLAG_BACKWARD) >= 0 &&
@@ -594,6 +747,7 @@ struct MediaGraph::Impl {
     }
     decodeKey = -1;
     // Last resort: read the file again from its start.
+    useDecoderFrom(keys.front().packet);
     resetDecoder();
     if (!openInput()) {
       breakInput();
@@ -677,13 +831,27 @@ struct MediaGraph::Impl {
   // wantIndex then names the first frame still to come, so that positionAt
   // can decode on toward a newer target that lies ahead.
   bool decodeNext() {
-    if (atEnd || !fc) return false;
+    if (atEnd || !fc || !decoderReady()) return false;
     for (;;) {
       int r = avcodec_receive_frame(dec, frame);
+      // A frame a decoder on frame threads says is damaged counts as the
+      // error it reports for the damage (which it may leave unsaid).
+      if (r == 0 && watchesDamage() && showsDamage(frame)) {
+        av_frame_unref(frame);
+        r = AVERROR_INVALIDDATA;
+      }
       if (r == 0) {
         const std::int64_t index = identify(frame);
         if (index >= 0) lastOut = std::max(lastOut, index);
         if (index < 0 || index < wantIndex || (indexed && index >= frameCount)) {
+          av_frame_unref(frame);
+          continue;
+        }
+        // A later frame than the one wanted, which the index lists: the
+        // frames between may come from a decoding begun at the keyframe
+        // before, as at the end of an open group of pictures, where frame
+        // threads hand out the frame after one they drop.
+        if (index > wantIndex && decodeAgainFromEarlierKey()) {
           av_frame_unref(frame);
           continue;
         }
@@ -701,13 +869,16 @@ struct MediaGraph::Impl {
       }
       // Any other error is a frame that does not decode, passed over like a
       // packet that makes no picture: the decoder has dropped its packet.
-      if (r != AVERROR(EAGAIN)) continue;
+      // Frame threads report damage so, and then decode on one thread.
+      if (r != AVERROR(EAGAIN)) {
+        if (watchesDamage() && !decodeOnOneThread()) return false;
+        continue;
+      }
       if (haveHeld) {
         haveHeld = false;
-        ++packetsDecoded;
-        stampDecodeIndex(held);
-        avcodec_send_packet(dec, held);
+        const bool damaged = !send(held);
         av_packet_unref(held);
+        if (damaged && !decodeOnOneThread()) return false;
         continue;
       }
       if (demuxEnd) {
@@ -729,13 +900,19 @@ struct MediaGraph::Impl {
         continue;
       }
       // A packet the decoder refuses (damaged data) is skipped.
-      if (packet->stream_index == videoIndex) {
-        ++packetsDecoded;
-        stampDecodeIndex(packet);
-        avcodec_send_packet(dec, packet);
-      }
+      const bool damaged = packet->stream_index == videoIndex && !send(packet);
       av_packet_unref(packet);
+      if (damaged && !decodeOnOneThread()) return false;
     }
+  }
+
+  // Hands a packet to the decoder; false when a decoder on frame threads
+  // reports damage (in the packet or in one handed to it before).
+  bool send(AVPacket* p) {
+    ++packetsDecoded;
+    stampDecodeIndex(p);
+    const int r = avcodec_send_packet(dec, p);
+    return !(watchesDamage() && r < 0 && r != AVERROR(EAGAIN) && r != AVERROR_EOF);
   }
 
   bool obtainFrame() { return currentValid || decodeNext(); }
@@ -950,25 +1127,10 @@ MediaStatus MediaGraph::Connect() {
   Impl& d = *impl_;
   if (!d.fc) return kNotConnected;
   if (d.connected) return kUnexpected;
-  const AVCodec* codec = nullptr;
-  d.videoIndex = av_find_best_stream(d.fc, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
-  if (d.videoIndex < 0 || !codec) return kNoDecoder;
+  d.videoIndex = av_find_best_stream(d.fc, AVMEDIA_TYPE_VIDEO, -1, -1, &d.codec, 0);
+  if (d.videoIndex < 0 || !d.codec) return kNoDecoder;
   AVStream* st = d.fc->streams[d.videoIndex];
   if (st->disposition & AV_DISPOSITION_ATTACHED_PIC) return kNoDecoder;
-  d.dec = avcodec_alloc_context3(codec);
-  if (!d.dec) return kOutOfMemory;
-  if (avcodec_parameters_to_context(d.dec, st->codecpar) < 0) return kNoDecoder;
-  // As many threads as the machine has cores (frame threads where the codec
-  // has them, else slice threads): the pictures are the same, frame threads
-  // only hand them out some packets later, and a flush drops them all.
-  // VP8's and VP9's frame threads make the frames after one that failed to
-  // decode from a picture never drawn, which differs from one decoding to the
-  // next: those codecs split each frame among the threads instead.
-  d.dec->thread_count = 0;
-  if (codec->id == AV_CODEC_ID_VP8 || codec->id == AV_CODEC_ID_VP9) d.dec->thread_type = FF_THREAD_SLICE;
-  d.dec->pkt_timebase = st->time_base;
-  if (avcodec_open2(d.dec, codec, nullptr) < 0) return kNoDecoder;
-  d.decoderThreads = d.dec->thread_count;  // the number the decoder chose
 
   d.timeBase = st->time_base;
   AVRational rate = st->avg_frame_rate.num > 0 ? st->avg_frame_rate : st->r_frame_rate;
@@ -981,6 +1143,9 @@ MediaStatus MediaGraph::Connect() {
     if (d.frameCount == 0) return kNoDecoder;
     d.indexed = true;
   }
+  // After the index: whether the video can be decoded again decides how
+  // the decoder meets damage.
+  if (const MediaStatus s = d.openDecoders(); Failed(s)) return s;
   d.width = st->codecpar->width;
   d.height = st->codecpar->height;
   d.connected = true;

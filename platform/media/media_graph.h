@@ -92,9 +92,12 @@ struct VideoFormat {
 // Where the decoding for the last seek started, for tests and diagnostics:
 // the display index of the keyframe the decoder was started from (-1 before
 // any seek started one), and how many packets the decoder has been handed
-// since; and how many threads the decoder runs on (0 before Connect). With
-// frame threads a frame comes out up to that many packets less one after
-// its own.
+// since; and how many threads the decoder of that decoding runs on (0
+// before Connect; after Connect, those a decoding from the first keyframe
+// would run on). With frame threads a frame comes out up to that many
+// packets less one after its own. A decoding from a keyframe close to the
+// end, and one from a keyframe after which the decoder found damage, runs on
+// one thread: pictures after damage are then the same at every decoding.
 struct DecodeStart {
   std::int64_t keyFrame = -1;
   std::int64_t packetsDecoded = 0;

@@ -39,7 +39,8 @@ bool videoPacketBytes(const std::string& path, int number, std::vector<char>* by
 
 }  // namespace
 
-bool zeroVideoPacket(const std::string& path, int number, std::string* error) {
+bool zeroVideoPacket(const std::string& path, int number, std::string* error, double from,
+                     double to) {
   std::vector<char> packet;
   if (!videoPacketBytes(path, number, &packet) || packet.empty())
     return fail(error, "no video packet " + std::to_string(number));
@@ -52,7 +53,10 @@ bool zeroVideoPacket(const std::string& path, int number, std::string* error) {
   // bytes as they are; they are found by their content.
   const auto at = std::search(file.begin(), file.end(), packet.begin(), packet.end());
   if (at == file.end()) return fail(error, "packet " + std::to_string(number) + " is not stored whole");
-  std::fill(at, at + static_cast<std::ptrdiff_t>(packet.size()), '\0');
+  const auto size = static_cast<double>(packet.size());
+  const auto first = static_cast<std::ptrdiff_t>(std::clamp(from, 0.0, 1.0) * size);
+  const auto last = static_cast<std::ptrdiff_t>(std::clamp(to, 0.0, 1.0) * size);
+  if (first < last) std::fill(at + first, at + last, '\0');
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(file.data(), static_cast<std::streamsize>(file.size()));
   return out ? true : fail(error, "cannot write " + path);

@@ -131,6 +131,15 @@ const NumberingCase kNumberingCases[] = {
      {72, 73, 74, 20, 74, 73, 71, 48, 47, 73}},
     {"TsH264OpenGopEnd", numbered("ts", "libx264", 75, 3, 24, false),
      {72, 73, 74, 20, 74, 73, 71, 48, 47, 73}},
+    // The last keyframe four frames before the end, two B-frames: the
+    // second-to-last frame comes only from a decoding begun in the group
+    // before, and frame threads hand out the last frame in its place.
+    {"MkvH264OpenGopEndTwoB", numbered("mkv", "libx264", 28, 2, 12, false),
+     {26, 27, 26, 25, 27, 26, 20, 26, 24}},
+    {"Mp4H264OpenGopEndTwoB", numbered("mp4", "libx264", 28, 2, 12, false),
+     {26, 27, 26, 25, 27, 26, 20, 26, 24}},
+    {"TsH264OpenGopEndTwoB", numbered("ts", "libx264", 28, 2, 12, false),
+     {26, 27, 26, 25, 27, 26, 20, 26, 24}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Shapes, FrameNumbering, ::testing::ValuesIn(kNumberingCases),
@@ -229,6 +238,105 @@ TEST(FrameNumbering, AnErrorInsideAPacketOfSeveralFramesIsPassedOver) {
   ASSERT_EQ(b.graph.GetDecodeStart(&start), media::kOk);
   EXPECT_EQ(start.keyFrame, 28);
 }
+
+struct DamagedCase {
+  const char* name;
+  VideoSpec spec;
+  std::vector<int> targets;
+};
+
+void PrintTo(const DamagedCase& c, std::ostream* os) { *os << c.name; }
+
+class DamagedVideo : public ::testing::TestWithParam<DamagedCase> {};
+
+// Moves to frame `target` of a built video, alternately from its first
+// frame and as a step back from the frame after it, and counts the
+// pictures shown for it by their checksums.
+std::map<std::uint64_t, int> picturesOfMoves(Built& b, int target, int moves) {
+  std::map<std::uint64_t, int> pictures;
+  for (int move = 0; move < moves; ++move) {
+    b.seekPaused(move % 2 ? target + 1 : 0);
+    b.seekPaused(target);
+    EXPECT_EQ(b.graph.WaitForFrame(target, 5000), media::kOk);
+    ++pictures[b.callback->checksums().back()];
+  }
+  return pictures;
+}
+
+// A video whose packets 4, 9, 17 and 37 lost the middle third of their
+// bytes, as bad sectors leave them: the decoder conceals what it lost, and
+// the frames after the damage predict from its concealed pictures. The first
+// move to a frame, playback, and every later move to it, from before it or
+// a step back from after it, show one picture of it. The same video
+// undamaged keeps its decoder threads.
+TEST_P(DamagedVideo, EveryMoveToAFrameShowsOnePicture) {
+  const VideoSpec& spec = GetParam().spec;
+  const std::string whole = mediatest::videoFor(spec);
+  if (whole.empty()) GTEST_SKIP() << "this FFmpeg build cannot write " << spec.codec;
+  const std::string path =
+      mediatest::scratchDir() + "/damaged_" + GetParam().name + "." + spec.container;
+  std::filesystem::copy_file(whole, path, std::filesystem::copy_options::overwrite_existing);
+  for (int packet : {4, 9, 17, 37}) {
+    std::string error;
+    ASSERT_TRUE(testvideo::zeroVideoPacket(path, packet, &error, 1.0 / 3, 2.0 / 3)) << error;
+  }
+  Built b;
+  ASSERT_TRUE(b.build(path));
+  std::map<int, std::uint64_t> first;  // the picture of each target's first move
+  for (int target : GetParam().targets) {
+    b.seekPaused(target);
+    ASSERT_EQ(b.graph.WaitForFrame(target, 5000), media::kOk);
+    first[target] = b.callback->checksums().back();
+  }
+  b.seekPaused(0);
+  b.callback->clear();
+  ASSERT_TRUE(b.playToEnd(100.0));
+  std::map<int, std::uint64_t> played;  // each frame's picture, by its index
+  const std::vector<double> times = b.callback->times();
+  const std::vector<std::uint64_t> sums = b.callback->checksums();
+  for (std::size_t i = 0; i < times.size(); ++i)
+    played[static_cast<int>(std::lround(times[i] * spec.fps))] = sums[i];
+  // Enough moves that frame threads showed several pictures every time.
+  constexpr int kMoves = 20;
+  for (int target : GetParam().targets) {
+    SCOPED_TRACE(testing::Message() << "moves to " << target);
+    ASSERT_EQ(played.count(target), 1u);
+    EXPECT_EQ(played[target], first[target]);
+    const std::map<std::uint64_t, int> pictures = picturesOfMoves(b, target, kMoves);
+    EXPECT_EQ(pictures.size(), 1u);
+    EXPECT_EQ(pictures.count(first[target]), 1u);
+  }
+
+  Built clean;
+  ASSERT_TRUE(clean.build(whole));
+  media::DecodeStart opened;
+  ASSERT_EQ(clean.graph.GetDecodeStart(&opened), media::kOk);
+  for (int target : GetParam().targets) EXPECT_EQ(picturesOfMoves(clean, target, 4).size(), 1u);
+  clean.seekPaused(8);
+  media::DecodeStart after;
+  ASSERT_EQ(clean.graph.GetDecodeStart(&after), media::kOk);
+  EXPECT_EQ(after.decoderThreads, opened.decoderThreads);
+}
+
+VideoSpec damageable(const char* container, const char* codec, testvideo::Scene scene) {
+  VideoSpec s = numbered(container, codec, 40, 2, 12);
+  s.scene = scene;
+  s.width = 320;
+  s.height = 192;
+  return s;
+}
+
+const DamagedCase kDamagedCases[] = {
+    {"AviMpeg4", damageable("avi", "mpeg4", testvideo::Scene::Numbered), {8, 38}},
+    {"MkvH264", damageable("mkv", "libx264", testvideo::Scene::NoisyNumbered), {8, 38}},
+    {"Mp4H264", damageable("mp4", "libx264", testvideo::Scene::NoisyNumbered), {8, 38}},
+    {"MkvHevc", damageable("mkv", "libx265", testvideo::Scene::NoisyNumbered), {8, 38}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Codecs, DamagedVideo, ::testing::ValuesIn(kDamagedCases),
+                         [](const ::testing::TestParamInfo<DamagedCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 // Packets of the video stream that the demuxer marks to be discarded.
 int discardedPackets(const std::string& path) {
