@@ -51,6 +51,9 @@ struct PacketInfo {
   // A keyframe that decoding can start from: one whose header is intact,
   // where the codec has one to check (a damaged packet may read as one).
   bool startsDecoding;
+  // A keyframe from which the decoder on frame threads reported damage:
+  // decodings from it run on one thread.
+  bool damageFollows = false;
 };
 
 // A keyframe where decoding can start: its display index and the timestamp
@@ -173,10 +176,8 @@ struct MediaGraph::Impl {
   AVCodecContext* dec = nullptr;
   bool wantsWatched = false;  // the decoding under way is for `watched`
   // The keyframe packet (its place in decode order) the decoding under way
-  // started from, and the keyframe packets from which the decoder on frame
-  // threads reported damage: decodings from those run on one thread.
+  // started from.
   std::size_t runStart = 0;
-  std::vector<bool> damagedFrom;
   SwsContext* sws = nullptr;
   AVPacket* packet = nullptr;
   AVPacket* held = nullptr;  // the keyframe packet a seek stopped on, fed first
@@ -542,7 +543,7 @@ struct MediaGraph::Impl {
   void useDecoderFrom(std::size_t packet) {
     runStart = packet;
     const std::size_t left = packets.size() - std::min(packet, packets.size());
-    const bool damaged = packet < damagedFrom.size() && damagedFrom[packet];
+    const bool damaged = packet < packets.size() && packets[packet].damageFollows;
     wantsWatched = watchable && !damaged && left > 2 * static_cast<std::size_t>(frameThreads());
     dec = wantsWatched ? watched : plain;
   }
@@ -579,8 +580,7 @@ struct MediaGraph::Impl {
   // handed out before came from packets decoded before the damage: the
   // same pictures. False when nothing more can be decoded.
   bool decodeOnOneThread() {
-    damagedFrom.resize(packets.size());
-    if (runStart < damagedFrom.size()) damagedFrom[runStart] = true;
+    if (runStart < packets.size()) packets[runStart].damageFollows = true;
     // Seeks to the keyframe anew, the decoding under way being no start.
     streamValid = false;
     currentValid = false;
