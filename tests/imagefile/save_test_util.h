@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "imagefile/raster_image.h"
 #include "tests/imagefile/imagefile_test_util.h"
 #include "tests/support/file_size_limit.h"
@@ -83,6 +85,17 @@ inline int RunInChild(const std::function<int()>& body, bool asNobody = false, i
 inline int ExitCode(int status)
 {
     return status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Judges the exit `status` of a child that ran a case on a scratch disk of
+// its own: false, with nothing judged, where it could not have one (125),
+// so that a test that reached none of its disks can skip.
+inline bool JudgedOnScratchDisk(int status)
+{
+    if (ExitCode(status) == 125)
+        return false;
+    EXPECT_EQ(ExitCode(status), 0) << "1: see above; 2: the disk could not be laid out";
+    return true;
 }
 
 // Saves `image` as BMP over the file `path` that holds `older`: an encoder
